@@ -1,0 +1,90 @@
+# Sourced by the run and test scripts: the project's Wine settings and prefix handling.
+# Never uses ~/.wine.
+
+TM_TOP=${TM_TOP:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+TM_BUILD=${TM_BUILD:-$TM_TOP/build}
+
+tm_wine_env() {
+  export WINEARCH=win32
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export LC_ALL=${TM_LOCALE:-zh_CN.UTF-8}
+  # No Mono / Gecko installer prompts while a prefix is made.
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  unset WINESERVER 2>/dev/null || true
+}
+
+# A prefix is sandboxed: only C: exists (Z: would expose the whole Linux file system to a junk
+# clean, since Wine reports it as a fixed drive) and the user folders are plain folders rather
+# than links into the Linux home folder.
+tm_prefix_sanitize() {
+  local prefix=$1 entry
+  for entry in "$prefix"/dosdevices/*; do
+    case "$(basename "$entry")" in
+      c:|com*|lpt*|nul) ;;
+      *) rm -f "$entry" ;;
+    esac
+  done
+  for entry in "$prefix"/drive_c/users/*/*; do
+    if [ -L "$entry" ]; then
+      rm -f "$entry"
+      mkdir -p "$entry"
+    fi
+  done
+}
+
+# The build tree is the one Linux folder the prefix sees, as drive T: of type CD-ROM: programs
+# started from it know their own folder (without a drive they would see \\?\unix\ paths),
+# and nothing that cleans fixed drives ever walks it.
+tm_prefix_map_build() {
+  local prefix=$1
+  ln -sfn "$TM_BUILD" "$prefix/dosdevices/t:"
+}
+
+# tm_prefix_create DIR: a new 32-bit prefix, sandboxed, windows unmanaged (a bare Xvfb has no
+# window manager, and every window close would wait 2 s for one).
+tm_prefix_create() {
+  local prefix=$1
+  rm -rf "$prefix"
+  mkdir -p "$(dirname "$prefix")"
+  WINEPREFIX=$prefix wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -w
+  tm_prefix_sanitize "$prefix"
+  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  WINEPREFIX=$prefix wine reg add 'HKLM\Software\Wine\Drives' /v 't:' /t REG_SZ /d cdrom /f >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -w
+  tm_prefix_sanitize "$prefix"
+  tm_prefix_map_build "$prefix"
+}
+
+# tm_prefix_ensure DIR: create the prefix once, sanitize it every time.
+tm_prefix_ensure() {
+  local prefix=$1
+  if [ ! -f "$prefix/system.reg" ]; then
+    tm_prefix_create "$prefix"
+  else
+    tm_prefix_sanitize "$prefix"
+    tm_prefix_map_build "$prefix"
+  fi
+}
+
+tm_build() {
+  cmake -S "$TM_TOP" -B "$TM_BUILD" -G Ninja >/dev/null
+  cmake --build "$TM_BUILD"
+}
+
+# tm_start_xvfb: starts an Xvfb on a free display number and exports DISPLAY; its pid goes
+# to TM_XVFB_PID.
+tm_start_xvfb() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  TM_XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}

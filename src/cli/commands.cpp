@@ -1,0 +1,102 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+
+#include "cli/json_writer.h"
+
+namespace tidemark::cli {
+namespace {
+
+int RunHelp(CommandContext& ctx);
+
+bool StartsWithWords(const std::vector<std::wstring>& args, std::size_t at,
+                     const std::vector<std::wstring>& words) {
+    if (args.size() - at < words.size()) return false;
+    return std::equal(words.begin(), words.end(), args.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// The command whose words start the argument list (ignoring global flags), longest first.
+const Command* FindCommand(const std::vector<std::wstring>& positional) {
+    const Command* best = nullptr;
+    for (const Command& c : Commands())
+        if (StartsWithWords(positional, 0, c.words) && (!best || c.words.size() > best->words.size()))
+            best = &c;
+    return best;
+}
+
+std::string WordsText(const std::vector<std::wstring>& words) {
+    std::string text;
+    for (const auto& w : words) text += (text.empty() ? "" : " ") + ToUtf8(w);
+    return text;
+}
+
+int UsageError(Output& out, const std::string& message) {
+    out.Err("tidemark-cli: " + message + "\nRun 'tidemark-cli help' for the list of commands.\n");
+    return ExitUsage;
+}
+
+}  // namespace
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {{L"help"}, {}, false, "help", "list the commands", RunHelp},
+        {{L"version"}, {}, false, "version [--json]", "product name and version", RunVersion},
+        {{L"info"}, {}, false, "info [--json]",
+         "what the program knows of this system: Windows kind and version, language, folders, "
+         "fixed drives",
+         RunInfo},
+    };
+    return commands;
+}
+
+namespace {
+
+int RunHelp(CommandContext& ctx) {
+    ctx.Line("Usage: tidemark-cli <command> [options]");
+    ctx.Line("");
+    ctx.Line("Commands:");
+    for (const Command& c : Commands()) ctx.Line("  " + std::string(c.usage) + "\n      " + c.summary);
+    ctx.Line("");
+    ctx.Line("Options for every command:");
+    ctx.Line("  --json  one JSON object per line instead of text");
+    ctx.Line("  --yes   answer Yes/OK to the questions the window would ask (default: No/Cancel)");
+    ctx.Line("");
+    ctx.Line("Exit status: 0 success, 1 some item failed, 2 usage error, 3 engine not created.");
+    return ExitOk;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::wstring>& args, Output& out) {
+    Invocation inv;
+    std::vector<std::wstring> rest;
+    for (const std::wstring& a : args) {
+        if (a == L"--json") inv.json = true;
+        else if (a == L"--yes") inv.yes = true;
+        else if (a == L"--help" || a == L"-h" || a == L"/?") rest.insert(rest.begin(), L"help");
+        else rest.push_back(a);
+    }
+    if (rest.empty()) return UsageError(out, "no command given");
+    const Command* command = FindCommand(rest);
+    if (!command) return UsageError(out, "unknown command '" + ToUtf8(rest[0]) + "'");
+    inv.words = command->words;
+
+    for (std::size_t i = command->words.size(); i < rest.size(); ++i) {
+        const std::wstring& a = rest[i];
+        if (a.size() > 2 && a.rfind(L"--", 0) == 0) {
+            const auto& known = command->valueOptions;
+            if (std::find(known.begin(), known.end(), a) == known.end())
+                return UsageError(out, "'" + WordsText(command->words) + "' has no option " + ToUtf8(a));
+            if (i + 1 >= rest.size()) return UsageError(out, "option " + ToUtf8(a) + " needs a value");
+            inv.options.emplace(a, rest[++i]);
+        } else if (command->takesOperands) {
+            inv.operands.push_back(a);
+        } else {
+            return UsageError(out, "unexpected argument '" + ToUtf8(a) + "'");
+        }
+    }
+    CommandContext ctx{inv, out};
+    return command->run(ctx);
+}
+
+}  // namespace tidemark::cli

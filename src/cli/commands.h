@@ -1,0 +1,49 @@
+// The console front end: command table, argument parsing and the commands themselves.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+
+namespace tidemark::cli {
+
+enum ExitCode : int { ExitOk = 0, ExitItemFailed = 1, ExitUsage = 2, ExitNoEngine = 3 };
+
+struct Invocation {
+    std::vector<std::wstring> words;                       // the command words, e.g. "junk", "scan"
+    std::vector<std::wstring> operands;                    // what follows the words, e.g. keys
+    std::multimap<std::wstring, std::wstring> options;     // "--root" -> value, repeated as given
+    bool json = false;
+    bool yes = false;
+};
+
+struct CommandContext {
+    const Invocation& args;
+    Output& out;
+    // Writes one line of text or one JSON line.
+    void Line(const std::string& utf8) { out.Out(utf8 + "\n"); }
+    void Error(const std::string& utf8) { out.Err(utf8 + "\n"); }
+};
+
+using CommandHandler = int (*)(CommandContext&);
+
+struct Command {
+    std::vector<std::wstring> words;
+    std::vector<std::wstring> valueOptions;  // options of this command that take a value
+    bool takesOperands;
+    const char* usage;
+    const char* summary;
+    CommandHandler run;
+};
+
+const std::vector<Command>& Commands();
+
+// Runs the program for the arguments after the program name; returns the exit status.
+int RunCli(const std::vector<std::wstring>& args, Output& out);
+
+int RunVersion(CommandContext& ctx);
+int RunInfo(CommandContext& ctx);
+
+}  // namespace tidemark::cli

@@ -1,0 +1,48 @@
+// File and folder operations. Paths longer than MAX_PATH work wherever the system call does
+// (they are passed on in the \\?\ form); shell calls are limited to MAX_PATH by the shell.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tidemark {
+
+// The form of path to hand to file-system calls: long absolute paths get the \\?\ prefix
+// (\\?\UNC\ for shares); everything else is returned unchanged.
+std::wstring ExtendedPath(const std::wstring& path);
+
+// True when a find-first search for pattern finds anything (wildcards allowed, folders count).
+bool FileExistsAny(const std::wstring& pattern);
+// Low 32 bits of the size of the first match; 0 when nothing matches.
+std::uint32_t FileSizeByFind(const std::wstring& path);
+// -1 when nothing matches or the first match is a folder, else the low 32 bits of its size.
+std::int32_t FileSizeOrNone(const std::wstring& path);
+// Opens the file for reading (others may read); 0 when it cannot be opened.
+std::uint32_t FileSizeByOpen(const std::wstring& path);
+
+// Attributes reset to normal, then deleted. False when either step fails.
+bool DeleteFileForce(const std::wstring& path);
+// Deletes a folder with everything in it; true when the folder was missing. Stops deleting
+// at the first entry that survives. Never enters a junction or symbolic link: the link itself
+// is removed, and where the system cannot remove it without following it, it stays (false).
+bool RemoveFolderTree(const std::wstring& path);
+// Removes a reparse point (junction, symbolic link) itself, never what it points to. False
+// when path is not a reparse point or the system would only reach the target.
+bool RemoveReparsePoint(const std::wstring& path);
+bool IsReparsePoint(const std::wstring& path);
+// The shell deletes path (file or whole folder) silently, without undo; true when it returns 0.
+bool ShellDeletePath(const std::wstring& path);
+// Registers path for deletion at the next restart.
+bool DeleteAtReboot(const std::wstring& path);
+
+// Writes the program's own resource name of type type to path. A missing resource gives false
+// and leaves an existing file alone; otherwise an existing file is replaced, and a write that
+// fails leaves no file behind.
+bool ExtractResourceToFile(const wchar_t* type, const wchar_t* name, const std::wstring& path);
+
+// "CompanyName" of the file's version resource, in its first translation. False (company
+// untouched) only when the version block cannot be loaded; company is emptied when the
+// translation or the entry is missing.
+bool GetFileCompanyName(const std::wstring& path, std::wstring& company);
+
+}  // namespace tidemark

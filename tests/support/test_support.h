@@ -1,0 +1,63 @@
+// Helpers every test executable shares: scratch folders and registry keys that clean up after
+// themselves, file fixtures, and running another program with its output captured.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tidemark::test {
+
+// A fresh folder under the temporary folder, removed with everything in it at scope end.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// A fresh key under HKEY_CURRENT_USER\Software\TidemarkTests, deleted at scope end.
+class ScratchKey {
+public:
+    ScratchKey();
+    ~ScratchKey();
+    ScratchKey(const ScratchKey&) = delete;
+    ScratchKey& operator=(const ScratchKey&) = delete;
+
+    HKEY root() const { return HKEY_CURRENT_USER; }
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// Writes bytes to a new file (folders on the way are created); returns false on failure.
+bool WriteFileText(const std::wstring& path, const std::string& bytes, DWORD attributes = 0);
+bool MakeDirs(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+
+// The folder of the running test executable, without a trailing backslash.
+std::wstring ExeDir();
+
+struct ProcessResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;  // standard output, as bytes
+    std::string err;  // standard error, as bytes
+};
+// Runs a command line and waits for it; extraEnvironment ("NAME=value" entries) is added to a
+// copy of this process's environment.
+ProcessResult RunProcess(const std::wstring& commandLine,
+                         const std::wstring& extraEnvironment = L"");
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& text);
+
+}  // namespace tidemark::test
