@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "system/win_info.h"
+#include "system/handles.h"
 
 namespace {
 
@@ -24,20 +24,18 @@ void Paint(HWND hwnd) {
         const int r = 0x2B + (0x1C - 0x2B) * y / title.bottom;
         const int g = 0x7B + (0x5F - 0x7B) * y / title.bottom;
         const int b = 0xD6 + (0xB0 - 0xD6) * y / title.bottom;
-        HBRUSH band = CreateSolidBrush(RGB(r, g, b));
+        tidemark::UniqueGdiObject band(CreateSolidBrush(RGB(r, g, b)));
         RECT row{0, y, client.right, y + 4};
-        FillRect(dc, &row, band);
-        DeleteObject(band);
+        FillRect(dc, &row, static_cast<HBRUSH>(band.get()));
     }
-    HFONT font = CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY,
-                             0, L"宋体");
-    HGDIOBJ old = SelectObject(dc, font);
+    tidemark::UniqueGdiObject font(CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                               CLEARTYPE_QUALITY, 0, L"宋体"));
+    HGDIOBJ old = SelectObject(dc, font.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     RECT text{24, 0, client.right, title.bottom};
     DrawTextW(dc, L"Corvane Tidemark 1.31", -1, &text, DT_SINGLELINE | DT_VCENTER);
     SelectObject(dc, old);
-    DeleteObject(font);
     EndPaint(hwnd, &ps);
 }
 

@@ -70,12 +70,14 @@ int RunHelp(CommandContext& ctx) {
 int RunCli(const std::vector<std::wstring>& args, Output& out) {
     Invocation inv;
     std::vector<std::wstring> rest;
+    bool helpAsked = false;
     for (const std::wstring& a : args) {
         if (a == L"--json") inv.json = true;
         else if (a == L"--yes") inv.yes = true;
-        else if (a == L"--help" || a == L"-h" || a == L"/?") rest.insert(rest.begin(), L"help");
+        else if (a == L"--help" || a == L"-h" || a == L"/?") helpAsked = true;
         else rest.push_back(a);
     }
+    if (helpAsked) rest = {L"help"};
     if (rest.empty()) return UsageError(out, "no command given");
     const Command* command = FindCommand(rest);
     if (!command) return UsageError(out, "unknown command '" + ToUtf8(rest[0]) + "'");

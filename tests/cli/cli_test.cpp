@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+
+namespace tidemark::cli {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun RunInProcess(std::vector<std::wstring> args) {
+    BufferOutput output;
+    const int status = RunCli(args, output);
+    return {status, output.out, output.err};
+}
+
+TEST(CliJson, StringsAreEscapedPerRfc8259) {
+    const struct { std::wstring text; std::string json; } cases[] = {
+        {L"plain", "\"plain\""},
+        {L"C:\\windows", "\"C:\\\\windows\""},
+        {L"say \"hi\"", "\"say \\\"hi\\\"\""},
+        {L"tab\tnew\nline\r", "\"tab\\tnew\\nline\\r\""},
+        {std::wstring(L"nul\0x", 5) + L"\x1f", "\"nul\\u0000x\\u001f\""},
+        {L"中文", "\"\xE4\xB8\xAD\xE6\x96\x87\""},
+        {L"\xD83D\xDE00", "\"\xF0\x9F\x98\x80\""},  // a surrogate pair becomes one code point
+        {L"\xD800x", "\"\xEF\xBF\xBDx\""},          // an unpaired surrogate is replaced
+        {L"/", "\"/\""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(JsonString(c.text), c.json);
+}
+
+TEST(CliJson, ObjectsKeepFieldOrder) {
+    JsonObject inner;
+    inner.Add("files", 2).Add("elapsed", L"00:00:01");
+    JsonObject o;
+    o.Add("name", L"x").Add("n", -3).AddBool("ok", true).Add("list", std::vector<std::wstring>{L"a", L"b"}).Add("summary", inner);
+    EXPECT_EQ(o.Render(),
+              "{\"name\": \"x\", \"n\": -3, \"ok\": true, \"list\": [\"a\", \"b\"], "
+              "\"summary\": {\"files\": 2, \"elapsed\": \"00:00:01\"}}");
+}
+
+TEST(CliCommands, UsageErrorsExitWithTwoAndSayWhyOnStandardError) {
+    const std::vector<std::wstring> bad[] = {
+        {}, {L"bogus"}, {L"version", L"extra"}, {L"info", L"--root"}, {L"--json"},
+    };
+    for (const auto& args : bad) {
+        const CliRun r = RunInProcess(args);
+        EXPECT_EQ(r.status, ExitUsage) << testing::PrintToString(args);
+        EXPECT_EQ(r.out, "") << testing::PrintToString(args);
+        EXPECT_NE(r.err.find("tidemark-cli: "), std::string::npos) << testing::PrintToString(args);
+    }
+}
+
+TEST(CliCommands, HelpListsEveryCommand) {
+    for (const auto& args : {std::vector<std::wstring>{L"help"}, {L"--help"}, {L"info", L"-h"}}) {
+        const CliRun r = RunInProcess(args);
+        EXPECT_EQ(r.status, ExitOk);
+        for (const Command& c : Commands()) EXPECT_NE(r.out.find(c.usage), std::string::npos) << c.usage;
+    }
+}
+
+TEST(CliCommands, VersionInTextAndJson) {
+    CliRun r = RunInProcess({L"version", L"--json"});
+    EXPECT_EQ(r.status, ExitOk);
+    EXPECT_EQ(r.out, "{\"product\": \"Tidemark\", \"version\": \"1.31.0.0\"}\n");
+    r = RunInProcess({L"--json", L"version"});  // flags may come first
+    EXPECT_EQ(r.out, "{\"product\": \"Tidemark\", \"version\": \"1.31.0.0\"}\n");
+    r = RunInProcess({L"version"});
+    EXPECT_NE(r.out.find("1.31.0.0"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tidemark::cli
