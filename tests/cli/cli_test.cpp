@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <vector>
+
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "support/test_support.h"
 
 namespace tidemark::cli {
 namespace {
@@ -70,6 +75,32 @@ TEST(CliCommands, VersionInTextAndJson) {
     EXPECT_EQ(r.out, "{\"product\": \"Tidemark\", \"version\": \"1.31.0.0\"}\n");
     r = RunInProcess({L"version"});
     EXPECT_NE(r.out.find("1.31.0.0"), std::string::npos);
+}
+
+// The version block both shipped executables carry.
+std::wstring VersionString(const std::wstring& file, const wchar_t* name) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    std::vector<BYTE> block(size);
+    if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return L"<no version block>";
+    void* text = nullptr;
+    UINT length = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
+    if (!VerQueryValueW(block.data(), query.c_str(), &text, &length) || !text) return L"<missing>";
+    return static_cast<const wchar_t*>(text);
+}
+
+TEST(Executables, CarryTheProductVersionBlock) {
+    const std::wstring build = test::ExeDir() + L"\\..\\..";
+    for (const wchar_t* exe : {L"\\src\\app\\Tidemark.exe", L"\\src\\cli\\tidemark-cli.exe"}) {
+        const std::wstring file = build + exe;
+        SCOPED_TRACE(testing::PrintToString(file));
+        EXPECT_EQ(VersionString(file, L"ProductName"), L"Tidemark");
+        EXPECT_EQ(VersionString(file, L"CompanyName"), L"Corvane");
+        EXPECT_EQ(VersionString(file, L"FileVersion"), L"1.31.0.0");
+        EXPECT_EQ(VersionString(file, L"ProductVersion"), L"1.31.0.0");
+        EXPECT_NE(VersionString(file, L"FileDescription").substr(0, 8), L"<missing");
+    }
 }
 
 }  // namespace
