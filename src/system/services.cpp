@@ -34,7 +34,8 @@ bool DeleteServiceWith(SC_HANDLE manager, const std::wstring& name) {
     if (!QueryServiceStatus(service.get(), &status)) return false;
     for (DWORD control : {SERVICE_CONTROL_PAUSE, SERVICE_CONTROL_SHUTDOWN, SERVICE_CONTROL_STOP})
         ControlService(service.get(), control, &status);
-    return DeleteService(service.get()) != FALSE;
+    // A service some other handle already marked for deletion is as good as deleted.
+    return DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
 }
 
 }  // namespace tidemark
