@@ -1,82 +1,51 @@
-// Tidemark: the window program. Until the skinned main window arrives this shows a plain
-// window with the program's identity.
+// Tidemark: the window program.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string>
+#include <vector>
 
+#include "app/main_window.h"
 #include "system/handles.h"
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"{C9A5B730-1E5F-49A2-AAD5-025BBD1F43F0}";
-constexpr wchar_t kCaption[] = L"Tidemark1.31";
-
-void Paint(HWND hwnd) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    RECT title = client;
-    title.bottom = 104;
-    // Title area: the blue gradient, drawn as bands.
-    for (int y = 0; y < title.bottom; y += 4) {
-        const int r = 0x2B + (0x1C - 0x2B) * y / title.bottom;
-        const int g = 0x7B + (0x5F - 0x7B) * y / title.bottom;
-        const int b = 0xD6 + (0xB0 - 0xD6) * y / title.bottom;
-        tidemark::UniqueGdiObject band(CreateSolidBrush(RGB(r, g, b)));
-        RECT row{0, y, client.right, y + 4};
-        FillRect(dc, &row, static_cast<HBRUSH>(band.get()));
+std::vector<std::wstring> Arguments() {
+    std::vector<std::wstring> args;
+    int count = 0;
+    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+        LocalFree(argv);
     }
-    tidemark::UniqueGdiObject font(CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                                               CLEARTYPE_QUALITY, 0, L"宋体"));
-    HGDIOBJ old = SelectObject(dc, font.get());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    RECT text{24, 0, client.right, title.bottom};
-    DrawTextW(dc, L"Corvane Tidemark 1.31", -1, &text, DT_SINGLELINE | DT_VCENTER);
-    SelectObject(dc, old);
-    EndPaint(hwnd, &ps);
-}
-
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT: Paint(hwnd); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    default: return DefWindowProcW(hwnd, msg, wp, lp);
-    }
+    return args;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+    // One copy at a time. The mutex is held, never released, until the process ends; a second
+    // copy leaves at once without a word to the first.
+    static tidemark::UniqueHandle instanceMutex(CreateMutexW(nullptr, TRUE, L"FBrimMain"));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = kMainClass;
-    if (!RegisterClassExW(&wc)) return 1;
-
-    const int width = 800, height = 630;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    HWND hwnd = CreateWindowExW(0, kMainClass, kCaption, WS_OVERLAPPEDWINDOW, x, y, width, height,
-                                nullptr, nullptr, instance, nullptr);
-    if (!hwnd) return 1;
-    ShowWindow(hwnd, show);
-    UpdateWindow(hwnd);
+    const std::vector<std::wstring> args = Arguments();
+    auto window = tidemark::TFBrimMain::Create(args, true);
+    if (!window) return 1;
+    if (!args.empty() && args[0] == L"/qkgui") {
+        // Hidden start: the window is simply never shown.
+    } else {
+        ShowWindow(window->hwnd(), show == SW_HIDE ? SW_SHOWNORMAL : show);
+        UpdateWindow(window->hwnd());
+    }
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return static_cast<int>(msg.wParam);
+    return 0;
 }

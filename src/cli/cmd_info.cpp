@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "common/version.h"
+#include "system/fixed_drives.h"
 #include "system/win_info.h"
 
 namespace tidemark::cli {
@@ -24,7 +25,7 @@ int RunInfo(CommandContext& ctx) {
     const int family = FamilyOfVersionCode(code);
     const unsigned acp = GetACP();
     const unsigned langId = GetUserDefaultLangID();
-    const std::vector<std::wstring> drives = GetFixedDriveRoots();
+    const std::vector<std::wstring> drives = BuildFixedDriveList().Roots;
 
     if (ctx.args.json) {
         ctx.Line(JsonObject()

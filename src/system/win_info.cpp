@@ -190,15 +190,4 @@ std::wstring GetFolderPath(int csidl) {
     return path;
 }
 
-std::vector<std::wstring> GetFixedDriveRoots() {
-    std::vector<std::wstring> roots;
-    const DWORD mask = GetLogicalDrives();
-    for (int i = 0; i < 26; ++i) {
-        if (!(mask & (1u << i))) continue;
-        std::wstring root{static_cast<wchar_t>(L'A' + i), L':', L'\\'};
-        if (GetDriveTypeW(root.c_str()) == DRIVE_FIXED) roots.push_back(root);
-    }
-    return roots;
-}
-
 }  // namespace tidemark

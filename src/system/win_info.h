@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace tidemark {
 
@@ -61,8 +60,5 @@ std::wstring GetLongPath(const std::wstring& path);
 // folder-path call (used on NT; empty when it fails).
 std::wstring GetSpecialFolder(int csidl);
 std::wstring GetFolderPath(int csidl);
-
-// Roots ("C:\") of the drives the system reports as fixed, in drive-letter order.
-std::vector<std::wstring> GetFixedDriveRoots();
 
 }  // namespace tidemark

@@ -71,10 +71,6 @@ TEST(WinInfo, RecordOfThisSystem) {
     EXPECT_FALSE(info.UserName.empty());
 }
 
-TEST(WinInfo, OnlyDriveCIsFixed) {
-    // The test prefix is sandboxed: no drive maps the Linux file system.
-    EXPECT_EQ(GetFixedDriveRoots(), std::vector<std::wstring>{L"C:\\"});
-}
 
 TEST(WinInfo, PathHelpers) {
     wchar_t windows[MAX_PATH] = {};

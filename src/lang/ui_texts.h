@@ -1,0 +1,44 @@
+// The texts the program copies out of the tables once at start-up: process-wide arrays the
+// views and catalogues read, the captions of named controls, the list header columns, and the
+// message box of a message text.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tidemark {
+
+// Filled by FillTextArrays, read-only afterwards.
+extern std::array<std::wstring, 39> FileTypeDescriptions;   // 10001–10039
+extern std::array<std::wstring, 8> SystemTraceNames;        // 12001–12008
+extern std::array<std::wstring, 6> BrowserTraceNames;       // 15001–15006
+extern std::array<std::wstring, 51> SoftwareTraceNames;     // 11001–11051
+extern std::array<std::wstring, 4> RegistryCategoryNames;   // 13001–13004
+extern std::array<std::wstring, 6> SettingsTexts;           // 1000, 1002, 1003, 1004, 1008, 1009
+extern std::array<std::wstring, 27> MessageTexts;           // 90001–90027
+
+void FillTextArrays(unsigned langId);
+
+// Where a control text goes: the caption, or an item of a drop-down.
+enum class TextSlot { Caption, Item0, Item1 };
+
+struct ControlText {
+    const wchar_t* control;  // the control's name in the window layout (or a menu item's)
+    int id;
+    TextSlot slot;
+};
+// Every control text of the tables, in the order they are applied.
+const std::vector<ControlText>& ControlTextTable();
+
+// The list header bars and their column titles.
+enum class HeaderBar { DeleteList, Items, Reg, Set, Type, Expect };
+const wchar_t* HeaderBarName(HeaderBar bar);  // "HeaderExDeleteList", ...
+// Column titles; the first column of the bars with a check-box column gets four leading spaces.
+std::vector<std::wstring> HeaderColumnTexts(HeaderBar bar, unsigned langId);
+
+// A modal information box with message text id (90001–90027) and the caption of 90001.
+// Goes through the current Prompt.
+void ShowMessageById(int id);
+
+}  // namespace tidemark
