@@ -6,7 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "support/test_support.h"
+#include "common/test_support.h"
 
 namespace tidemark::cli {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "support/test_support.h"
+#include "common/test_support.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 

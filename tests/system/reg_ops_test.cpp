@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "support/test_support.h"
+#include "common/test_support.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
+#include "common/test_support.h"
 #include "system/handles.h"
 #include "system/services.h"
 #include "system/sys_misc.h"

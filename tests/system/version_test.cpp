@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "support/test_support.h"
+#include "common/test_support.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
 

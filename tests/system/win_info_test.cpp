@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "support/test_support.h"
+#include "common/test_support.h"
 #include "system/win_info.h"
 
 namespace tidemark {

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "common/test_support.h"
+#include "support/usage_log.h"
+
+namespace tidemark {
+namespace {
+
+using test::ScratchDir;
+
+std::vector<unsigned char> BytesOf(const UsageRecord& record) {
+    const auto* p = reinterpret_cast<const unsigned char*>(&record);
+    return {p, p + sizeof record};
+}
+
+// What the fixture library recorded: (type, 80 record bytes) per call.
+struct Logged {
+    std::uint32_t type;
+    std::vector<unsigned char> record;
+};
+
+std::vector<Logged> ReadLog(const std::wstring& path) {
+    std::vector<Logged> entries;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return entries;
+    unsigned char entry[84];
+    DWORD got = 0;
+    while (ReadFile(file, entry, sizeof entry, &got, nullptr) && got == sizeof entry) {
+        Logged logged;
+        std::memcpy(&logged.type, entry, 4);
+        logged.record.assign(entry + 4, entry + 84);
+        entries.push_back(std::move(logged));
+    }
+    CloseHandle(file);
+    return entries;
+}
+
+TEST(UsageRecord, LayoutByteByByte) {
+    std::vector<unsigned char> expected(80, 0);
+    expected[0] = 80;
+    expected[4] = 1;
+    expected[8] = 12;
+    const char version[] = "1.31.0.0", code[] = "12.H.CLE";
+    for (int i = 0; i < 8; ++i) {
+        expected[12 + 2 * i] = static_cast<unsigned char>(version[i]);
+        expected[44 + 2 * i] = static_cast<unsigned char>(code[i]);
+    }
+    EXPECT_EQ(BytesOf(MakeUsageRecord(L"12.H.CLE")), expected);
+
+    // Start and close: no code at all.
+    std::fill(expected.begin() + 44, expected.begin() + 76, 0);
+    EXPECT_EQ(BytesOf(MakeUsageRecord(L"")), expected);
+
+    // A code too long for its field keeps its terminating zero.
+    const UsageRecord longCode = MakeUsageRecord(std::wstring(40, L'x'));
+    EXPECT_EQ(longCode.EventCode[14], u'x');
+    EXPECT_EQ(longCode.EventCode[15], 0);
+    EXPECT_EQ(longCode.Reserved2, 0u);
+}
+
+TEST(UsageRecord, EventCodes) {
+    const struct { UsageEvent event; const wchar_t* code; } cases[] = {
+        {UsageEvent::TabTraces, L"12.H.CLE"},   {UsageEvent::TabJunk, L"12.W.CLE"},
+        {UsageEvent::TabCustom, L"12.Z.CLE"},   {UsageEvent::TabRegistry, L"12.R.CLE"},
+        {UsageEvent::TabPlugins, L"12.B.CLE"},  {UsageEvent::TraceScan, L"12.H.YJ"},
+        {UsageEvent::JunkScan, L"12.W.SM"},     {UsageEvent::JunkClean, L"12.W.QL"},
+        {UsageEvent::RegistryScan, L"12.R.SM"}, {UsageEvent::RegistryClean, L"12.R.QL"},
+        {UsageEvent::PluginScan, L"12.S.SM"},   {UsageEvent::PluginClean, L"12.S.QL"},
+        {UsageEvent::CustomScan, L"12.Z.SM"},   {UsageEvent::CustomClean, L"12.Z.QL"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(UsageEventCode(c.event), c.code);
+}
+
+// A library beside a scratch "executable", and the file it records into.
+class UsageLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        library_ = dir_ / L"qklog.dll";
+        log_ = dir_ / L"log.bin";
+        SetLogLibraryPath(library_);
+        SetEnvironmentVariableW(L"TM_QKLOG_OUT", log_.c_str());
+        SetEnvironmentVariableW(L"TM_QKLOG_RESULT", nullptr);
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"TM_QKLOG_OUT", nullptr);
+        SetEnvironmentVariableW(L"TM_QKLOG_RESULT", nullptr);
+        SetLogLibraryPath(L"");
+    }
+    void InstallFixture(const wchar_t* source = L"qklog.dll") {
+        const std::wstring from = test::ExeDir() + L"\\..\\fixtures\\" + source;
+        ASSERT_TRUE(CopyFileW(from.c_str(), library_.c_str(), FALSE)) << testing::PrintToString(from);
+    }
+    ScratchDir dir_;
+    std::wstring library_, log_;
+};
+
+TEST_F(UsageLogTest, DeliversTheRecordAndUnloadsTheLibrary) {
+    InstallFixture();
+    EXPECT_TRUE(SendUsageRecord(UsageAction, L"12.R.SM"));
+    EXPECT_TRUE(SendUsageEvent(UsageEvent::JunkScan));
+    const auto entries = ReadLog(log_);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].type, 6u);
+    EXPECT_EQ(entries[0].record, BytesOf(MakeUsageRecord(L"12.R.SM")));
+    EXPECT_EQ(entries[1].record, BytesOf(MakeUsageRecord(L"12.W.SM")));
+    // Nothing holds the library between records: it can be replaced right away.
+    EXPECT_TRUE(DeleteFileW(library_.c_str()));
+}
+
+TEST_F(UsageLogTest, FailuresAreReportedButHarmless) {
+    EXPECT_FALSE(SendUsageRecord(UsageStart, L""));  // no library
+    EXPECT_TRUE(ReadLog(log_).empty());
+
+    InstallFixture();
+    SetEnvironmentVariableW(L"TM_QKLOG_RESULT", L"0");
+    EXPECT_FALSE(SendUsageRecord(UsageClose, L""));  // AddLog says no: delivered all the same
+    EXPECT_EQ(ReadLog(log_).size(), 1u);
+
+    InstallFixture(L"tm_version_probe.exe");  // a module without AddLog
+    EXPECT_FALSE(SendUsageRecord(UsageClose, L""));
+    ASSERT_TRUE(test::WriteFileText(library_, "not a library"));
+    EXPECT_FALSE(SendUsageRecord(UsageClose, L""));
+    EXPECT_EQ(ReadLog(log_).size(), 1u);
+}
+
+TEST_F(UsageLogTest, StartThreadAndConcurrentSends) {
+    InstallFixture();
+    TUPThread::Start();
+    std::thread other([] { SendUsageEvent(UsageEvent::TabTraces); });
+    SendUsageEvent(UsageEvent::TabJunk);
+    other.join();
+    std::vector<Logged> entries;
+    for (int i = 0; i < 250 && entries.size() < 3; ++i) {
+        Sleep(20);
+        entries = ReadLog(log_);
+    }
+    ASSERT_EQ(entries.size(), 3u);
+    int starts = 0;
+    for (const auto& e : entries) starts += e.type == UsageStart;
+    EXPECT_EQ(starts, 1);
+}
+
+}  // namespace
+}  // namespace tidemark
