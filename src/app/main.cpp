@@ -26,8 +26,10 @@ std::vector<std::wstring> Arguments() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     // One copy at a time. The mutex is held, never released, until the process ends; a second
     // copy leaves at once without a word to the first.
-    static tidemark::UniqueHandle instanceMutex(CreateMutexW(nullptr, TRUE, L"FBrimMain"));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"FBrimMain");
+    const DWORD created = GetLastError();
+    tidemark::UniqueHandle instanceMutex(mutex);
+    if (created == ERROR_ALREADY_EXISTS) return 0;
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);

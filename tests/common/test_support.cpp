@@ -122,6 +122,65 @@ std::wstring ExeDir() {
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
+bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& extraEnvironment) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back(L'\0');
+    std::vector<wchar_t> env = EnvironmentWith(extraEnvironment);
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        env.data(), nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    id_ = pi.dwProcessId;
+    return true;
+}
+
+ChildProcess::~ChildProcess() {
+    if (!process_) return;
+    if (Running()) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+bool ChildProcess::WaitExit(DWORD timeoutMs) {
+    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD ChildProcess::ExitCode() const {
+    DWORD code = 0xFFFFFFFF;
+    if (process_) GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+std::vector<HWND> WindowsOfClass(const wchar_t* className, DWORD processId) {
+    struct Search {
+        const wchar_t* className;
+        DWORD processId;
+        std::vector<HWND> found;
+    } search{className, processId, {}};
+    struct Visit {
+        static BOOL CALLBACK Window(HWND hwnd, LPARAM lp) {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t name[128] = {};
+            GetClassNameW(hwnd, name, 128);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (wcscmp(name, s->className) == 0 && (s->processId == 0 || pid == s->processId))
+                s->found.push_back(hwnd);
+            return TRUE;
+        }
+    };
+    EnumWindows(Visit::Window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 ProcessResult RunProcess(const std::wstring& commandLine, const std::wstring& extraEnvironment) {
     ScratchDir capture;
     const std::wstring outPath = capture / L"out.txt", errPath = capture / L"err.txt";

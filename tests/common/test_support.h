@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace tidemark::test {
 
@@ -46,6 +47,26 @@ bool PathExists(const std::wstring& path);
 
 // The folder of the running test executable, without a trailing backslash.
 std::wstring ExeDir();
+
+// A program started without waiting for it; ended (killed) at scope end if still running.
+class ChildProcess {
+public:
+    // extraEnvironment: "NAME=value" entries separated by '\n', added to this process's own.
+    bool Start(const std::wstring& commandLine, const std::wstring& extraEnvironment = L"");
+    ~ChildProcess();
+    bool Running() const;
+    // Waits for the end; false when it is still running after timeoutMs.
+    bool WaitExit(DWORD timeoutMs);
+    DWORD ExitCode() const;
+    DWORD Id() const { return id_; }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Top-level windows of a class (of one process when processId is not 0).
+std::vector<HWND> WindowsOfClass(const wchar_t* className, DWORD processId = 0);
 
 struct ProcessResult {
     DWORD exitCode = 0xFFFFFFFF;
