@@ -1,6 +1,9 @@
 // The main window created in-process (never shown) and driven through its handlers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "common/test_support.h"
@@ -101,6 +104,23 @@ TEST_F(MainWindowTest, StartUpValues) {
     EXPECT_EQ(ItemOf(combo, 0), L"直接删除,不经过回收站");
     EXPECT_EQ(ItemOf(combo, 1), L"将文件移动到回收站");
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+}
+
+TEST_F(MainWindowTest, Windows7IdentityLibraryIsCalledAndUnloaded) {
+    // qkWin7.dll lies beside this test; the default test prefix reports Windows 7.
+    test::ScratchDir dir;
+    const std::wstring out = dir / L"appid.txt";
+    SetEnvironmentVariableW(L"TM_QKWIN7_OUT", out.c_str());
+    auto window = Start();
+    SetEnvironmentVariableW(L"TM_QKWIN7_OUT", nullptr);
+    char text[128] = {};
+    if (FILE* f = _wfopen(out.c_str(), L"r")) {
+        fgets(text, sizeof text, f);
+        fclose(f);
+    }
+    EXPECT_EQ(std::string(text),
+              std::to_string(reinterpret_cast<ULONG_PTR>(window->hwnd())) + " CorvaneAppId\n");
+    EXPECT_EQ(GetModuleHandleW(L"qkWin7.dll"), nullptr);
 }
 
 TEST_F(MainWindowTest, SwitchesSelectTheirView) {
