@@ -20,6 +20,9 @@ cleanup() {
 trap cleanup EXIT
 tm_start_xvfb
 wineserver -p
+# Start the prefix's background services now, detached from ctest's output pipes: a test that
+# started them would hand them its pipes, and ctest would wait for them to close.
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 cd "$TM_BUILD"
 ctest --output-on-failure --no-tests=error "$@"

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/registry_jump.h"
+#include "app/widgets/gdiplus_session.h"
 #include "system/handles.h"
 
 namespace {
@@ -33,6 +35,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
+    const tidemark::widgets::GdiplusSession gdiplus;
 
     const std::vector<std::wstring> args = Arguments();
     auto window = tidemark::TFBrimMain::Create(args, true);
@@ -49,5 +52,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    window.reset();
+    // Module clean-up: the registry-jump library is unloaded and its file deleted.
+    tidemark::ReleaseRegistryJump();
     return 0;
 }

@@ -3,6 +3,11 @@
 #include <windowsx.h>
 
 #include "app/app_state.h"
+#include "app/interface_pictures.h"
+#include "app/list_controls.h"
+#include "app/widgets/header_bar.h"
+#include "app/widgets/paint_util.h"
+#include "app/widgets/tree_list.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
 #include "settings/settings_store.h"
@@ -14,20 +19,61 @@
 #include "system/win_info.h"
 
 namespace tidemark {
+
+using widgets::ButtonLook;
+using widgets::Face;
+namespace skin = widgets::skin;
+
+struct TFBrimMain::Owned {
+    std::vector<std::unique_ptr<widgets::PictureButton>> buttons;
+    std::vector<std::unique_ptr<widgets::LinkLabel>> links;
+    std::vector<std::unique_ptr<widgets::PictureView>> pictures;
+    std::vector<ListWithModel> lists;
+    std::vector<std::unique_ptr<widgets::HeaderBar>> headers;
+};
+
 namespace {
 
-constexpr int kWidth = 800;
-constexpr int kHeight = 630;
-constexpr int kTitleHeight = 104;
 constexpr wchar_t kPanelClass[] = L"TidemarkPanel";
+constexpr wchar_t kBackProperty[] = L"TidemarkBack";
+constexpr wchar_t kForeProperty[] = L"TidemarkFore";
 
-// Panels hand their children's notifications to the window that owns them.
+// Colours of a label, kept on the control for the WM_CTLCOLORSTATIC of whoever hosts it.
+void SetLabelColors(HWND control, COLORREF back, COLORREF fore) {
+    SetPropW(control, kBackProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(back) + 1));
+    SetPropW(control, kForeProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(fore) + 1));
+}
+
+LRESULT LabelColors(HDC dc, HWND control) {
+    const auto back = reinterpret_cast<ULONG_PTR>(GetPropW(control, kBackProperty));
+    const auto fore = reinterpret_cast<ULONG_PTR>(GetPropW(control, kForeProperty));
+    const COLORREF backColor = back ? static_cast<COLORREF>(back - 1) : RGB(255, 255, 255);
+    const COLORREF foreColor = fore && fore - 1 != 0xFFFFFFFF ? static_cast<COLORREF>(fore - 1) : RGB(0x20, 0x20, 0x20);
+    SetTextColor(dc, foreColor);
+    SetBkColor(dc, backColor);
+    SetDCBrushColor(dc, backColor);
+    return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+}
+
+// Panels (the pages and regions) paint their colour and hand their children's notifications
+// to the window that owns them.
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
+    case WM_NOTIFY:
+        return SendMessageW(GetParent(hwnd), msg, wp, lp);
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-        return SendMessageW(GetParent(hwnd), msg, wp, lp);
+        return LabelColors(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        const auto back = reinterpret_cast<ULONG_PTR>(GetPropW(hwnd, kBackProperty));
+        widgets::FillSolid(reinterpret_cast<HDC>(wp), r, back ? static_cast<COLORREF>(back - 1) : RGB(255, 255, 255));
+        return 1;
+    }
+    case WM_GETFONT:
+        return SendMessageW(GetParent(hwnd), WM_GETFONT, 0, 0);
     default:
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
@@ -44,7 +90,6 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC mainProc) {
         wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
         wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
         wc.lpszClassName = TFBrimMain::kClassName;
         if (!RegisterClassExW(&wc)) return false;
     }
@@ -54,7 +99,6 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC mainProc) {
         wc.lpfnWndProc = PanelProc;
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = CreateSolidBrush(RGB(0xEA, 0xF3, 0xFC));
         wc.lpszClassName = kPanelClass;
         if (!RegisterClassExW(&wc)) return false;
     }
@@ -78,19 +122,34 @@ std::wstring ExeFolder() {
 // The full-window-drag setting for this logon only (never written to the user profile).
 void SetDragFullWindows(bool on) { SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, on, nullptr, 0); }
 
+// The background a control of the main window sits on, by the region it is in.
+COLORREF RegionColorAt(int y) {
+    if (y >= kHeaderStripTop && y < kPageTop) return skin::Strip;
+    if (y >= kFooterTop) return skin::Strip;
+    return RGB(255, 255, 255);
+}
+
+COLORREF PanelColor(const LayoutEntry& entry) {
+    const std::wstring name = entry.name;
+    if (name == L"FirstRunPrompt" || name == L"PanelDel" || name == L"Pnl_Result") return skin::Strip;
+    if (name == L"ImageBack") return skin::Separator;
+    if (name == L"Imageproess") return skin::Accent;
+    return RGB(255, 255, 255);
+}
+
 }  // namespace
 
-std::unique_ptr<TFBrimMain> TFBrimMain::Create(const std::vector<std::wstring>& args,
-                                               bool quitOnDestroy) {
+TFBrimMain::TFBrimMain() : owned_(std::make_unique<Owned>()) {}
+
+std::unique_ptr<TFBrimMain> TFBrimMain::Create(const std::vector<std::wstring>& args, bool quitOnDestroy) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterClasses(instance, WindowProc)) return nullptr;
     std::unique_ptr<TFBrimMain> window(new TFBrimMain);
     window->args_ = args;
     window->quitOnDestroy_ = quitOnDestroy;
     CreateWindowExW(WS_EX_APPWINDOW, kClassName, kCaption,
-                    WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                    CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, nullptr, nullptr, instance,
-                    window.get());
+                    WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN,
+                    CW_USEDEFAULT, CW_USEDEFAULT, 800, 630, nullptr, nullptr, instance, window.get());
     if (!window->hwnd_) return nullptr;
     return window;
 }
@@ -100,13 +159,44 @@ TFBrimMain::~TFBrimMain() {
         // Gone without a close request (a test ending, say): no close sequence.
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
     }
-    if (previousPrompt_ || &CurrentPrompt() == &prompt_) SetPrompt(previousPrompt_);
+    if (&CurrentPrompt() == &prompt_) SetPrompt(previousPrompt_);
 }
 
 HWND TFBrimMain::Control(const std::wstring& name) const {
     const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second;
+    return it == controls_.end() ? nullptr : it->second.hwnd;
+}
+
+widgets::PictureButton* TFBrimMain::Button(const std::wstring& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second.button;
+}
+
+widgets::LinkLabel* TFBrimMain::Link(const std::wstring& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second.link;
+}
+
+widgets::PictureView* TFBrimMain::Picture(const std::wstring& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second.picture;
+}
+
+widgets::TreeList* TFBrimMain::List(const std::wstring& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second.list;
+}
+
+widgets::TreeListModel* TFBrimMain::ListModel(const std::wstring& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second.model;
+}
+
+widgets::HeaderBar* TFBrimMain::Header(const std::wstring& name) const {
+    const auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second.header;
 }
 
 LRESULT CALLBACK TFBrimMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -135,27 +225,66 @@ LRESULT TFBrimMain::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         else if (wp == kDragTimer) DragTimerFired();
         return 0;
     case WM_COMMAND:
-        OnCommand(reinterpret_cast<HWND>(lp), HIWORD(wp));
-        return 0;
+        return 0;  // the standard controls here need no answer; picture buttons call back
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        // Texts on the light panels: no white box behind them.
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetBkMode(dc, TRANSPARENT);
-        return static_cast<LRESULT>(GetClassLongPtrW(GetParent(reinterpret_cast<HWND>(lp)), GCLP_HBRBACKGROUND));
-    }
+    case WM_CTLCOLORBTN:
+        return LabelColors(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(font_.get());
+    case WM_ERASEBKGND:
+        return 1;
     case WM_PAINT:
+        ++painting_;
         Paint();
+        --painting_;
+        return 0;
+    case WM_NCPAINT:
+    case WM_NCACTIVATE: {
+        ++painting_;
+        const LRESULT result = DefWindowProcW(hwnd_, msg, wp, lp);
+        --painting_;
+        return result;
+    }
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        // Other code asking for the caption gets nothing; painting the frame still shows it.
+        if (painting_ == 0) {
+            if (msg == WM_GETTEXT && wp > 0 && lp) *reinterpret_cast<wchar_t*>(lp) = L'\0';
+            return 0;
+        }
+        return DefWindowProcW(hwnd_, msg, wp, lp);
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+        info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, kMinWidth);
+        info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, kMinHeight);
+        return 0;
+    }
+    case WM_SIZE:
+        Reflow();
         return 0;
     case WM_LBUTTONDOWN:
-        // The bare background moves the window, as a caption would.
-        ReleaseCapture();
-        SendMessageW(hwnd_, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+        StartMove();
         return 0;
+    case WM_MOUSEMOVE:
+        // Dragging over the title picture moves the window too.
+        if ((wp & MK_LBUTTON) && GET_Y_LPARAM(lp) < skin::TitleHeight) StartMove();
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == SC_MAXIMIZE) {
+            Maximize();
+            return 0;
+        }
+        if ((wp & 0xFFF0) == SC_RESTORE && IsZoomed(hwnd_)) {
+            Restore();
+            return 0;
+        }
+        return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_CLOSE:
         Close();
         return 0;
     case WM_DESTROY:
+        KillTimer(hwnd_, kFirstRunTimer);
+        KillTimer(hwnd_, kDragTimer);
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         hwnd_ = nullptr;
         if (quitOnDestroy_) PostQuitMessage(0);
@@ -165,69 +294,234 @@ LRESULT TFBrimMain::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-HWND TFBrimMain::AddControl(const wchar_t* name, const wchar_t* windowClass, DWORD style, int x,
-                            int y, int w, int h, HWND parent) {
-    HWND control = CreateWindowExW(0, windowClass, L"", WS_CHILD | style, x, y, w, h,
-                                   parent ? parent : hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!control) return nullptr;
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    controls_[name] = control;
-    names_[control] = name;
-    return control;
+void TFBrimMain::StartMove() {
+    ReleaseCapture();
+    SendMessageW(hwnd_, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
 }
 
 void TFBrimMain::CreateControls() {
-    font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                            DEFAULT_QUALITY, 0, L"宋体"));
-    AddControl(L"BBtn_Min", L"BUTTON", WS_VISIBLE | BS_PUSHBUTTON, kWidth - 66, 6, 28, 22);
-    AddControl(L"BBtn_Close", L"BUTTON", WS_VISIBLE | BS_PUSHBUTTON, kWidth - 36, 6, 28, 22);
-    SetWindowTextW(Control(L"BBtn_Min"), L"–");
-    SetWindowTextW(Control(L"BBtn_Close"), L"×");
-
-    // The first-run question: a panel hidden until the first-run timer shows it.
-    HWND panel = AddControl(L"FirstRunPrompt", kPanelClass, WS_BORDER | WS_CLIPCHILDREN, 200, 240, 356, 97);
-    AddControl(L"Lab_initClear", L"STATIC", WS_VISIBLE, 16, 16, 110, 20, panel);
-    AddControl(L"Cbx_initClear", L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL,
-               124, 12, 214, 120, panel);
-    AddControl(L"CbxInitNext", L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 16, 58, 160, 20, panel);
-    AddControl(L"BBtn_InitOk", L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 258, 54, 80, 26, panel);
-    SetWindowTextW(Control(L"BBtn_InitOk"), L"确  认");
+    font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"宋体"));
+    for (const LayoutEntry& entry : MainLayout()) CreateControl(entry);
+    // The first-run question offers "don't ask again" ticked.
     SendMessageW(Control(L"CbxInitNext"), BM_SETCHECK, BST_CHECKED, 0);
+    WireHandlers();
+}
+
+void TFBrimMain::CreateControl(const LayoutEntry& entry) {
+    HWND parent = entry.parent ? Control(entry.parent) : hwnd_;
+    if (!parent) return;
+    const RECT rect{entry.x, entry.y, entry.x + entry.width, entry.y + entry.height};
+    const std::wstring text = entry.textId ? GetUiText(entry.textId, App().UiLanguageId) : entry.text;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const COLORREF parentBack = [&] {
+        if (!entry.parent) return RegionColorAt(entry.y);
+        for (const LayoutEntry& e : MainLayout())
+            if (std::wstring(e.name) == entry.parent) return PanelColor(e);
+        return RGB(255, 255, 255);
+    }();
+    ControlEntry control;
+    control.kind = entry.kind;
+    control.entry = &entry;
+    auto plain = [&](const wchar_t* windowClass, DWORD style, DWORD exStyle = 0) {
+        return CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, entry.x,
+                               entry.y, entry.width, entry.height, parent, nullptr, instance, nullptr);
+    };
+    switch (entry.kind) {
+    case ControlKind::Panel:
+        control.hwnd = plain(kPanelClass, WS_CLIPCHILDREN | (std::wstring(entry.name) == L"FirstRunPrompt" ? WS_BORDER : 0));
+        SetLabelColors(control.hwnd, PanelColor(entry), 0xFFFFFFFF);
+        break;
+    case ControlKind::Label:
+        control.hwnd = plain(L"STATIC", SS_LEFT | SS_NOPREFIX |
+                                           (std::wstring(entry.name) == L"Lab_InforPath" ? SS_PATHELLIPSIS : SS_ENDELLIPSIS));
+        SetLabelColors(control.hwnd, parentBack, entry.textColor);
+        break;
+    case ControlKind::Edit:
+        control.hwnd = plain(L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+        break;
+    case ControlKind::ComboBox:
+        control.hwnd = plain(L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
+        break;
+    case ControlKind::CheckBox:
+        control.hwnd = plain(L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX);
+        SetLabelColors(control.hwnd, parentBack, entry.textColor);
+        break;
+    case ControlKind::Icon: {
+        control.hwnd = plain(L"STATIC", SS_ICON | SS_CENTERIMAGE);
+        HICON icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, LR_SHARED));
+        SendMessageW(control.hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        break;
+    }
+    case ControlKind::Button: {
+        auto button = widgets::PictureButton::Create(parent, rect, entry.look, text);
+        if (!button) return;
+        if (entry.look == ButtonLook::Large) button->LoadFaceResources(L"SkinStart");
+        if (entry.look == ButtonLook::Action) button->LoadFaceResources(L"SkinAction");
+        control.hwnd = button->hwnd();
+        control.button = button.get();
+        owned_->buttons.push_back(std::move(button));
+        break;
+    }
+    case ControlKind::LinkLabel: {
+        auto link = widgets::LinkLabel::Create(parent, rect, text, parentBack);
+        if (!link) return;
+        control.hwnd = link->hwnd();
+        control.link = link.get();
+        owned_->links.push_back(std::move(link));
+        break;
+    }
+    case ControlKind::Picture:
+    case ControlKind::Animation: {
+        auto picture = widgets::PictureView::Create(
+            parent, rect,
+            entry.kind == ControlKind::Animation ? widgets::PictureView::Mode::Animate : widgets::PictureView::Mode::Stretch,
+            parentBack);
+        if (!picture) return;
+        control.hwnd = picture->hwnd();
+        control.picture = picture.get();
+        owned_->pictures.push_back(std::move(picture));
+        break;
+    }
+    case ControlKind::TreeList: {
+        ListWithModel pair = CreateTreeList(parent, rect);
+        if (!pair.list) return;
+        control.hwnd = WindowOf(pair.list.get());
+        control.list = pair.list.get();
+        control.model = pair.model.get();
+        owned_->lists.push_back(std::move(pair));
+        break;
+    }
+    case ControlKind::HeaderBar: {
+        auto header = CreateHeaderBar(parent, rect);
+        if (!header) return;
+        control.hwnd = WindowOf(header.get());
+        control.header = header.get();
+        owned_->headers.push_back(std::move(header));
+        break;
+    }
+    }
+    if (!control.hwnd) return;
+    SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    ShowWindow(control.hwnd, entry.visible ? SW_SHOWNA : SW_HIDE);
+    controls_[entry.name] = control;
+}
+
+void TFBrimMain::Reflow() {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (client.right == 0 || client.bottom == 0) return;  // minimised
+    // Each control follows its parent's growth by its anchors; parents come first in the table.
+    std::map<std::wstring, SIZE> growth;
+    growth[L""] = SIZE{client.right - kDesignClientWidth, client.bottom - kDesignClientHeight};
+    HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.size()));
+    for (const LayoutEntry& e : MainLayout()) {
+        const auto it = controls_.find(e.name);
+        if (it == controls_.end()) continue;
+        const SIZE g = growth[e.parent ? e.parent : L""];
+        int x = e.x, y = e.y, w = e.width, h = e.height;
+        if (e.anchors & AnchorRight) x += g.cx;
+        if (e.anchors & AnchorBottom) y += g.cy;
+        if (e.anchors & StretchWidth) w += g.cx;
+        if (e.anchors & StretchHeight) h += g.cy;
+        if (e.anchors & CenterHorizontal) x += g.cx / 2;
+        growth[e.name] = SIZE{w - e.width, h - e.height};
+        if (std::wstring(e.name) == L"Imageproess") continue;  // its width is the progress
+        if (batch) batch = DeferWindowPos(batch, it->second.hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (batch) EndDeferWindowPos(batch);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TFBrimMain::Maximize() {
+    ShowWindow(hwnd_, SW_MAXIMIZE);
+    Show(L"BBtn_Max", false);
+    Show(L"BBtn_Restore", true);
+}
+
+void TFBrimMain::Restore() {
+    ShowWindow(hwnd_, SW_RESTORE);
+    Show(L"BBtn_Restore", false);
+    Show(L"BBtn_Max", true);
 }
 
 void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
     App().ApplicationTitle = GetUiText(0, langId);
     for (const ControlText& entry : ControlTextTable()) {
-        HWND control = Control(entry.control);
-        if (!control) continue;
+        const auto it = controls_.find(entry.control);
+        if (it == controls_.end()) continue;
         const std::wstring text = GetUiText(entry.id, langId);
+        HWND control = it->second.hwnd;
         if (entry.slot == TextSlot::Caption) {
-            SetWindowTextW(control, text.c_str());
+            if (it->second.button) it->second.button->SetCaption(text);
+            else SetWindowTextW(control, text.c_str());
         } else {
-            // Items are set by position: insert the first, then the second after it.
             const int index = entry.slot == TextSlot::Item0 ? 0 : 1;
-            if (SendMessageW(control, CB_GETCOUNT, 0, 0) > index)
-                SendMessageW(control, CB_DELETESTRING, index, 0);
+            if (SendMessageW(control, CB_GETCOUNT, 0, 0) > index) SendMessageW(control, CB_DELETESTRING, index, 0);
             SendMessageW(control, CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str()));
         }
     }
+    // Header bars get their column titles (old sections removed first).
+    for (HeaderBar bar : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
+                          HeaderBar::Expect}) {
+        widgets::HeaderBar* header = Header(HeaderBarName(bar));
+        if (header) SetHeaderSections(header, HeaderColumnTexts(bar, langId), HeaderSectionWidths(header));
+    }
     FillTextArrays(langId);
     SendMessageW(Control(L"Cbx_initClear"), CB_SETCURSEL, 0, 0);
+}
+
+void TFBrimMain::SetInitialColumnWidths() {
+    const struct { const wchar_t* header; const wchar_t* list; std::vector<int> widths; } columns[] = {
+        {L"HeaderExReg", L"VST_RegItems", {150, 175, 400}},
+        {L"HeaderExItems", L"VST_Items", {100, 150, 100, 175}},
+        {L"HeaderExDeleteList", L"VST_DeleteList", {100, 150, 100, 175}},
+        {L"HeaderExType", L"VST_type", {201, 100, 500, 10}},
+        {L"HeaderExSet", L"Vst_SetItems", {200, 200}},
+        {L"HeaderExExpect", L"VDT1", {309, 150}},
+    };
+    for (const auto& c : columns) {
+        widgets::HeaderBar* header = Header(c.header);
+        widgets::TreeList* list = List(c.list);
+        if (!header || !list) continue;
+        HeaderBar bar = HeaderBar::Reg;
+        for (HeaderBar b : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
+                            HeaderBar::Expect})
+            if (std::wstring(HeaderBarName(b)) == c.header) bar = b;
+        SetHeaderSections(header, HeaderColumnTexts(bar, App().UiLanguageId), c.widths);
+        std::vector<int>& listWidths = listColumns_[c.list];
+        listWidths.clear();
+        for (int w : c.widths) listWidths.push_back(w + 1);
+        SetListColumnWidths(list, listWidths);
+        FollowListScroll(header, list);
+        // Dragging a section edge sizes the list's column to the section plus one pixel.
+        OnHeaderSectionResized(header, [this, name = std::wstring(c.list)](int section, int width) {
+            std::vector<int>& widths = listColumns_[name];
+            if (section < 0 || section >= static_cast<int>(widths.size())) return;
+            widths[section] = width + 1;
+            if (widgets::TreeList* target = List(name)) SetListColumnWidths(target, widths);
+        });
+    }
 }
 
 void TFBrimMain::RunStartupSequence() {
     AppState& app = App();
     previousPrompt_ = SetPrompt(&prompt_);
     prompt_.SetOwner(hwnd_);
-    CreateControls();
 
     // 1–2: where the program lives, and the start record from its own thread.
     app.AppFolder = ExeFolder();
     app.LogLibraryPath = app.AppFolder + L"qklog.dll";
     SetLogLibraryPath(app.LogLibraryPath);
     TUPThread::Start();
-    // 3–5: the plug-in tree's root rows, the hand cursor and the version label belong to the
-    // views; they are set up with them.
+    // 7–8 come first here: the controls take their texts from the language as they are made.
+    app.CodePageIndex = CodePageIndexOf(GetACP());
+    app.UiLanguageId = GetSystemDefaultLangID();
+    CreateControls();
+    // 3: the plug-in tree's two root rows belong to the plug-in view's list.
+    // 4: the hand-point cursor of every picture button.
+    HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), L"hand");
+    widgets::PictureButton::SetHandCursor(hand ? hand : LoadCursorW(nullptr, IDC_HAND));
+    // 5: the version label reads "软件版本:1.31" from the layout.
     // 6: on Windows 7 the maker's library gives the window its application identity.
     app.OsVersionCode = GetWindowsVersionCode();
     if (app.OsVersionCode == VerWin7) {
@@ -236,14 +530,12 @@ void TFBrimMain::RunStartupSequence() {
             UniqueLibrary library(LoadLibraryW(win7Library.c_str()));
             using SetAppId = void(WINAPI*)(HWND, const wchar_t*);
             if (library)
-                if (auto setAppId = reinterpret_cast<SetAppId>(reinterpret_cast<void*>(
-                        GetProcAddress(library.get(), "Win7_SetAppID"))))
+                if (auto setAppId = reinterpret_cast<SetAppId>(
+                        reinterpret_cast<void*>(GetProcAddress(library.get(), "Win7_SetAppID"))))
                     setAppId(hwnd_, L"CorvaneAppId");
         }
     }
-    // 7–9: image set by code page, texts by language.
-    app.CodePageIndex = CodePageIndexOf(GetACP());
-    app.UiLanguageId = GetSystemDefaultLangID();
+    // 9
     ApplyLanguageTexts(app.UiLanguageId);
     // 10
     app.UiIdle = true;
@@ -251,23 +543,25 @@ void TFBrimMain::RunStartupSequence() {
     app.CurrentSubView = 0;
     app.AppDir = WithoutTrailingBackslash(app.AppFolder);
     app.HiddenStartMode = ParseStartSwitch(args_) == StartSwitch::QkGui;
-    // 11: caption-less, 800 x 630, centred (the style already has no caption).
-    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2, kWidth, kHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // 11: caption-less (the style has none), 800 x 630, centred.
+    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - 800) / 2, (GetSystemMetrics(SM_CYSCREEN) - 630) / 2,
+                 800, 630, SWP_NOZORDER | SWP_NOACTIVATE);
     // 12
     const FixedDriveList drives = BuildFixedDriveList();
     app.FixedDriveRoots = drives.Roots;
     app.FixedDriveCount = drives.Count;
-    // 13–15: registry categories, the shared small-icon list and the folder tree's roots are
+    // 13–15: the registry categories, the shared small-icon list and the folder tree's roots are
     // filled by their views.
     // 16–17
     BuildSpecialFolders();
     // 18
     app.WorkFolder = SpecialFolders[8] + L"brim";
     CreateDirectoryW(app.WorkFolder.c_str(), nullptr);
-    // 19–22: column widths, interface pictures, score-panel images, the trace and settings
-    // trees are set up by their views.
+    // 19
+    SetInitialColumnWidths();
+    // 20–21
+    LoadInterfacePictures();
+    // 22: the trace tree is filled by the trace view; the settings tree by the settings view.
     // 23
     SelectTopTab(1);
     // 24
@@ -279,12 +573,36 @@ void TFBrimMain::RunStartupSequence() {
     SetTimer(hwnd_, kDragTimer, 1, nullptr);
 }
 
+void TFBrimMain::LoadInterfacePictures() {
+    const AppState& app = App();
+    const InterfacePictureResults written = ExtractInterfacePictures(app.WorkFolder, app.CodePageIndex == 1);
+    if (written.waitfor)
+        if (auto* picture = Picture(L"Ani_Waitfor")) picture->Load(app.WorkFolder + L"\\waitfor.gif");
+    if (written.loading)
+        if (auto* picture = Picture(L"Ani_Loading")) picture->Load(app.WorkFolder + L"\\g_Loading.gif");
+    if (written.headtable)
+        for (const auto& [name, control] : controls_)
+            if (control.header) SetHeaderPicture(control.header, app.WorkFolder + L"\\Headtable.png");
+    for (const TabPictureGroup& group : TabPictureGroups()) {
+        widgets::PictureButton* button = Button(group.button);
+        if (!button) continue;
+        for (int digit = 1; digit <= 4; ++digit) {
+            const std::wstring file = app.WorkFolder + L"\\" + group.group + std::to_wstring(digit) + L".bmp";
+            if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES)
+                button->LoadFace(static_cast<Face>(digit - 1), file);
+        }
+    }
+    const std::wstring score = app.WorkFolder + L"\\ScoreBG.png";
+    if (GetFileAttributesW(score.c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (auto* picture = Picture(L"Img_ScoreBG")) picture->Load(score);
+}
+
 void TFBrimMain::ApplyCommandLine() {
     switch (ParseStartSwitch(args_)) {
     case StartSwitch::ClearFile: SelectTopTab(2); break;
     case StartSwitch::ClearReg:
         SelectTopTab(4);
-        // The registry view's start button is pressed here once that view exists.
+        if (auto* start = Button(L"RzBmpButton7")) start->Click();
         break;
     default: break;
     }
@@ -301,16 +619,6 @@ void TFBrimMain::CreateEngines() {
     SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
 }
 
-void TFBrimMain::SelectTopTab(int tab) {
-    AppState& app = App();
-    if (!app.UiIdle || tab < 1 || tab > 6) return;
-    static constexpr UsageEvent kTabEvents[] = {UsageEvent::TabTraces, UsageEvent::TabJunk,
-                                                UsageEvent::TabCustom, UsageEvent::TabRegistry,
-                                                UsageEvent::TabPlugins};
-    if (tab <= 5) SendUsageEvent(kTabEvents[tab - 1]);
-    app.CurrentView = tab;
-}
-
 void TFBrimMain::FirstRunTimerFired() {
     KillTimer(hwnd_, kFirstRunTimer);
     AppState& app = App();
@@ -321,7 +629,8 @@ void TFBrimMain::FirstRunTimerFired() {
     }
     if (ReadSettingInt(kInitSet, 0) == 0) {
         app.UiIdle = false;
-        ShowWindow(Control(L"FirstRunPrompt"), SW_SHOW);
+        Show(L"FirstRunPrompt");
+        BringWindowToTop(Control(L"FirstRunPrompt"));
     }
 }
 
@@ -342,16 +651,7 @@ void TFBrimMain::BBtn_InitOkClick() {
     (void)WriteSettingInt(kDirectDel, static_cast<std::int16_t>(method == 1 ? 1 : 0));
     (void)WriteSettingInt(kInitSet, dontAskAgain ? 1 : 0);
     App().UiIdle = true;
-    ShowWindow(Control(L"FirstRunPrompt"), SW_HIDE);
-}
-
-void TFBrimMain::OnCommand(HWND control, int code) {
-    const auto it = names_.find(control);
-    if (it == names_.end() || code != BN_CLICKED) return;
-    const std::wstring& name = it->second;
-    if (name == L"BBtn_InitOk") BBtn_InitOkClick();
-    else if (name == L"BBtn_Close") Close();
-    else if (name == L"BBtn_Min") ShowWindow(hwnd_, SW_MINIMIZE);
+    Show(L"FirstRunPrompt", false);
 }
 
 void TFBrimMain::RunCloseSequence() {
@@ -385,21 +685,34 @@ void TFBrimMain::Paint() {
     HDC dc = BeginPaint(hwnd_, &ps);
     RECT client;
     GetClientRect(hwnd_, &client);
-    // Title area: the blue gradient, in bands.
-    for (int y = 0; y < kTitleHeight; y += 4) {
-        const int r = 0x2B + (0x1C - 0x2B) * y / kTitleHeight;
-        const int g = 0x7B + (0x5F - 0x7B) * y / kTitleHeight;
-        const int b = 0xD6 + (0xB0 - 0xD6) * y / kTitleHeight;
-        UniqueGdiObject band(CreateSolidBrush(RGB(r, g, b)));
-        RECT row{0, y, client.right, y + 4};
-        FillRect(dc, &row, static_cast<HBRUSH>(band.get()));
+    UniqueMemoryDC buffer(CreateCompatibleDC(dc));
+    UniqueGdiObject canvas(CreateCompatibleBitmap(dc, client.right, client.bottom));
+    {
+        SelectedObject selectCanvas(buffer.get(), canvas.get());
+        HDC b = buffer.get();
+        const int growY = client.bottom - kDesignClientHeight;
+        const int footerTop = kFooterTop + growY, bottomTop = kBottomBarTop + growY;
+        widgets::FillTitleGradient(b, RECT{0, 0, client.right, skin::TitleHeight}, 0);
+        widgets::FillSolid(b, RECT{0, kHeaderStripTop, client.right, kPageTop}, skin::Strip);
+        widgets::FillSolid(b, RECT{0, kPageTop - 1, client.right, kPageTop}, skin::Separator);
+        widgets::FillSolid(b, RECT{0, kPageTop, client.right, footerTop}, RGB(255, 255, 255));
+        widgets::FillSolid(b, RECT{0, footerTop, client.right, client.bottom}, skin::Strip);
+        widgets::FillSolid(b, RECT{0, footerTop, client.right, footerTop + 1}, skin::Separator);
+        widgets::FillSolid(b, RECT{0, bottomTop, client.right, bottomTop + 1}, skin::Separator);
+        // The two-pixel side frames.
+        widgets::FillSolid(b, RECT{0, skin::TitleHeight, 2, client.bottom}, skin::TitleBottom);
+        widgets::FillSolid(b, RECT{client.right - 2, skin::TitleHeight, client.right, client.bottom}, skin::TitleBottom);
+        // Icon and product title at the top left.
+        HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, LR_SHARED));
+        if (icon) DrawIconEx(b, 10, 8, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        SelectedObject selectFont(b, font_.get());
+        SetBkMode(b, TRANSPARENT);
+        SetTextColor(b, RGB(255, 255, 255));
+        RECT title{32, 6, 400, 26};
+        DrawTextW(b, L"CorvaneTidemark", -1, &title, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+               ps.rcPaint.bottom - ps.rcPaint.top, b, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
     }
-    HGDIOBJ old = SelectObject(dc, font_.get());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    RECT text{12, 8, client.right - 80, 28};
-    DrawTextW(dc, L"CorvaneTidemark", -1, &text, DT_SINGLELINE | DT_VCENTER);
-    SelectObject(dc, old);
     EndPaint(hwnd_, &ps);
 }
 

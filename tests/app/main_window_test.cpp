@@ -20,6 +20,13 @@ std::wstring TextOf(HWND control) {
     return text;
 }
 
+// The stored caption, without asking the window (it answers only while painting).
+std::wstring StoredTextOf(HWND window) {
+    wchar_t text[256] = {};
+    InternalGetWindowText(window, text, 256);
+    return text;
+}
+
 std::wstring ItemOf(HWND combo, int index) {
     wchar_t text[256] = {};
     SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
@@ -78,7 +85,8 @@ TEST_F(MainWindowTest, StartUpValues) {
     EXPECT_EQ(app.CodePageIndex, 0);
     EXPECT_EQ(app.UiLanguageId, 2052u);
     EXPECT_EQ(app.ApplicationTitle, L"Tidemark 1.29");
-    EXPECT_EQ(TextOf(window->hwnd()), L"Tidemark1.31");
+    EXPECT_EQ(StoredTextOf(window->hwnd()), L"Tidemark1.31");
+    EXPECT_EQ(TextOf(window->hwnd()), L"");  // asked outside painting: nothing
     EXPECT_TRUE(app.UiIdle);
     EXPECT_EQ(app.CurrentView, 1);  // the trace view is selected at start
     EXPECT_EQ(app.FixedDriveRoots, std::vector<std::wstring>{L"C:\\"});

@@ -1,0 +1,30 @@
+// The interface pictures the program carries as resources and writes to its work folder at
+// start-up: two animations, the header background, 24 tab faces per script and the score
+// panel's background.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tidemark {
+
+struct TabPictureGroup {
+    const wchar_t* group;   // "ClearRbt": resources "MyClearRbt1bmp" ... files "ClearRbt1.bmp" ...
+    const wchar_t* button;  // the top tab that takes the faces
+};
+const std::vector<TabPictureGroup>& TabPictureGroups();
+
+struct InterfacePictureResults {
+    bool waitfor = false;    // "waitfor.gif" written
+    bool loading = false;    // "g_Loading.gif"
+    bool headtable = false;  // "Headtable.png"
+    int tabFaces = 0;        // tab bitmaps written
+    bool score = false;      // "ScoreBG.png"
+};
+
+// Writes the pictures into folder, in order: the two animations, the header background, the
+// tab faces and the score background of the chosen script. The files carry the plain names
+// whichever script was used. Failures are counted, never reported.
+InterfacePictureResults ExtractInterfacePictures(const std::wstring& folder, bool traditional);
+
+}  // namespace tidemark

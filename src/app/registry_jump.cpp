@@ -1,0 +1,96 @@
+#include "app/registry_jump.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "system/handles.h"
+#include "system/sealed_resource.h"
+#include "system/win_info.h"
+
+namespace tidemark {
+namespace {
+
+using RegJumpProc = void(__cdecl*)(const char*);
+
+struct JumpHelper {
+    UniqueLibrary module;
+    std::wstring file;
+    RegJumpProc entry = nullptr;
+};
+
+JumpHelper& Helper() {
+    static JumpHelper helper;
+    return helper;
+}
+
+bool LoadHelper(JumpHelper& helper) {
+    if (helper.entry) return true;
+    std::wstring file = GetWinInfo().TempDir + L"\\cleanreg.dll";
+    if (!ExtractSealedResource(GetModuleHandleW(nullptr), L"FILE", L"REGHLPS", file)) return false;
+    UniqueLibrary module(LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module) return false;
+    const auto entry = reinterpret_cast<RegJumpProc>(
+        reinterpret_cast<void*>(GetProcAddress(module.get(), "RegJump")));
+    if (!entry) return false;
+    helper.module = std::move(module);
+    helper.file = std::move(file);
+    helper.entry = entry;
+    return true;
+}
+
+// False when the text needs a character the ANSI code page does not have.
+bool ToAnsi(const std::wstring& text, std::string& bytes) {
+    bytes.clear();
+    if (text.empty()) return true;
+    // The no-best-fit check is not available for a UTF-8 system code page, which spells everything.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, usedDefaultOut);
+    if (n <= 0 || usedDefault) return false;
+    bytes.resize(n);
+    WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), n, nullptr, nullptr);
+    return true;
+}
+
+// The path in the ANSI code page, up to the first key name it cannot spell: a '?' typed in its
+// place would send the editor's search to some other key.
+std::string AnsiPathPrefix(const std::wstring& path) {
+    std::string result;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = path.find(L'\\', start);
+        std::string name;
+        if (!ToAnsi(path.substr(start, end == std::wstring::npos ? end : end - start), name)) break;
+        if (start != 0) result += '\\';
+        result += name;
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+    }
+    return result;
+}
+
+}  // namespace
+
+bool JumpToRegistryKey(const std::wstring& path) {
+    JumpHelper& helper = Helper();
+    if (!LoadHelper(helper)) return false;
+    helper.entry(AnsiPathPrefix(path).c_str());
+    return true;
+}
+
+void ReleaseRegistryJump() {
+    JumpHelper& helper = Helper();
+    helper.entry = nullptr;
+    helper.module.reset();
+    if (!helper.file.empty()) {
+        SetFileAttributesW(helper.file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(helper.file.c_str());
+    }
+    helper.file.clear();
+}
+
+}  // namespace tidemark

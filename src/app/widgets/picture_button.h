@@ -1,0 +1,83 @@
+// A button drawn from pictures: a normal, hot, pressed and disabled face plus one spare slot
+// (the stay-down slot) that keeps a copy of a face while another look stands in for it.
+// Buttons without pictures get faces drawn for their look, so every slot always holds one.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "system/handles.h"
+
+namespace tidemark::widgets {
+
+enum class Face { Normal = 0, Hot, Pressed, Disabled, StayDown };
+
+// What the drawn faces look like.
+enum class ButtonLook {
+    Tab,       // top tab: white caption over the title gradient, highlights when hot/pressed
+    Large,     // start button of a start page
+    Action,    // header and footer buttons
+    Mode,      // the two mode buttons of the header strip; disabled = the mode not chosen
+    Toggle,    // large toggle of the trace start page
+    Caption,   // small buttons of the title area (minimise, maximise, close)
+};
+
+class PictureButton {
+public:
+    static std::unique_ptr<PictureButton> Create(HWND parent, const RECT& rect, ButtonLook look,
+                                                 const std::wstring& caption);
+    ~PictureButton();
+    PictureButton(const PictureButton&) = delete;
+    PictureButton& operator=(const PictureButton&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    ButtonLook look() const { return look_; }
+
+    // A face from a bitmap file; false (face unchanged) when it cannot be loaded.
+    bool LoadFace(Face face, const std::wstring& file);
+    // The four faces from the program's bitmap resources prefix + "1" ... "4" (normal, hot,
+    // pressed, disabled); faces whose resource is missing keep their drawing.
+    void LoadFaceResources(const std::wstring& prefix);
+    void SetFace(Face face, UniqueGdiObject bitmap, std::wstring tag, COLORREF textColor);
+    void CopyFace(Face from, Face to);
+    void SwapFaces(Face a, Face b);
+    // Where a face came from: a file name, or "drawn-<face>" for the look's own drawing.
+    const std::wstring& FaceTag(Face face) const;
+
+    void SetCaption(const std::wstring& caption);
+    const std::wstring& Caption() const { return caption_; }
+    void SetOnClick(std::function<void()> onClick) { onClick_ = std::move(onClick); }
+    // What a click does (tests and keyboard use it too); nothing when the button is disabled.
+    void Click();
+
+    // The program's hand-point cursor, shown over every picture button.
+    static void SetHandCursor(HCURSOR cursor);
+
+private:
+    struct FaceSlot {
+        UniqueGdiObject bitmap;
+        std::wstring tag;
+        COLORREF textColor = RGB(255, 255, 255);
+    };
+
+    PictureButton() = default;
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void DrawDefaultFaces();
+    void Paint();
+    Face ShownFace() const;
+
+    HWND hwnd_ = nullptr;
+    ButtonLook look_ = ButtonLook::Action;
+    std::wstring caption_;
+    std::array<FaceSlot, 5> faces_;
+    std::function<void()> onClick_;
+    bool hot_ = false;
+    bool pressed_ = false;
+};
+
+}  // namespace tidemark::widgets
