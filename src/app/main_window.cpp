@@ -143,7 +143,7 @@ TFBrimMain::TFBrimMain() : owned_(std::make_unique<Owned>()) {}
 
 std::unique_ptr<TFBrimMain> TFBrimMain::Create(const std::vector<std::wstring>& args, bool quitOnDestroy) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterClasses(instance, WindowProc)) return nullptr;
+    if (!RegisterClasses(instance, widgets::InstanceWindowProc<TFBrimMain>)) return nullptr;
     std::unique_ptr<TFBrimMain> window(new TFBrimMain);
     window->args_ = args;
     window->quitOnDestroy_ = quitOnDestroy;
@@ -197,22 +197,6 @@ widgets::TreeListModel* TFBrimMain::ListModel(const std::wstring& name) const {
 widgets::HeaderBar* TFBrimMain::Header(const std::wstring& name) const {
     const auto it = controls_.find(name);
     return it == controls_.end() ? nullptr : it->second.header;
-}
-
-LRESULT CALLBACK TFBrimMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<TFBrimMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TFBrimMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        // Nothing may escape into Windows; the message counts as handled.
-        return 0;
-    }
 }
 
 LRESULT TFBrimMain::Handle(UINT msg, WPARAM wp, LPARAM lp) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/widgets/instance_window.h"
+
 #include <array>
 #include <map>
 #include <memory>
@@ -91,7 +93,8 @@ private:
     struct Owned;  // the widget objects behind the controls
 
     TFBrimMain();
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <typename T>
+    friend LRESULT CALLBACK widgets::InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     // Start-up, close and the skin.

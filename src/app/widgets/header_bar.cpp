@@ -65,7 +65,7 @@ HBITMAP LoadPicture(const std::wstring& path, SIZE& size) {
 
 std::unique_ptr<HeaderBar> HeaderBar::Create(HWND parent, int controlId, const RECT& bounds) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterHeaderBarClass(instance, WindowProc)) return nullptr;
+    if (!RegisterHeaderBarClass(instance, InstanceWindowProc<HeaderBar>)) return nullptr;
     std::unique_ptr<HeaderBar> bar(new HeaderBar);
     CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, bounds.left,
                     bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
@@ -187,27 +187,6 @@ void HeaderBar::Paint(HDC dc) {
                 FillSolid(dc, RECT{right - 1, 3, right, std::max(3, clientHeight_ - 4)}, kLineColor);
         }
         left = right;
-    }
-}
-
-LRESULT CALLBACK HeaderBar::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<HeaderBar*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<HeaderBar*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        // Nothing may escape into Windows; the message counts as handled.
-        return 0;
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/widgets/instance_window.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,7 +59,8 @@ public:
 
 private:
     HeaderBar() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <typename T>
+    friend LRESULT CALLBACK InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void Paint(HDC dc);
     int SectionLeft(int index) const;  // unscrolled

@@ -16,7 +16,7 @@ std::unique_ptr<LinkLabel> LinkLabel::Create(HWND parent, const RECT& rect, cons
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     if (!GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        wc.lpfnWndProc = WindowProc;
+        wc.lpfnWndProc = InstanceWindowProc<LinkLabel>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursorW(nullptr, IDC_HAND);
         wc.lpszClassName = kClassName;
@@ -63,21 +63,6 @@ void LinkLabel::Paint() {
     InternalGetWindowText(hwnd_, text, 256);
     DrawTextW(dc, text, -1, &client, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     EndPaint(hwnd_, &ps);
-}
-
-LRESULT CALLBACK LinkLabel::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<LinkLabel*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<LinkLabel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        return 0;
-    }
 }
 
 LRESULT LinkLabel::Handle(UINT msg, WPARAM wp, LPARAM lp) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/widgets/instance_window.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,7 +28,8 @@ public:
 
 private:
     LinkLabel() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <typename T>
+    friend LRESULT CALLBACK InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void Paint();
 

@@ -40,7 +40,7 @@ const wchar_t* FaceName(int face) {
 std::unique_ptr<PictureButton> PictureButton::Create(HWND parent, const RECT& rect, ButtonLook look,
                                                      const std::wstring& caption) {
     std::unique_ptr<PictureButton> button(new PictureButton);
-    if (!RegisterButtonClass(WindowProc)) return nullptr;
+    if (!RegisterButtonClass(InstanceWindowProc<PictureButton>)) return nullptr;
     button->look_ = look;
     button->caption_ = caption;
     CreateWindowExW(0, kClassName, caption.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect.left,
@@ -241,21 +241,6 @@ void PictureButton::Paint() {
         BitBlt(dc, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
     }
     EndPaint(hwnd_, &ps);
-}
-
-LRESULT CALLBACK PictureButton::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<PictureButton*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<PictureButton*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        return 0;
-    }
 }
 
 LRESULT PictureButton::Handle(UINT msg, WPARAM wp, LPARAM lp) {

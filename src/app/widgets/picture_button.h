@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "app/widgets/instance_window.h"
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -65,7 +67,8 @@ private:
     };
 
     PictureButton() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <typename T>
+    friend LRESULT CALLBACK InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void DrawDefaultFaces();
     void Paint();

@@ -48,7 +48,7 @@ std::unique_ptr<PictureView> PictureView::Create(HWND parent, const RECT& rect, 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     if (!GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        wc.lpfnWndProc = WindowProc;
+        wc.lpfnWndProc = InstanceWindowProc<PictureView>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = kClassName;
@@ -135,21 +135,6 @@ void PictureView::Paint() {
         BitBlt(dc, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
     }
     EndPaint(hwnd_, &ps);
-}
-
-LRESULT CALLBACK PictureView::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<PictureView*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<PictureView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        return 0;
-    }
 }
 
 LRESULT PictureView::Handle(UINT msg, WPARAM wp, LPARAM lp) {

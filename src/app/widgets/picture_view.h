@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include "app/widgets/instance_window.h"
 #include <objidl.h>
 
 #include <memory>
@@ -49,7 +51,8 @@ public:
 
 private:
     PictureView() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <typename T>
+    friend LRESULT CALLBACK InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void Paint();
     void ArmTimer();

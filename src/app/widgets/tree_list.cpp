@@ -52,7 +52,7 @@ void FrameBox(HDC dc, const RECT& box, COLORREF border, COLORREF fill) {
 
 std::unique_ptr<TreeList> TreeList::Create(HWND parent, int controlId, const RECT& bounds) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterTreeListClass(instance, WindowProc)) return nullptr;
+    if (!RegisterTreeListClass(instance, InstanceWindowProc<TreeList>)) return nullptr;
     std::unique_ptr<TreeList> list(new TreeList);
     UINT lines = 3;
     if (SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) list->wheelLines_ = lines;
@@ -583,27 +583,6 @@ void TreeList::OnWheel(int delta) {
 }
 
 // --- Window procedure ---------------------------------------------------------------------------
-
-LRESULT CALLBACK TreeList::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<TreeList*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TreeList*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        // Nothing may escape into Windows; the message counts as handled.
-        return 0;
-    }
-}
 
 LRESULT TreeList::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "app/widgets/instance_window.h"
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -89,7 +91,8 @@ public:
 
 private:
     TreeList() = default;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <typename T>
+    friend LRESULT CALLBACK InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     void ModelChanged(ModelChange change);
