@@ -13,19 +13,6 @@ namespace {
 constexpr COLORREF kTitleColor = RGB(0x00, 0x00, 0x00);
 constexpr int kDefaultWidth = 100;
 
-bool RegisterHeaderBarClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(instance, HeaderBar::kClassName, &wc)) return true;
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = HeaderBar::kClassName;
-    return RegisterClassExW(&wc) != 0;
-}
-
 void FillGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
     const int height = rect.bottom - rect.top;
     for (int y = 0; y < height; ++y) {
@@ -65,7 +52,7 @@ HBITMAP LoadPicture(const std::wstring& path, SIZE& size) {
 
 std::unique_ptr<HeaderBar> HeaderBar::Create(HWND parent, int controlId, const RECT& bounds) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterHeaderBarClass(instance, InstanceWindowProc<HeaderBar>)) return nullptr;
+    if (!RegisterWindowClass(kClassName, InstanceWindowProc<HeaderBar>)) return nullptr;
     std::unique_ptr<HeaderBar> bar(new HeaderBar);
     CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, bounds.left,
                     bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
@@ -79,12 +66,7 @@ std::unique_ptr<HeaderBar> HeaderBar::Create(HWND parent, int controlId, const R
     return bar;
 }
 
-HeaderBar::~HeaderBar() {
-    if (hwnd_) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
-}
+HeaderBar::~HeaderBar() { DestroyOwnedWindow(hwnd_); }
 
 void HeaderBar::SetSections(std::vector<std::wstring> titles, std::vector<int> widths) {
     if (dragIndex_ >= 0 && GetCapture() == hwnd_) ReleaseCapture();

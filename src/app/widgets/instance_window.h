@@ -31,4 +31,28 @@ LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+// Registers a window class of this module once; true when it is (or already was) registered.
+inline bool RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style = 0) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (GetClassInfoExW(instance, name, &wc)) return true;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+}
+
+// For an owner's destructor: the window goes without calling back into the owner.
+inline void DestroyOwnedWindow(HWND& hwnd) {
+    if (!hwnd) return;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd);
+    hwnd = nullptr;
+}
+
 }  // namespace tidemark::widgets

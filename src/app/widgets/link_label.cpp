@@ -13,15 +13,7 @@ constexpr wchar_t kClassName[] = L"TidemarkLinkLabel";
 
 std::unique_ptr<LinkLabel> LinkLabel::Create(HWND parent, const RECT& rect, const std::wstring& text,
                                              COLORREF background) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        wc.lpfnWndProc = InstanceWindowProc<LinkLabel>;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_HAND);
-        wc.lpszClassName = kClassName;
-        if (!RegisterClassExW(&wc)) return nullptr;
-    }
+    if (!RegisterWindowClass(kClassName, InstanceWindowProc<LinkLabel>)) return nullptr;
     std::unique_ptr<LinkLabel> label(new LinkLabel);
     label->background_ = background;
     CreateWindowExW(0, kClassName, text.c_str(), WS_CHILD | WS_VISIBLE, rect.left, rect.top,
@@ -31,12 +23,7 @@ std::unique_ptr<LinkLabel> LinkLabel::Create(HWND parent, const RECT& rect, cons
     return label;
 }
 
-LinkLabel::~LinkLabel() {
-    if (hwnd_) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
-}
+LinkLabel::~LinkLabel() { DestroyOwnedWindow(hwnd_); }
 
 void LinkLabel::Click() {
     if (hwnd_ && IsWindowEnabled(hwnd_) && onClick_) onClick_();

@@ -10,17 +10,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"TidemarkPictureButton";
 HCURSOR g_handCursor = nullptr;
 
-bool RegisterButtonClass(WNDPROC proc) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) return true;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    return RegisterClassExW(&wc) != 0;
-}
-
 // The parent's top in title-area rows, for looks drawn over the title gradient.
 int TitleRowOf(HWND hwnd) {
     RECT r;
@@ -40,7 +29,7 @@ const wchar_t* FaceName(int face) {
 std::unique_ptr<PictureButton> PictureButton::Create(HWND parent, const RECT& rect, ButtonLook look,
                                                      const std::wstring& caption) {
     std::unique_ptr<PictureButton> button(new PictureButton);
-    if (!RegisterButtonClass(InstanceWindowProc<PictureButton>)) return nullptr;
+    if (!RegisterWindowClass(kClassName, InstanceWindowProc<PictureButton>)) return nullptr;
     button->look_ = look;
     button->caption_ = caption;
     CreateWindowExW(0, kClassName, caption.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect.left,
@@ -51,12 +40,7 @@ std::unique_ptr<PictureButton> PictureButton::Create(HWND parent, const RECT& re
     return button;
 }
 
-PictureButton::~PictureButton() {
-    if (hwnd_) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
-}
+PictureButton::~PictureButton() { DestroyOwnedWindow(hwnd_); }
 
 void PictureButton::SetHandCursor(HCURSOR cursor) { g_handCursor = cursor; }
 
@@ -207,27 +191,24 @@ void PictureButton::Paint() {
     HDC dc = BeginPaint(hwnd_, &ps);
     RECT client;
     GetClientRect(hwnd_, &client);
-    UniqueMemoryDC buffer(CreateCompatibleDC(dc));
-    UniqueGdiObject canvas(CreateCompatibleBitmap(dc, client.right, client.bottom));
-    {
-        SelectedObject selectCanvas(buffer.get(), canvas.get());
+    if (HDC buffer = buffer_.Begin(dc, client.right, client.bottom)) {
         const FaceSlot& slot = faces_[static_cast<int>(ShownFace())];
-        FillSolid(buffer.get(), client, RGB(255, 255, 255));
+        FillSolid(buffer, client, RGB(255, 255, 255));
         if (slot.bitmap) {
             UniqueMemoryDC faceDc(CreateCompatibleDC(dc));
             SelectedObject selectFace(faceDc.get(), slot.bitmap.get());
             BITMAP info{};
             GetObjectW(slot.bitmap.get(), sizeof info, &info);
-            StretchBlt(buffer.get(), 0, 0, client.right, client.bottom, faceDc.get(), 0, 0, info.bmWidth,
+            StretchBlt(buffer, 0, 0, client.right, client.bottom, faceDc.get(), 0, 0, info.bmWidth,
                        info.bmHeight, SRCCOPY);
         }
         // A tab face from a picture carries its own caption.
         const bool pictureCaption = look_ == ButtonLook::Tab && slot.tag.rfind(L"drawn-", 0) != 0;
         if (!caption_.empty() && !pictureCaption) {
             HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetParent(hwnd_), WM_GETFONT, 0, 0));
-            SelectedObject selectFont(buffer.get(), font ? font : GetStockObject(DEFAULT_GUI_FONT));
-            SetBkMode(buffer.get(), TRANSPARENT);
-            SetTextColor(buffer.get(), slot.textColor);
+            SelectedObject selectFont(buffer, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+            SetBkMode(buffer, TRANSPARENT);
+            SetTextColor(buffer, slot.textColor);
             RECT text = client;
             UINT format = DT_CENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
             if (look_ == ButtonLook::Tab) {
@@ -236,9 +217,9 @@ void PictureButton::Paint() {
             } else {
                 format |= DT_VCENTER;
             }
-            DrawTextW(buffer.get(), caption_.c_str(), -1, &text, format);
+            DrawTextW(buffer, caption_.c_str(), -1, &text, format);
         }
-        BitBlt(dc, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+        buffer_.End(dc, client);
     }
     EndPaint(hwnd_, &ps);
 }

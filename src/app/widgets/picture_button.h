@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "app/widgets/instance_window.h"
+#include "app/widgets/paint_support.h"
 
 #include <array>
 #include <functional>
@@ -81,6 +82,7 @@ private:
     std::function<void()> onClick_;
     bool hot_ = false;
     bool pressed_ = false;
+    PaintBuffer buffer_;
 };
 
 }  // namespace tidemark::widgets

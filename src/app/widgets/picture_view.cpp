@@ -45,15 +45,7 @@ LoadedImage::~LoadedImage() {
 }
 
 std::unique_ptr<PictureView> PictureView::Create(HWND parent, const RECT& rect, Mode mode, COLORREF background) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        wc.lpfnWndProc = InstanceWindowProc<PictureView>;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kClassName;
-        if (!RegisterClassExW(&wc)) return nullptr;
-    }
+    if (!RegisterWindowClass(kClassName, InstanceWindowProc<PictureView>)) return nullptr;
     std::unique_ptr<PictureView> view(new PictureView);
     view->mode_ = mode;
     view->background_ = background;
@@ -63,12 +55,7 @@ std::unique_ptr<PictureView> PictureView::Create(HWND parent, const RECT& rect, 
     return view;
 }
 
-PictureView::~PictureView() {
-    if (hwnd_) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
-}
+PictureView::~PictureView() { DestroyOwnedWindow(hwnd_); }
 
 bool PictureView::Load(const std::wstring& path) {
     std::unique_ptr<LoadedImage> image = LoadedImage::FromFile(path);
@@ -116,13 +103,10 @@ void PictureView::Paint() {
     HDC dc = BeginPaint(hwnd_, &ps);
     RECT client;
     GetClientRect(hwnd_, &client);
-    UniqueMemoryDC buffer(CreateCompatibleDC(dc));
-    UniqueGdiObject canvas(CreateCompatibleBitmap(dc, client.right, client.bottom));
-    {
-        SelectedObject select(buffer.get(), canvas.get());
-        FillSolid(buffer.get(), client, background_);
+    if (HDC buffer = buffer_.Begin(dc, client.right, client.bottom)) {
+        FillSolid(buffer, client, background_);
         if (image_) {
-            Gdiplus::Graphics graphics(buffer.get());
+            Gdiplus::Graphics graphics(buffer);
             graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
             graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
             if (mode_ == Mode::Stretch)
@@ -132,7 +116,7 @@ void PictureView::Paint() {
                                    static_cast<INT>((client.right - static_cast<int>(image_->get()->GetWidth())) / 2),
                                    static_cast<INT>((client.bottom - static_cast<int>(image_->get()->GetHeight())) / 2));
         }
-        BitBlt(dc, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+        buffer_.End(dc, client);
     }
     EndPaint(hwnd_, &ps);
 }

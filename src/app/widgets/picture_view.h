@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "app/widgets/instance_window.h"
+#include "app/widgets/paint_support.h"
 #include <objidl.h>
 
 #include <memory>
@@ -64,6 +65,7 @@ private:
     std::wstring path_;
     std::vector<unsigned> delays_;  // per frame, milliseconds
     int frame_ = 0;
+    PaintBuffer buffer_;
 };
 
 }  // namespace tidemark::widgets

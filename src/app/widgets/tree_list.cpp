@@ -19,20 +19,6 @@ constexpr COLORREF kBoxMark = RGB(0x1E, 0x4E, 0x8C);
 constexpr COLORREF kBoxMixed = RGB(0x4D, 0x7F, 0xB8);
 constexpr int kLineScroll = 16;  // pixels per horizontal scroll-bar arrow click
 
-bool RegisterTreeListClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(instance, TreeList::kClassName, &wc)) return true;
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = TreeList::kClassName;
-    return RegisterClassExW(&wc) != 0;
-}
-
 RECT EmptyRect() { return RECT{0, 0, 0, 0}; }
 
 SCROLLINFO ScrollInfo(UINT mask) {
@@ -52,7 +38,7 @@ void FrameBox(HDC dc, const RECT& box, COLORREF border, COLORREF fill) {
 
 std::unique_ptr<TreeList> TreeList::Create(HWND parent, int controlId, const RECT& bounds) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterTreeListClass(instance, InstanceWindowProc<TreeList>)) return nullptr;
+    if (!RegisterWindowClass(kClassName, InstanceWindowProc<TreeList>, CS_DBLCLKS)) return nullptr;
     std::unique_ptr<TreeList> list(new TreeList);
     UINT lines = 3;
     if (SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) list->wheelLines_ = lines;
@@ -74,10 +60,7 @@ std::unique_ptr<TreeList> TreeList::Create(HWND parent, int controlId, const REC
 
 TreeList::~TreeList() {
     if (model_) model_->SetObserver(nullptr);
-    if (hwnd_) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
+    DestroyOwnedWindow(hwnd_);
 }
 
 // --- Model and layout ---------------------------------------------------------------------------
