@@ -154,28 +154,39 @@ bool DeleteAtReboot(const std::wstring& path) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
-bool ExtractResourceToFile(const wchar_t* type, const wchar_t* name, const std::wstring& path) {
-    HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC info = FindResourceW(self, name, type);
-    if (!info) return false;
-    HGLOBAL loaded = LoadResource(self, info);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = SizeofResource(self, info);
-    if (!bytes && size != 0) return false;
+ResourceBytes FindResourceBytes(void* module, const wchar_t* type, const wchar_t* name) {
+    HMODULE owner = module ? static_cast<HMODULE>(module) : GetModuleHandleW(nullptr);
+    HRSRC info = FindResourceW(owner, name, type);
+    if (!info) return {};
+    HGLOBAL loaded = LoadResource(owner, info);
+    ResourceBytes bytes;
+    bytes.data = loaded ? LockResource(loaded) : nullptr;
+    bytes.size = SizeofResource(owner, info);
+    bytes.found = bytes.data != nullptr || bytes.size == 0;
+    return bytes;
+}
 
+bool WriteBytesToFile(const std::wstring& path, const void* data, unsigned long size, bool createNew) {
+    const std::wstring target = ExtendedPath(path);
+    UniqueHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, createNew ? CREATE_NEW : CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    const bool ok = size == 0 || (WriteFile(file.get(), data, size, &written, nullptr) && written == size);
+    file.reset();
+    if (!ok) DeleteFileW(target.c_str());
+    return ok;
+}
+
+bool ExtractResourceToFile(const wchar_t* type, const wchar_t* name, const std::wstring& path) {
+    const ResourceBytes resource = FindResourceBytes(nullptr, type, name);
+    if (!resource.found) return false;
     const std::wstring target = ExtendedPath(path);
     if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!DeleteFileW(target.c_str())) return false;
     }
-    UniqueHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool ok = size == 0 || (WriteFile(file.get(), bytes, size, &written, nullptr) && written == size);
-    file.reset();
-    if (!ok) DeleteFileW(target.c_str());
-    return ok;
+    return WriteBytesToFile(path, resource.data, resource.size, false);
 }
 
 bool GetFileCompanyName(const std::wstring& path, std::wstring& company) {

@@ -35,6 +35,17 @@ bool ShellDeletePath(const std::wstring& path);
 // Registers path for deletion at the next restart.
 bool DeleteAtReboot(const std::wstring& path);
 
+// The bytes of resource name of type type in module (null: the program itself).
+struct ResourceBytes {
+    bool found = false;
+    const void* data = nullptr;
+    unsigned long size = 0;
+};
+ResourceBytes FindResourceBytes(void* module, const wchar_t* type, const wchar_t* name);
+// Writes bytes to path, creating the file (createNew: only when none exists yet). A write that
+// fails leaves no file behind.
+bool WriteBytesToFile(const std::wstring& path, const void* data, unsigned long size, bool createNew);
+
 // Writes the program's own resource name of type type to path. A missing resource gives false
 // and leaves an existing file alone; otherwise an existing file is replaced, and a write that
 // fails leaves no file behind.

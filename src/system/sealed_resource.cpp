@@ -12,12 +12,8 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 bool ExtractSealedResource(HMODULE module, const wchar_t* type, const wchar_t* name,
                            const std::wstring& path) {
-    HRSRC info = FindResourceW(module, name, type);
-    if (!info) return false;
-    HGLOBAL loaded = LoadResource(module, info);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = SizeofResource(module, info);
-    if (!bytes && size != 0) return false;
+    const ResourceBytes resource = FindResourceBytes(module, type, name);
+    if (!resource.found) return false;
 
     const std::wstring target = ExtendedPath(path);
     if (Exists(target)) {
@@ -25,14 +21,7 @@ bool ExtractSealedResource(HMODULE module, const wchar_t* type, const wchar_t* n
         DeleteFileW(target.c_str());
         if (Exists(target)) return true;
     }
-    UniqueHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool ok = size == 0 || (WriteFile(file.get(), bytes, size, &written, nullptr) && written == size);
-    file.reset();
-    if (!ok) DeleteFileW(target.c_str());
-    return ok;
+    return WriteBytesToFile(path, resource.data, resource.size, true);
 }
 
 }  // namespace tidemark
