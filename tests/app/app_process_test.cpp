@@ -170,5 +170,22 @@ TEST(ProgramProcess, HiddenStartShowsNothingAndKeepsTheWorkFolder) {
     DeleteFileW((WorkFolder() + L"\\kept.txt").c_str());
 }
 
+TEST(ProgramProcess, UnwritableTemporaryFolderStillGivesAWorkingWindow) {
+    // The temporary folder names a path below a file: no work folder, no pictures written.
+    ProgramCopy copy(false);
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::WriteFileText(dir / L"blocker", "x"));
+    const std::wstring temp = dir / L"blocker\\temp";
+    test::ChildProcess program;
+    ASSERT_TRUE(program.Start(copy.Command(), L"TMP=" + temp + L"\nTEMP=" + temp));
+    HWND window = WaitForMainWindow(program);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
+    Sleep(300);
+    EXPECT_TRUE(program.Running());
+    CloseAndWait(window, program);
+    EXPECT_EQ(program.ExitCode(), 0u);
+}
+
 }  // namespace
 }  // namespace tidemark
