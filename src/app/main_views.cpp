@@ -8,7 +8,6 @@
 #include "app/main_window.h"
 #include "app/widgets/tree_list.h"
 #include "lang/ui_texts.h"
-#include "settings/settings_store.h"
 #include "support/usage_log.h"
 
 namespace tidemark {
@@ -61,6 +60,7 @@ void TFBrimMain::WireHandlers() {
         {L"BBtn_SelfScan", &TFBrimMain::StartCustomScan},
         {L"RzBmpButton7", &TFBrimMain::StartRegistryPage},
         {L"BBtn_ScanHengji", &TFBrimMain::BeginTraceScan},
+        {L"BBtn_SetAdd", &TFBrimMain::BBtn_SetAddClick},
     };
     for (const auto& b : buttons)
         if (auto* button = Button(b.name)) button->SetOnClick([this, h = b.handler] { (this->*h)(); });
@@ -77,6 +77,11 @@ void TFBrimMain::WireHandlers() {
         if (auto* button = Button(toggles[group])) button->SetOnClick([this, group] { ToggleTraceGroup(group); });
     if (auto* all = Link(L"RzURLLabAll")) all->SetOnClick([this] { SelectAllInPage(); });
     if (auto* none = Link(L"RzURLLabNone")) none->SetOnClick([this] { ClearAllInPage(); });
+    if (auto* recommended = Link(L"RzURLLabDefault"))
+        recommended->SetOnClick([this] {
+            if (App().UiIdle) RecommendedTypes();
+        });
+    if (auto* save = Button(L"BBtn_Save")) save->SetOnClick([this] { SaveSettings(false); });
     if (auto* maker = Link(L"Lab_Maker"))
         maker->SetOnClick([] { ShellExecuteW(nullptr, L"open", L"http://www.corvane.com/", nullptr, nullptr, SW_SHOWNORMAL); });
 }
@@ -279,11 +284,10 @@ void TFBrimMain::ModeButtonClick(bool left) {
     if (!app.UiIdle) return;
     MarkModeButton(left ? L"RzBmpBtnAllQuery" : L"RzBmpBtnSelfQuery", left ? L"RzBmpBtnSelfQuery" : L"RzBmpBtnAllQuery");
     if (app.CurrentView == 6) {
-        // The settings view: the settings tree's entry is selected by the settings view itself.
+        // "清理方式设置" opens the method page, "通用清理规则设置" the general rules.
         const bool rulesPage = !left;
+        SelectSettingsEntry(rulesPage ? 1 : 3);
         for (const wchar_t* link : {L"RzURLLabAll", L"RzURLLabNone", L"RzURLLabDefault"}) Show(link, rulesPage);
-        if (!rulesPage)
-            SendMessageW(Control(L"Cbx_SetMethod"), CB_SETCURSEL, ReadSettingInt(kDirectDel, 0) == 1 ? 1 : 0, 0);
         ShowPage(rulesPage ? 8 : 9);
         return;
     }

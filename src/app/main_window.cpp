@@ -545,7 +545,8 @@ void TFBrimMain::RunStartupSequence() {
     SetInitialColumnWidths();
     // 20–21
     LoadInterfacePictures();
-    // 22: the trace tree is filled by the trace view; the settings tree by the settings view.
+    // 22: the trace tree is filled by the trace view.
+    FillSettingsTree();
     // 23
     SelectTopTab(1);
     // 24

@@ -7,6 +7,7 @@
 #include "app/widgets/instance_window.h"
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -70,6 +71,24 @@ public:
     bool CustomMode() const { return customMode_; }
     bool TraceGroupChosen(int group) const { return traceGroups_[group]; }
 
+    // The settings view.
+    struct TSetUpData {
+        std::wstring name;
+        int page;  // 1 general, 2 custom, 3 method; 0 for the root
+        int kind;  // 0 root, 1 page
+    };
+    struct TSetUpDataItems {
+        std::wstring description, type;
+        std::wstring state;      // "0" ticked, "1" not
+        std::wstring userAdded;  // "1" for a type the user added
+    };
+    int SettingsPage() const { return settingsPage_; }  // 0 general, 1 custom, 2 method
+    void SelectSettingsEntry(int page);
+    void BBtn_SetAddClick();
+    void DeleteUserType();  // the focused row of the type list
+    void RecommendedTypes();
+    void SaveSettings(bool silent);
+
     // Timers, the first-run question and the window commands, as their events call them.
     void FirstRunTimerFired();
     void DragTimerFired();
@@ -127,6 +146,10 @@ private:
     void PlaceAt(const wchar_t* name, const wchar_t* where);
     void Show(const wchar_t* name, bool visible = true);
     void SetText(const wchar_t* name, const std::wstring& text);
+    void FillSettingsTree();
+    void SettingsTreeSelected(std::uint32_t node);
+    void ShowSettingsPage(int page);
+    void AddTypeRow(const TSetUpDataItems& item);
 
     HWND hwnd_ = nullptr;
     bool quitOnDestroy_ = false;
@@ -141,6 +164,9 @@ private:
     int currentPage_ = -1;
     bool customMode_ = false;
     std::array<bool, 3> traceGroups_{true, true, true};
+    std::vector<TSetUpData> setUpData_;
+    std::vector<TSetUpDataItems> setItems_;
+    int settingsPage_ = 2;
 };
 
 }  // namespace tidemark

@@ -45,6 +45,8 @@ const std::vector<Command>& Commands() {
          "what the program knows of this system: Windows kind and version, language, folders, "
          "fixed drives",
          RunInfo},
+        {{L"rules"}, {}, false, "rules [--json]",
+         "the file-type rules a junk scan would use now: pattern rules, then extension rules", RunRules},
     };
     return commands;
 }

@@ -45,5 +45,6 @@ int RunCli(const std::vector<std::wstring>& args, Output& out);
 
 int RunVersion(CommandContext& ctx);
 int RunInfo(CommandContext& ctx);
+int RunRules(CommandContext& ctx);
 
 }  // namespace tidemark::cli

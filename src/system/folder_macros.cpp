@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "system/text_case.h"
 #include "system/text_util.h"
 #include "system/win_info.h"
 
@@ -21,16 +22,6 @@ const std::array<const wchar_t*, kFolderMacroCount> FolderMacroNames = {
 };
 
 namespace {
-
-std::wstring LowerCase(std::wstring text) {
-    if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-std::wstring UpperCase(std::wstring text) {
-    if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
 
 // The folder one level up ("C:\Users\me\Desktop" gives "C:\Users\me").
 std::wstring ParentOf(const std::wstring& folder) {
@@ -68,7 +59,7 @@ std::wstring TSysDir::Expand(const std::wstring& path) const {
     // The closing "%" is looked for from the third character on, so "%%x%" names "%%x%".
     const auto close = path.size() > 2 ? path.find(L'%', 2) : std::wstring::npos;
     if (close == std::wstring::npos) return path;
-    const std::wstring head = LowerCase(path.substr(0, close + 1));
+    const std::wstring head = LowerCased(path.substr(0, close + 1));
     for (int i = 0; i < kFolderMacroCount; ++i)
         if (head == FolderMacroNames[i]) return values_[i] + path.substr(close + 1);
     return path;
@@ -150,9 +141,9 @@ std::wstring ReplaceDirTokens(const std::wstring& text, bool includeProgDir) {
     const TWinInfo& info = GetWinInfo();
     struct Token { const wchar_t* name; std::wstring value; };
     const Token tokens[] = {
-        {L"$WINDIR", UpperCase(info.WindowsDir)},
-        {L"$SYSDIR", UpperCase(info.SystemDir)},
-        {L"$PROGDIR", UpperCase(info.Drive) + L":\\PROGRAM FILES"},
+        {L"$WINDIR", UpperCased(info.WindowsDir)},
+        {L"$SYSDIR", UpperCased(info.SystemDir)},
+        {L"$PROGDIR", UpperCased(info.Drive) + L":\\PROGRAM FILES"},
     };
     std::wstring result = text;
     for (int i = 0; i < (includeProgDir ? 3 : 2); ++i) {

@@ -49,11 +49,6 @@ std::wstring StoredRecentFolder() {
 
 }  // namespace
 
-std::wstring UpperCased(std::wstring text) {
-    if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 void BuildSpecialFolders() {
     const TSysDir& macros = GetFolderMacros();
     for (int i = 0; i < kRuleMacroCount - 1; ++i)

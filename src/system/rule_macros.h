@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+#include "system/text_case.h"
+
 namespace tidemark {
 
 constexpr int kRuleMacroCount = 18;
@@ -20,7 +22,5 @@ void BuildSpecialFolders();
 // The text upper-cased, with every rule macro (any letter case) replaced by its folder, in
 // table order. A macro whose folder is empty vanishes.
 std::wstring ExpandRuleMacros(const std::wstring& text);
-
-std::wstring UpperCased(std::wstring text);
 
 }  // namespace tidemark

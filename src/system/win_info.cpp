@@ -152,6 +152,11 @@ int GetWindowsFamily() { return FamilyOfVersionCode(GetWindowsVersionCode()); }
 
 bool IsSafeMode() { return GetSystemMetrics(SM_CLEANBOOT) > 0; }
 
+bool RunningUnderWine() {
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 std::wstring ExpandEnvPath(const std::wstring& text) {
     if (text.empty()) return {};
     std::wstring buffer(MAX_PATH, L'\0');

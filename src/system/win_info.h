@@ -52,6 +52,9 @@ int FamilyOfVersionCode(int code);
 
 bool IsSafeMode();
 
+// True when the program runs on Wine, whose file search reads wildcards in its own way.
+bool RunningUnderWine();
+
 // Environment variables expanded. The result is not cut at MAX_PATH.
 std::wstring ExpandEnvPath(const std::wstring& text);
 // The long form of a path, or the path unchanged when the system cannot convert it.

@@ -6,6 +6,8 @@ set -u
 exe=$1 shots=$2
 : "${DISPLAY:?an X display is needed (the test script starts Xvfb)}"
 mkdir -p "$shots"
+# A fresh profile: the first-run question is asked and the settings hold nothing of ours.
+wine reg delete 'HKCU\Software\Corvane\BRIM' /f >/dev/null 2>&1
 wine "$exe" >/dev/null 2>&1 &
 pid=$!
 win=
@@ -33,8 +35,15 @@ for tab in 2 4 5 6 1; do
   click $((tabx[$tab] + 46)) $((35 + 35))
   shoot "view$tab"
 done
-xdotool windowfocus --sync "$win" 2>/dev/null
-xdotool key alt+F4
+# The settings view's general rules, with a type of the user's own added through the edit box.
+click $((tabx[6] + 46)) $((35 + 35))
+click $((146 + 62)) $((114 + 14))
+click $((2 + 420 + 75)) $((152 + 10 + 11)) 0.2
+xdotool type --delay 40 '*.abc'
+click $((2 + 580 + 40)) $((152 + 8 + 13))
+shoot settings-general
+# The close button of the title area (28 x 22 at the top right).
+click $((798 - 36 + 14)) $((4 + 11)) 0.2
 for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $pid 2>/dev/null; then echo "FAIL: the program did not end after its window closed"; kill $pid; status=1; fi
 exit $status

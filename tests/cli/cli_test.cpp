@@ -77,6 +77,24 @@ TEST(CliCommands, VersionInTextAndJson) {
     EXPECT_NE(r.out.find("1.31.0.0"), std::string::npos);
 }
 
+TEST(CliCommands, RulesListPatternsThenExtensions) {
+    const CliRun r = RunInProcess({L"rules", L"--json"});
+    EXPECT_EQ(r.status, ExitOk);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(r.out.substr(start, end - start));
+    ASSERT_FALSE(lines.empty());
+    // Whatever the profile holds, patterns come first and the summary last.
+    const std::string& summary = lines.back();
+    EXPECT_EQ(summary.rfind("{\"summary\": {\"patterns\": ", 0), 0u) << summary;
+    bool seenExtension = false;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        const bool extension = lines[i].find("\"kind\": \"extension\"") != std::string::npos;
+        EXPECT_FALSE(seenExtension && !extension) << lines[i];
+        seenExtension = seenExtension || extension;
+    }
+}
+
 // The version block both shipped executables carry.
 std::wstring VersionString(const std::wstring& file, const wchar_t* name) {
     DWORD ignored = 0;

@@ -1,0 +1,11 @@
+// Letter case as the system maps it (CharUpperBuff / CharLowerBuff), for path comparisons.
+#pragma once
+
+#include <string>
+
+namespace tidemark {
+
+std::wstring UpperCased(std::wstring text);
+std::wstring LowerCased(std::wstring text);
+
+}  // namespace tidemark

@@ -1,0 +1,1 @@
+tm_add_test(wildcard_tests SOURCES wildcard_test.cpp LIBS tm_wildcard)

@@ -1,0 +1,2 @@
+add_executable(wildcard_bench wildcard_bench.cpp)
+target_link_libraries(wildcard_bench PRIVATE tm_wildcard)
