@@ -41,8 +41,25 @@ bool MarkForDeletion(HANDLE file) {
 
 }  // namespace
 
+// A last name ending in a dot or a blank, which the plain form would silently drop.
+static bool EndsInDotOrBlank(const std::wstring& path) {
+    if (path.empty() || (path.back() != L'.' && path.back() != L' ')) return false;
+    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    return name != L"." && name != L"..";
+}
+
 std::wstring ExtendedPath(const std::wstring& path) {
-    if (path.size() < kPlainPathLimit || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    if (path.size() < kPlainPathLimit) {
+        const bool drivePath = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+        if (!drivePath || !EndsInDotOrBlank(path) || path.find(L"\\.") != std::wstring::npos ||
+            path.find(L"/.") != std::wstring::npos)
+            return path;
+        std::wstring exact = L"\\\\?\\" + path;
+        for (wchar_t& c : exact)
+            if (c == L'/') c = L'\\';
+        return exact;
+    }
     const bool drivePath = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
     const bool uncPath = path.size() > 2 && (path[0] == L'\\' || path[0] == L'/') &&
                          (path[1] == L'\\' || path[1] == L'/');

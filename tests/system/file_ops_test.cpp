@@ -129,6 +129,21 @@ TEST(LongPaths, FileOperationsWorkBeyondMaxPath) {
     EXPECT_FALSE(PathExists(dir / L"long"));
 }
 
+TEST(FileNames, NamesEndingInADotOrABlankCanBeDeleted) {
+    // Such names come from other systems and archives; the plain path form drops the ending.
+    ScratchDir dir;
+    ASSERT_TRUE(WriteFileText(L"\\\\?\\" + (dir / L"x.tmp."), "x"));
+    ASSERT_TRUE(WriteFileText(L"\\\\?\\" + (dir / L"blank "), "x"));
+    EXPECT_TRUE(FileExistsAny(dir / L"x.tmp."));
+    EXPECT_EQ(FileSizeOrNone(dir / L"x.tmp."), 1);
+    EXPECT_TRUE(DeleteFileForce(dir / L"x.tmp."));
+    EXPECT_FALSE(FileExistsAny(dir / L"x.tmp."));
+    ASSERT_TRUE(WriteFileText(L"\\\\?\\" + (dir / L"sub\\y.tmp."), "y"));
+    EXPECT_TRUE(RemoveFolderTree(dir / L"sub"));
+    EXPECT_FALSE(PathExists(dir / L"sub"));
+    EXPECT_TRUE(DeleteFileForce(dir / L"blank "));
+}
+
 TEST(ExtendedPath, OnlyLongAbsolutePathsGetThePrefix) {
     EXPECT_EQ(ExtendedPath(L"C:\\short\\path"), L"C:\\short\\path");
     const std::wstring name(250, L'n');
@@ -137,6 +152,10 @@ TEST(ExtendedPath, OnlyLongAbsolutePathsGetThePrefix) {
     EXPECT_EQ(ExtendedPath(L"\\\\server\\share\\" + name), L"\\\\?\\UNC\\server\\share\\" + name);
     EXPECT_EQ(ExtendedPath(L"\\\\?\\C:\\" + name), L"\\\\?\\C:\\" + name);
     EXPECT_EQ(ExtendedPath(L"relative\\" + name), L"relative\\" + name);
+    // A short path keeps a last name ending in a dot or blank only in the exact form.
+    EXPECT_EQ(ExtendedPath(L"C:\\dir\\x.tmp."), L"\\\\?\\C:\\dir\\x.tmp.");
+    EXPECT_EQ(ExtendedPath(L"C:/dir/y "), L"\\\\?\\C:\\dir\\y ");
+    EXPECT_EQ(ExtendedPath(L"C:\\dir\\.."), L"C:\\dir\\..");
 }
 
 TEST(DeleteAtReboot, RegistersThePendingDeletion) {

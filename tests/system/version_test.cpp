@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -70,6 +71,52 @@ TEST(WindowsVersion, KindAndCodeUnderEmulatedSystems) {
     // The prefix's own version (no per-program setting): Windows 7 workstation.
     const test::ProcessResult run = test::RunProcess(L"\"" + probe + L"\"");
     EXPECT_EQ(run.out.substr(0, 5), "3 13 ") << run.out;
+}
+
+// The folder macros of a copy of the macro probe run as the given Windows version.
+std::map<int, std::wstring> MacrosUnder(const test::ScratchDir& dir, const wchar_t* wineVersion) {
+    const std::wstring probe = test::ExeDir() + L"\\..\\fixtures\\tm_macro_probe.exe";
+    const std::wstring name = std::wstring(L"tm_macros_") + wineVersion + L".exe";
+    const std::wstring copy = dir / name;
+    std::map<int, std::wstring> values;
+    if (!CopyFileW(probe.c_str(), copy.c_str(), FALSE)) return values;
+    if (!WriteRegString(HKEY_CURRENT_USER, kAppDefaults + name, L"Version", wineVersion)) return values;
+    const test::ProcessResult run = test::RunProcess(L"\"" + copy + L"\"");
+    RegDeleteKeyW(HKEY_CURRENT_USER, (kAppDefaults + name).c_str());
+    std::istringstream lines(run.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // the console's line ends
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        values[std::stoi(line.substr(0, eq))] = test::Widen(line.substr(eq + 1));
+    }
+    return values;
+}
+
+TEST(FolderMacroFamilies, NineXAndNtFillTheTableTheirOwnWay) {
+    test::ScratchDir dir;
+    wchar_t windowsBuffer[MAX_PATH] = {};
+    GetWindowsDirectoryW(windowsBuffer, MAX_PATH);
+    const std::wstring windows = windowsBuffer;
+
+    auto nine = MacrosUnder(dir, L"win98");
+    ASSERT_EQ(nine.size(), 30u);
+    EXPECT_EQ(nine[8], windows);                                   // %userdir%: the Windows folder
+    EXPECT_EQ(nine[4], windows.substr(0, 2) + L"\\Program Files");   // from the drive
+    EXPECT_EQ(nine[5], nine[4] + L"\\Common Files");
+    EXPECT_EQ(nine[16], windows + L"\\Local Settings\\Application Data");
+    for (const auto& [all, own] : {std::pair{18, 8}, {19, 9}, {20, 10}, {21, 11}, {22, 12}, {23, 13}, {24, 14}, {25, 15}})
+        EXPECT_EQ(nine[all], nine[own]) << all;  // one user: the all-users folders are the user's
+    EXPECT_EQ(nine[25].back(), L'\\');
+
+    auto nt = MacrosUnder(dir, L"winxp");
+    ASSERT_EQ(nt.size(), 30u);
+    EXPECT_EQ(nt[8] + L"\\Desktop", nt[10]);  // %userdir%: the desktop's parent
+    EXPECT_EQ(nt[25], nt[18] + L"\\temp");
+    EXPECT_NE(nt[18], nt[8]);
+    EXPECT_EQ(nt[0], windows);
+    EXPECT_EQ(nt[3], windows.substr(0, 2));
 }
 
 }  // namespace
