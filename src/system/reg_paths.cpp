@@ -1,0 +1,271 @@
+#include "system/reg_paths.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+
+#include "system/boot_list.h"
+#include "system/handles.h"
+#include "system/text_case.h"
+#include "system/win_info.h"
+
+namespace tidemark {
+namespace {
+
+bool g_redirect = false;
+std::wstring g_userKeyName;
+
+UniqueHKey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
+    UniqueHKey key;
+    if (!root || RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) return {};
+    return key;
+}
+
+UniqueHKey CreateKey(HKEY root, const std::wstring& path, REGSAM access) {
+    UniqueHKey key;
+    if (!root || RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
+                                 nullptr) != ERROR_SUCCESS)
+        return {};
+    return key;
+}
+
+// The type of a value, or nothing when it is missing.
+std::optional<DWORD> ValueType(HKEY key, const std::wstring& name) {
+    DWORD type = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
+    return type;
+}
+
+bool IsIntegerOrBinary(DWORD type) {
+    return type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN || type == REG_QWORD || type == REG_BINARY;
+}
+
+bool WriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type) {
+    UniqueHKey key = CreateKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key) return false;
+    const auto existing = ValueType(key.get(), name);
+    if (existing && IsIntegerOrBinary(*existing)) return false;
+    return RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool ListNames(HKEY root, const std::wstring& path, std::vector<std::wstring>& list, bool subKeys) {
+    UniqueHKey key = OpenKey(root, path, KEY_READ);
+    if (!key) return false;
+    list.clear();
+    std::vector<wchar_t> name(16384);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG rc = subKeys ? RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                                : RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS) continue;
+        list.emplace_back(name.data(), length);
+    }
+    return true;
+}
+
+bool KeyGone(HKEY root, const std::wstring& path) { return !OpenKey(root, path, KEY_READ); }
+
+// Deletes key by the rule: children from the last to the first, stopping at the first that
+// survives, then the key itself with whatever is left below it.
+bool DeleteKeyStep(HKEY root, const std::wstring& key, const std::wstring& topKey, KeyRemover remove) {
+    if (KeyGone(root, key)) return true;
+    std::vector<std::wstring> children;
+    RegListSubKeys(root, key, children);
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        if (!DeleteKeyStep(root, key + L"\\" + *it, topKey, remove)) return false;
+    remove(root, key);
+    if (KeyGone(root, key)) return true;
+    if (root == HKEY_LOCAL_MACHINE) RecordBootDelete(BootRecordKey, L"HKLM\\" + topKey);
+    return false;
+}
+
+}  // namespace
+
+void SplitRootPath(const std::wstring& text, HKEY& root, std::wstring& path) {
+    const auto slash = text.find(L'\\');
+    const std::wstring name = UpperCased(slash == std::wstring::npos ? text : text.substr(0, slash));
+    path = slash == std::wstring::npos ? std::wstring() : text.substr(slash + 1);
+    static const struct { const wchar_t* name; HKEY root; } roots[] = {
+        {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {L"HKEY_USERS", HKEY_USERS},                 {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+    };
+    for (const auto& r : roots)
+        if (name == r.name) root = r.root;
+}
+
+void SplitValuePath(const std::wstring& text, HKEY& root, std::wstring& path, std::wstring& name) {
+    SplitRootPath(text, root, path);
+    const auto slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) {
+        // A value directly below a root: the whole remainder names the value.
+        name = path;
+        path.clear();
+        return;
+    }
+    name = path.substr(slash + 1);
+    path = path.substr(0, slash);
+}
+
+std::wstring RootFullName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return L"HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CURRENT_USER) return L"HKEY_CURRENT_USER";
+    if (root == HKEY_USERS) return L"HKEY_USERS";
+    if (root == HKEY_CLASSES_ROOT) return L"HKEY_CLASSES_ROOT";
+    if (root == HKEY_CURRENT_CONFIG) return L"HKEY_CURRENT_CONFIG";
+    return {};
+}
+
+void SetUserHiveRedirect(bool on, const std::wstring& userKeyName) {
+    g_redirect = on;
+    g_userKeyName = userKeyName;
+}
+
+void ApplyUserHiveRedirect(HKEY& root, std::wstring& path) {
+    if (!g_redirect || root != HKEY_CURRENT_USER) return;
+    root = HKEY_USERS;
+    path = g_userKeyName + L"\\" + path;
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& path) {
+    std::wstring key = path;
+    ApplyUserHiveRedirect(root, key);
+    return static_cast<bool>(OpenKey(root, key, KEY_READ));
+}
+
+bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& name) {
+    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    return key && ValueType(key.get(), name).has_value();
+}
+
+void RegReadText(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& text) {
+    text.clear();
+    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    if (!key) return;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return;
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return;
+    text.assign(buffer.data());
+    if (type == REG_EXPAND_SZ) text = ExpandEnvPath(text);
+}
+
+bool RegWriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
+    return WriteTextIfText(root, path, name, text, REG_SZ);
+}
+
+bool RegWriteExpandIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
+    return WriteTextIfText(root, path, name, text, REG_EXPAND_SZ);
+}
+
+std::int32_t RegReadIntIfInt(HKEY root, const std::wstring& path, const std::wstring& name) {
+    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    if (!key) return 0;
+    DWORD type = 0, data = 0, size = sizeof data;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof data)
+        return 0;
+    return static_cast<std::int32_t>(data);
+}
+
+bool RegEnsureInt(HKEY root, const std::wstring& path, const std::wstring& name, std::int32_t number) {
+    UniqueHKey key = CreateKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key) return false;
+    DWORD type = 0, data = 0, size = sizeof data;
+    const LONG rc = RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    if (rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof data && static_cast<std::int32_t>(data) == number)
+        return true;
+    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) RegDeleteValueW(key.get(), name.c_str());
+    const DWORD value = static_cast<DWORD>(number);
+    return RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+           ERROR_SUCCESS;
+}
+
+std::optional<std::vector<unsigned char>> RegReadBinary(HKEY root, const std::wstring& path, const std::wstring& name) {
+    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    if (!key) return std::nullopt;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
+        return std::nullopt;
+    std::vector<unsigned char> data(size + 1, 0);
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) return std::nullopt;
+    data.resize(size + 1);
+    data[size] = 0;
+    return data;
+}
+
+bool RegListSubKeys(HKEY root, const std::wstring& path, std::vector<std::wstring>& list) {
+    return ListNames(root, path, list, true);
+}
+
+bool RegListValueNames(HKEY root, const std::wstring& path, std::vector<std::wstring>& list) {
+    return ListNames(root, path, list, false);
+}
+
+bool RegDeleteKeyTreeUsing(HKEY root, const std::wstring& path, KeyRemover remove) {
+    std::wstring key = path;
+    ApplyUserHiveRedirect(root, key);
+    if (!root) return true;  // an unknown root names nothing
+    try {
+        return DeleteKeyStep(root, key, key, remove);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool RegDeleteKeyTree(HKEY root, const std::wstring& path) {
+    return RegDeleteKeyTreeUsing(root, path, [](HKEY r, const std::wstring& key) {
+        return SHDeleteKeyW(r, key.c_str()) == ERROR_SUCCESS;
+    });
+}
+
+bool RegDeleteValueChecked(HKEY root, const std::wstring& path, const std::wstring& name) {
+    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key || !ValueType(key.get(), name)) return true;
+    RegDeleteValueW(key.get(), name.c_str());
+    return !ValueType(key.get(), name).has_value();
+}
+
+bool DeleteKeyPath(const std::wstring& fullKeyPath) {
+    HKEY root = nullptr;
+    std::wstring path;
+    SplitRootPath(fullKeyPath, root, path);
+    return RegDeleteKeyTree(root, path);
+}
+
+bool DeleteValuePath(const std::wstring& fullValuePath) {
+    HKEY root = nullptr;
+    std::wstring path, name;
+    SplitValuePath(fullValuePath, root, path, name);
+    return RegDeleteValueChecked(root, path, name);
+}
+
+bool KeyPathExists(const std::wstring& fullKeyPath) {
+    HKEY root = nullptr;
+    std::wstring path;
+    SplitRootPath(fullKeyPath, root, path);
+    return RegKeyExists(root, path);
+}
+
+bool ValuePathExists(const std::wstring& fullValuePath) {
+    HKEY root = nullptr;
+    std::wstring path, name;
+    SplitValuePath(fullValuePath, root, path, name);
+    return RegValueExists(root, path, name);
+}
+
+void ReadValuePath(const std::wstring& fullValuePath, std::wstring& text) {
+    HKEY root = nullptr;
+    std::wstring path, name;
+    SplitValuePath(fullValuePath, root, path, name);
+    RegReadText(root, path, name, text);
+}
+
+}  // namespace tidemark
