@@ -10,6 +10,8 @@
 #include "system/handles.h"
 #include "system/win_info.h"
 
+#include "cleandos_digest.h"
+
 namespace tidemark {
 namespace {
 
@@ -135,6 +137,22 @@ TEST_F(CommitTest, NothingHappensForAnEmptyListOrOlderSystems) {
     for (int kind : {0, 1, 2}) CommitBootDeleteWith(list, digest_, kind);
     EXPECT_FALSE(test::PathExists(dir / L"cleandos.lst"));
     EXPECT_EQ(BootExecute(), before);
+}
+
+TEST(BootTool, TheProgramCarriesTheToolItsDigestNames) {
+    const std::wstring program = test::ExeDir() + L"\\..\\..\\src\\app\\Tidemark.exe";
+    UniqueLibrary module(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module) << testing::PrintToString(program);
+    const ResourceBytes tool = FindResourceBytes(module.get(), L"FILE", L"DOSTOOL");
+    ASSERT_TRUE(tool.found);
+    EXPECT_EQ(Md5HexOf(tool.data, tool.size), TM_CLEANDOS_MD5);
+    // A native image: "MZ", and the optional header's subsystem is 1.
+    const auto* bytes = static_cast<const unsigned char*>(tool.data);
+    ASSERT_GT(tool.size, 0x100u);
+    EXPECT_EQ(bytes[0], 'M');
+    const std::uint32_t pe = bytes[0x3C] | (bytes[0x3D] << 8);
+    ASSERT_LT(pe + 0x5Cu, tool.size);
+    EXPECT_EQ(bytes[pe + 0x18 + 0x44], 1);  // IMAGE_SUBSYSTEM_NATIVE
 }
 
 }  // namespace
