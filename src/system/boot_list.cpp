@@ -21,17 +21,6 @@ wchar_t TagOf(int type) {
     }
 }
 
-std::string ReadWholeFile(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    std::string bytes;
-    if (!file) return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-    return bytes;
-}
-
 std::wstring Decode(const std::string& bytes) {
     auto convert = [](UINT codePage, const char* data, int size) {
         const int n = MultiByteToWideChar(codePage, 0, data, size, nullptr, 0);
@@ -60,7 +49,7 @@ bool SameIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
 }
 
 BootList::BootList(std::wstring path) : path_(std::move(path)) {
-    const std::wstring text = Decode(ReadWholeFile(path_));
+    const std::wstring text = Decode(ReadFileBytes(path_));
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find_first_of(L"\r\n", start);

@@ -171,6 +171,17 @@ bool DeleteAtReboot(const std::wstring& path) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char chunk[16384];
+    DWORD got = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    return bytes;
+}
+
 ResourceBytes FindResourceBytes(void* module, const wchar_t* type, const wchar_t* name) {
     HMODULE owner = module ? static_cast<HMODULE>(module) : GetModuleHandleW(nullptr);
     HRSRC info = FindResourceW(owner, name, type);

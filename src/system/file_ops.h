@@ -35,6 +35,9 @@ bool ShellDeletePath(const std::wstring& path);
 // Registers path for deletion at the next restart.
 bool DeleteAtReboot(const std::wstring& path);
 
+// The whole content of a file (shared with others who only read it); empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+
 // The bytes of resource name of type type in module (null: the program itself).
 struct ResourceBytes {
     bool found = false;

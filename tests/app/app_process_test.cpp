@@ -18,19 +18,7 @@ struct Logged {
 
 std::vector<Logged> ReadLog(const std::wstring& path) {
     std::vector<Logged> entries;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return entries;
-    unsigned char entry[84];
-    DWORD got = 0;
-    while (ReadFile(file, entry, sizeof entry, &got, nullptr) && got == sizeof entry) {
-        Logged logged{};
-        std::memcpy(&logged.type, entry, 4);
-        const auto* code = reinterpret_cast<const char16_t*>(entry + 4 + 44);
-        for (int i = 0; i < 16 && code[i]; ++i) logged.code.push_back(static_cast<wchar_t>(code[i]));
-        entries.push_back(logged);
-    }
-    CloseHandle(file);
+    for (const test::LoggedRecord& r : test::ReadUsageLog(path)) entries.push_back({r.type, r.Code()});
     return entries;
 }
 

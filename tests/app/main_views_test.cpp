@@ -50,17 +50,7 @@ std::set<std::wstring> VisibleStateControls(const TFBrimMain& w) {
 // Events the fixture library recorded, as codes ("" for start and close).
 std::vector<std::wstring> LoggedCodes(const std::wstring& path) {
     std::vector<std::wstring> codes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return codes;
-    unsigned char entry[84];
-    DWORD got = 0;
-    while (ReadFile(file, entry, sizeof entry, &got, nullptr) && got == sizeof entry) {
-        std::wstring code;
-        const auto* text = reinterpret_cast<const char16_t*>(entry + 4 + 44);
-        for (int i = 0; i < 16 && text[i]; ++i) code.push_back(static_cast<wchar_t>(text[i]));
-        codes.push_back(code);
-    }
-    CloseHandle(file);
+    for (const test::LoggedRecord& r : test::ReadUsageLog(path)) codes.push_back(r.Code());
     return codes;
 }
 

@@ -11,6 +11,7 @@
 #include "app/registry_jump.h"
 #include "cleanreg/reg_jump_core.h"
 #include "common/test_support.h"
+#include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/sealed_resource.h"
@@ -48,17 +49,6 @@ std::wstring Render(const std::vector<KeyStep>& steps) {
         }
     }
     return text;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    if (!file) return bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-    return bytes;
 }
 
 std::string HelperResourceBytes() {
@@ -213,7 +203,7 @@ TEST_F(SealedResource, ReplacesWhateverFileCanBeDeleted) {
             ASSERT_TRUE(test::WriteFileText(path_, "old helper", c.attributes));
         }
         EXPECT_TRUE(ExtractSealedResource(GetModuleHandleW(nullptr), L"FILE", L"REGHLPS", path_)) << c.label;
-        EXPECT_TRUE(ReadBytes(path_) == resource_) << c.label;
+        EXPECT_TRUE(ReadFileBytes(path_) == resource_) << c.label;
     }
 }
 
@@ -225,18 +215,18 @@ TEST_F(SealedResource, KeepsAFileAnotherCopyHoldsOpen) {
         ASSERT_TRUE(inUse);
         EXPECT_TRUE(ExtractSealedResource(GetModuleHandleW(nullptr), L"FILE", L"REGHLPS", path_));
     }
-    EXPECT_EQ(ReadBytes(path_), "helper in use");
+    EXPECT_EQ(ReadFileBytes(path_), "helper in use");
 
     // An earlier helper loaded as a library, as another running copy of the program holds it.
     ASSERT_TRUE(DeleteFileW(path_.c_str()));
     ASSERT_TRUE(CopyFileW((test::ExeDir() + L"\\..\\fixtures\\qklog.dll").c_str(), path_.c_str(), TRUE));
-    const std::string earlier = ReadBytes(path_);
+    const std::string earlier = ReadFileBytes(path_);
     {
         UniqueLibrary loaded(LoadLibraryW(path_.c_str()));
         ASSERT_TRUE(loaded);
         EXPECT_TRUE(ExtractSealedResource(GetModuleHandleW(nullptr), L"FILE", L"REGHLPS", path_));
     }
-    EXPECT_TRUE(ReadBytes(path_) == earlier);
+    EXPECT_TRUE(ReadFileBytes(path_) == earlier);
 }
 
 TEST_F(SealedResource, MissingResourceTouchesNothing) {
@@ -244,7 +234,7 @@ TEST_F(SealedResource, MissingResourceTouchesNothing) {
     EXPECT_FALSE(test::PathExists(path_));
     ASSERT_TRUE(test::WriteFileText(path_, "earlier helper"));
     EXPECT_FALSE(ExtractSealedResource(GetModuleHandleW(nullptr), L"FILE", L"NOSUCHRES", path_));
-    EXPECT_EQ(ReadBytes(path_), "earlier helper");
+    EXPECT_EQ(ReadFileBytes(path_), "earlier helper");
 }
 
 // ---- jumps ----
@@ -262,7 +252,7 @@ TEST_F(RegistryJump, HelperIsWrittenOnFirstUseAndDeletedOnRelease) {
     DeleteFileW(HelperFile().c_str());
     // A root the helper refuses: it is called, but no editor starts.
     EXPECT_TRUE(JumpToRegistryKey(L"HKEY_DYN_DATA\\Config Manager"));
-    EXPECT_TRUE(ReadBytes(HelperFile()) == HelperResourceBytes());
+    EXPECT_TRUE(ReadFileBytes(HelperFile()) == HelperResourceBytes());
     EXPECT_TRUE(JumpToRegistryKey(L"HKPD\\x"));
     EXPECT_TRUE(test::WindowsOfClass(kEditorClass).empty());
 
@@ -279,7 +269,7 @@ TEST_F(RegistryJump, HelperThatCannotBeLoadedIsTriedAgainNextTime) {
         EXPECT_FALSE(JumpToRegistryKey(L"HKEY_DYN_DATA\\x"));
     }
     EXPECT_TRUE(JumpToRegistryKey(L"HKEY_DYN_DATA\\x"));
-    EXPECT_TRUE(ReadBytes(HelperFile()) == HelperResourceBytes());
+    EXPECT_TRUE(ReadFileBytes(HelperFile()) == HelperResourceBytes());
 }
 
 // A window of the editor's class in this process, its tree (as a direct child, as in Windows'

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "system/file_ops.h"
@@ -24,17 +25,6 @@ std::wstring TempFolder() {
     std::wstring path = buffer;
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     return path;
-}
-
-std::string ReadAll(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    if (!file) return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-    return bytes;
 }
 
 UniqueHandle InheritableFile(const std::wstring& path) {
@@ -204,9 +194,28 @@ ProcessResult RunProcess(const std::wstring& commandLine, const std::wstring& ex
         WaitForSingleObject(process.get(), 120000);
         GetExitCodeProcess(process.get(), &result.exitCode);
     }
-    result.out = ReadAll(outPath);
-    result.err = ReadAll(errPath);
+    result.out = ReadFileBytes(outPath);
+    result.err = ReadFileBytes(errPath);
     return result;
+}
+
+std::vector<LoggedRecord> ReadUsageLog(const std::wstring& path) {
+    std::vector<LoggedRecord> entries;
+    const std::string bytes = ReadFileBytes(path);
+    for (std::size_t at = 0; at + 84 <= bytes.size(); at += 84) {
+        LoggedRecord entry;
+        std::memcpy(&entry.type, bytes.data() + at, 4);
+        entry.record.assign(bytes.begin() + at + 4, bytes.begin() + at + 84);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::wstring LoggedRecord::Code() const {
+    std::wstring code;
+    for (std::size_t i = 44; i + 1 < 76 && (record[i] || record[i + 1]); i += 2)
+        code.push_back(static_cast<wchar_t>(record[i] | (record[i + 1] << 8)));
+    return code;
 }
 
 std::wstring Widen(const std::string& utf8) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,14 @@ struct ProcessResult {
 // copy of this process's environment.
 ProcessResult RunProcess(const std::wstring& commandLine,
                          const std::wstring& extraEnvironment = L"");
+
+// What the fixture logging library recorded: per call the type and the 80 record bytes.
+struct LoggedRecord {
+    std::uint32_t type = 0;
+    std::vector<unsigned char> record;
+    std::wstring Code() const;  // the event code field
+};
+std::vector<LoggedRecord> ReadUsageLog(const std::wstring& path);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& text);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "system/file_ops.h"
 
 namespace tidemark::cleandos {
 namespace {
@@ -47,18 +48,6 @@ std::wstring WriteList(const ScratchDir& system, const std::vector<std::wstring>
     for (const auto& line : lines) bytes += Ansi(line) + "\r\n";
     EXPECT_TRUE(WriteFileText(system / L"cleandos.lst", bytes));
     return Decimal(BootListChecksum(lines));
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
 }
 
 BootListSummary RunList(const ScratchDir& system, const wchar_t* argument, Collected& out) {
@@ -159,7 +148,7 @@ TEST(CleandosTest, EveryTagRemovesItsTargetAndEmptiesTheList) {
     EXPECT_FALSE(classes.KeyExists(L""));
     EXPECT_TRUE(out.Has(L"cleandos: deleted file " + area / L"locked.dll"));
     EXPECT_TRUE(out.Has(L"cleandos: deleted folder " + area / L"tree"));
-    EXPECT_EQ(ReadBytes(system / L"cleandos.lst"), "");
+    EXPECT_EQ(ReadFileBytes(system / L"cleandos.lst"), "");
 
     // The emptied list is never worked through again, whatever the argument.
     ASSERT_TRUE(WriteFileText(area / L"plain.dll", "x"));
@@ -190,14 +179,14 @@ TEST(CleandosTest, MissingOrWrongChecksumDeletesNothing) {
         // 52 is the checksum of the line "FC:\a.dll"; pick a path of the same tag and length.
         std::wstring line = L"F" + area / L"victim.dll";
         const std::wstring right = WriteList(system, {line});
-        const std::string before = ReadBytes(system / L"cleandos.lst");
+        const std::string before = ReadFileBytes(system / L"cleandos.lst");
         ASSERT_NE(right, L"53");  // the cases assume the real checksum differs from them
         Collected out;
         const BootListSummary summary = RunList(system, c.argument, out);
         EXPECT_FALSE(summary.ran);
         EXPECT_EQ(summary.deleted + summary.failed + summary.absent, 0u);
         EXPECT_TRUE(PathExists(area / L"victim.dll"));
-        EXPECT_EQ(ReadBytes(system / L"cleandos.lst"), before);
+        EXPECT_EQ(ReadFileBytes(system / L"cleandos.lst"), before);
         EXPECT_EQ(out.lines.size(), 1u);
     }
 }

@@ -17,29 +17,6 @@ std::vector<unsigned char> BytesOf(const UsageRecord& record) {
     return {p, p + sizeof record};
 }
 
-// What the fixture library recorded: (type, 80 record bytes) per call.
-struct Logged {
-    std::uint32_t type;
-    std::vector<unsigned char> record;
-};
-
-std::vector<Logged> ReadLog(const std::wstring& path) {
-    std::vector<Logged> entries;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return entries;
-    unsigned char entry[84];
-    DWORD got = 0;
-    while (ReadFile(file, entry, sizeof entry, &got, nullptr) && got == sizeof entry) {
-        Logged logged;
-        std::memcpy(&logged.type, entry, 4);
-        logged.record.assign(entry + 4, entry + 84);
-        entries.push_back(std::move(logged));
-    }
-    CloseHandle(file);
-    return entries;
-}
-
 TEST(UsageRecord, LayoutByteByByte) {
     std::vector<unsigned char> expected(80, 0);
     expected[0] = 80;
@@ -103,7 +80,7 @@ TEST_F(UsageLogTest, DeliversTheRecordAndUnloadsTheLibrary) {
     InstallFixture();
     EXPECT_TRUE(SendUsageRecord(UsageAction, L"12.R.SM"));
     EXPECT_TRUE(SendUsageEvent(UsageEvent::JunkScan));
-    const auto entries = ReadLog(log_);
+    const auto entries = test::ReadUsageLog(log_);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].type, 6u);
     EXPECT_EQ(entries[0].record, BytesOf(MakeUsageRecord(L"12.R.SM")));
@@ -114,18 +91,18 @@ TEST_F(UsageLogTest, DeliversTheRecordAndUnloadsTheLibrary) {
 
 TEST_F(UsageLogTest, FailuresAreReportedButHarmless) {
     EXPECT_FALSE(SendUsageRecord(UsageStart, L""));  // no library
-    EXPECT_TRUE(ReadLog(log_).empty());
+    EXPECT_TRUE(test::ReadUsageLog(log_).empty());
 
     InstallFixture();
     SetEnvironmentVariableW(L"TM_QKLOG_RESULT", L"0");
     EXPECT_FALSE(SendUsageRecord(UsageClose, L""));  // AddLog says no: delivered all the same
-    EXPECT_EQ(ReadLog(log_).size(), 1u);
+    EXPECT_EQ(test::ReadUsageLog(log_).size(), 1u);
 
     InstallFixture(L"tm_version_probe.exe");  // a module without AddLog
     EXPECT_FALSE(SendUsageRecord(UsageClose, L""));
     ASSERT_TRUE(test::WriteFileText(library_, "not a library"));
     EXPECT_FALSE(SendUsageRecord(UsageClose, L""));
-    EXPECT_EQ(ReadLog(log_).size(), 1u);
+    EXPECT_EQ(test::ReadUsageLog(log_).size(), 1u);
 }
 
 TEST_F(UsageLogTest, StartThreadAndConcurrentSends) {
@@ -134,10 +111,10 @@ TEST_F(UsageLogTest, StartThreadAndConcurrentSends) {
     std::thread other([] { SendUsageEvent(UsageEvent::TabTraces); });
     SendUsageEvent(UsageEvent::TabJunk);
     other.join();
-    std::vector<Logged> entries;
+    std::vector<test::LoggedRecord> entries;
     for (int i = 0; i < 250 && entries.size() < 3; ++i) {
         Sleep(20);
-        entries = ReadLog(log_);
+        entries = test::ReadUsageLog(log_);
     }
     ASSERT_EQ(entries.size(), 3u);
     int starts = 0;

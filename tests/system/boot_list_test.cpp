@@ -1,22 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "common/test_support.h"
+#include "system/file_ops.h"
 #include "engine/boot_checksum.h"
 #include "system/boot_list.h"
 
 namespace tidemark {
 namespace {
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string bytes;
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[1024];
-    DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-    CloseHandle(h);
-    return bytes;
-}
 
 TEST(BootList, RecordsTagsOnceIgnoringAsciiCase) {
     test::ScratchDir dir;
@@ -58,7 +48,7 @@ TEST(BootList, FileIsAnsiWithCrLfAndLoadsBackWithAnyMark) {
     std::string expected = "FC:\\";
     expected += "\xD6\xD0\xCE\xC4";  // 中文 in code page 936
     expected += "\\a.dll\r\nDC:\\d\r\n";
-    EXPECT_EQ(ReadBytes(dir / L"cleandos.lst"), expected);
+    EXPECT_EQ(ReadFileBytes(dir / L"cleandos.lst"), expected);
 
     BootList again(dir / L"cleandos.lst");  // an earlier run's lines survive
     EXPECT_EQ(again.Lines(), (std::vector<std::wstring>{L"FC:\\中文\\a.dll", L"DC:\\d"}));
