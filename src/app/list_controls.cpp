@@ -32,6 +32,12 @@ void SetHeaderSections(widgets::HeaderBar* header, const std::vector<std::wstrin
     header->SetSections(titles, sized);
 }
 
+void SetHeaderWidths(widgets::HeaderBar* header, const std::vector<int>& widths) {
+    if (!header) return;
+    for (int i = 0; i < static_cast<int>(widths.size()) && i < header->SectionCount(); ++i)
+        header->SetSectionWidth(i, widths[i]);
+}
+
 bool SetHeaderPicture(widgets::HeaderBar* header, const std::wstring& path) {
     return header && header->SetBackgroundPicture(path);
 }

@@ -455,23 +455,19 @@ void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
 }
 
 void TFBrimMain::SetInitialColumnWidths() {
-    const struct { const wchar_t* header; const wchar_t* list; std::vector<int> widths; } columns[] = {
-        {L"HeaderExReg", L"VST_RegItems", {150, 175, 400}},
-        {L"HeaderExItems", L"VST_Items", {100, 150, 100, 175}},
-        {L"HeaderExDeleteList", L"VST_DeleteList", {100, 150, 100, 175}},
-        {L"HeaderExType", L"VST_type", {201, 100, 500, 10}},
-        {L"HeaderExSet", L"Vst_SetItems", {200, 200}},
-        {L"HeaderExExpect", L"VDT1", {309, 150}},
+    const struct { HeaderBar bar; const wchar_t* list; std::vector<int> widths; } columns[] = {
+        {HeaderBar::Reg, L"VST_RegItems", {150, 175, 400}},
+        {HeaderBar::Items, L"VST_Items", {100, 150, 100, 175}},
+        {HeaderBar::DeleteList, L"VST_DeleteList", {100, 150, 100, 175}},
+        {HeaderBar::Type, L"VST_type", {201, 100, 500, 10}},
+        {HeaderBar::Set, L"Vst_SetItems", {200, 200}},
+        {HeaderBar::Expect, L"VDT1", {309, 150}},
     };
     for (const auto& c : columns) {
-        widgets::HeaderBar* header = Header(c.header);
+        widgets::HeaderBar* header = Header(HeaderBarName(c.bar));
         widgets::TreeList* list = List(c.list);
         if (!header || !list) continue;
-        HeaderBar bar = HeaderBar::Reg;
-        for (HeaderBar b : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
-                            HeaderBar::Expect})
-            if (std::wstring(HeaderBarName(b)) == c.header) bar = b;
-        SetHeaderSections(header, HeaderColumnTexts(bar, App().UiLanguageId), c.widths);
+        SetHeaderWidths(header, c.widths);
         std::vector<int>& listWidths = listColumns_[c.list];
         listWidths.clear();
         for (int w : c.widths) listWidths.push_back(w + 1);

@@ -242,6 +242,9 @@ TEST_F(MainViewsTest, HeaderBarsCarryTitlesAndDragsSizeTheirList) {
     widgets::HeaderBar* header = window_->Header(L"HeaderExType");
     ASSERT_TRUE(header);
     EXPECT_EQ(HeaderSectionWidths(header), (std::vector<int>{201, 100, 500, 10}));
+    EXPECT_EQ(header->SectionTitle(0), L"    文件名称");  // room for the check box
+    EXPECT_EQ(header->SectionTitle(3), L"");
+    EXPECT_EQ(window_->Header(L"HeaderExSet")->SectionTitle(0), L"说明");
     EXPECT_EQ(window_->ListColumns(L"VST_type"), (std::vector<int>{202, 101, 501, 11}));
     ASSERT_TRUE(header->OnSectionResized);
     header->OnSectionResized(1, 180);
