@@ -82,6 +82,9 @@ void TFBrimMain::WireHandlers() {
             if (App().UiIdle) RecommendedTypes();
         });
     if (auto* save = Button(L"BBtn_Save")) save->SetOnClick([this] { SaveSettings(false); });
+    // The plug-in buttons report their press first, whatever follows.
+    if (auto* scan = Button(L"BBtn_PlugScan")) scan->SetOnClick([] { SendUsageEvent(UsageEvent::PluginScan); });
+    if (auto* clean = Button(L"BBtn_PlugClear")) clean->SetOnClick([] { SendUsageEvent(UsageEvent::PluginClean); });
     if (auto* maker = Link(L"Lab_Maker"))
         maker->SetOnClick([] { ShellExecuteW(nullptr, L"open", L"http://www.corvane.com/", nullptr, nullptr, SW_SHOWNORMAL); });
 }
