@@ -44,10 +44,15 @@ void SetLabelColors(HWND control, COLORREF back, COLORREF fore) {
     SetPropW(control, kForeProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(fore) + 1));
 }
 
-LRESULT LabelColors(HDC dc, HWND control) {
+// The background a panel or label was given (white when none).
+COLORREF BackColorOf(HWND control) {
     const auto back = reinterpret_cast<ULONG_PTR>(GetPropW(control, kBackProperty));
+    return back ? static_cast<COLORREF>(back - 1) : RGB(255, 255, 255);
+}
+
+LRESULT LabelColors(HDC dc, HWND control) {
     const auto fore = reinterpret_cast<ULONG_PTR>(GetPropW(control, kForeProperty));
-    const COLORREF backColor = back ? static_cast<COLORREF>(back - 1) : RGB(255, 255, 255);
+    const COLORREF backColor = BackColorOf(control);
     const COLORREF foreColor = fore && fore - 1 != 0xFFFFFFFF ? static_cast<COLORREF>(fore - 1) : RGB(0x20, 0x20, 0x20);
     SetTextColor(dc, foreColor);
     SetBkColor(dc, backColor);
@@ -68,8 +73,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: {
         RECT r;
         GetClientRect(hwnd, &r);
-        const auto back = reinterpret_cast<ULONG_PTR>(GetPropW(hwnd, kBackProperty));
-        widgets::FillSolid(reinterpret_cast<HDC>(wp), r, back ? static_cast<COLORREF>(back - 1) : RGB(255, 255, 255));
+        widgets::FillSolid(reinterpret_cast<HDC>(wp), r, BackColorOf(hwnd));
         return 1;
     }
     case WM_GETFONT:
@@ -297,12 +301,7 @@ void TFBrimMain::CreateControl(const LayoutEntry& entry) {
     const RECT rect{entry.x, entry.y, entry.x + entry.width, entry.y + entry.height};
     const std::wstring text = entry.textId ? GetUiText(entry.textId, App().UiLanguageId) : entry.text;
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    const COLORREF parentBack = [&] {
-        if (!entry.parent) return RegionColorAt(entry.y);
-        for (const LayoutEntry& e : MainLayout())
-            if (std::wstring(e.name) == entry.parent) return PanelColor(e);
-        return RGB(255, 255, 255);
-    }();
+    const COLORREF parentBack = entry.parent ? BackColorOf(parent) : RegionColorAt(entry.y);
     ControlEntry control;
     control.kind = entry.kind;
     control.entry = &entry;

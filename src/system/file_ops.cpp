@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -50,19 +51,19 @@ static bool EndsInDotOrBlank(const std::wstring& path) {
 
 std::wstring ExtendedPath(const std::wstring& path) {
     if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool drivePath = path.size() > 2 && path[1] == L':' && slash(path[2]);
+    const bool uncPath = path.size() > 2 && slash(path[0]) && slash(path[1]);
     if (path.size() < kPlainPathLimit) {
-        const bool drivePath = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+        // Short paths need the exact form only to keep a last name's trailing dot or blank;
+        // with "." parts about they are left to the usual clean-up.
         if (!drivePath || !EndsInDotOrBlank(path) || path.find(L"\\.") != std::wstring::npos ||
             path.find(L"/.") != std::wstring::npos)
             return path;
         std::wstring exact = L"\\\\?\\" + path;
-        for (wchar_t& c : exact)
-            if (c == L'/') c = L'\\';
+        std::replace(exact.begin(), exact.end(), L'/', L'\\');
         return exact;
     }
-    const bool drivePath = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
-    const bool uncPath = path.size() > 2 && (path[0] == L'\\' || path[0] == L'/') &&
-                         (path[1] == L'\\' || path[1] == L'/');
     if (!drivePath && !uncPath) return path;
     // The \\?\ form skips the usual clean-up, so resolve "." / ".." and slashes first.
     std::wstring full(path.size() + 16, L'\0');

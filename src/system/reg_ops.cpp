@@ -9,20 +9,6 @@
 namespace tidemark {
 namespace {
 
-UniqueHKey OpenKey(HKEY root, const std::wstring& key, REGSAM access) {
-    UniqueHKey handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, access, handle.put()) != ERROR_SUCCESS) return {};
-    return handle;
-}
-
-UniqueHKey CreateKey(HKEY root, const std::wstring& key, REGSAM access) {
-    UniqueHKey handle;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                        handle.put(), nullptr) != ERROR_SUCCESS)
-        return {};
-    return handle;
-}
-
 enum class DwordRead { Value, Missing, WrongType };
 
 DwordRead QueryDword(HKEY key, const std::wstring& name, std::int32_t& out) {
@@ -43,29 +29,50 @@ bool SetDword(HKEY key, const std::wstring& name, std::int32_t number) {
 
 }  // namespace
 
-void ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name,
-                   const std::wstring& defaultValue, std::wstring& value) {
-    UniqueHKey handle = OpenKey(root, key, KEY_QUERY_VALUE);
-    if (!handle) return;
+UniqueHKey OpenRegKey(HKEY root, const std::wstring& path, REGSAM access) {
+    UniqueHKey handle;
+    if (!root || RegOpenKeyExW(root, path.c_str(), 0, access, handle.put()) != ERROR_SUCCESS) return {};
+    return handle;
+}
+
+UniqueHKey CreateRegKey(HKEY root, const std::wstring& path, REGSAM access) {
+    UniqueHKey handle;
+    if (!root || RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                 handle.put(), nullptr) != ERROR_SUCCESS)
+        return {};
+    return handle;
+}
+
+std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name, DWORD* typeOut) {
     DWORD type = 0, size = 0;
-    LONG rc = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, nullptr, &size);
-    if (rc == ERROR_FILE_NOT_FOUND) {
-        value = defaultValue;
-        return;
-    }
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
     // Stored strings need not be terminated; read into a buffer with room for one more zero.
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
     DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-    rc = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type,
-                          reinterpret_cast<BYTE*>(buffer.data()), &bytes);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return;
-    value.assign(buffer.data());  // up to the first zero, as the system's string readers do
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    if (typeOut) *typeOut = type;
+    return std::wstring(buffer.data());  // up to the first zero, as the system's string readers do
+}
+
+void ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                   const std::wstring& defaultValue, std::wstring& value) {
+    UniqueHKey handle = OpenRegKey(root, key, KEY_QUERY_VALUE);
+    if (!handle) return;
+    if (RegQueryValueExW(handle.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND) {
+        value = defaultValue;
+        return;
+    }
+    if (auto text = QueryStringValue(handle.get(), name)) value = std::move(*text);
 }
 
 std::int32_t ReadRegIntDefault(HKEY root, const std::wstring& key, const std::wstring& name,
                                std::int16_t defaultValue) {
-    UniqueHKey handle = OpenKey(root, key, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    UniqueHKey handle = OpenRegKey(root, key, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!handle) return defaultValue;
     std::int32_t value = defaultValue;
     switch (QueryDword(handle.get(), name, value)) {
@@ -80,7 +87,7 @@ std::int32_t ReadRegIntDefault(HKEY root, const std::wstring& key, const std::ws
 
 bool WriteRegString(HKEY root, const std::wstring& key, const std::wstring& name,
                     const std::wstring& text) {
-    UniqueHKey handle = CreateKey(root, key, KEY_SET_VALUE);
+    UniqueHKey handle = CreateRegKey(root, key, KEY_SET_VALUE);
     if (!handle) return false;
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
     return RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ,
@@ -89,18 +96,18 @@ bool WriteRegString(HKEY root, const std::wstring& key, const std::wstring& name
 
 bool WriteRegInt(HKEY root, const std::wstring& key, const std::wstring& name,
                  std::int16_t number) {
-    UniqueHKey handle = CreateKey(root, key, KEY_SET_VALUE);
+    UniqueHKey handle = CreateRegKey(root, key, KEY_SET_VALUE);
     return handle && SetDword(handle.get(), name, number);
 }
 
 bool DeleteRegValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    UniqueHKey handle = OpenKey(root, key, KEY_SET_VALUE);
+    UniqueHKey handle = OpenRegKey(root, key, KEY_SET_VALUE);
     return handle && RegDeleteValueW(handle.get(), name.c_str()) == ERROR_SUCCESS;
 }
 
 bool DeleteRegSubKey(HKEY root, const std::wstring& key, const std::wstring& subkey) {
     if (subkey.empty()) return false;
-    UniqueHKey handle = OpenKey(root, key, KEY_ALL_ACCESS);
+    UniqueHKey handle = OpenRegKey(root, key, KEY_ALL_ACCESS);
     return handle && SHDeleteKeyW(handle.get(), subkey.c_str()) == ERROR_SUCCESS;
 }
 

@@ -5,9 +5,20 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "system/handles.h"
+
 namespace tidemark {
+
+// A key opened without creating it (Open) or with its whole path created (Create); empty on
+// failure or for a null root.
+UniqueHKey OpenRegKey(HKEY root, const std::wstring& path, REGSAM access);
+UniqueHKey CreateRegKey(HKEY root, const std::wstring& path, REGSAM access);
+// A string value (REG_SZ or REG_EXPAND_SZ) of an open key as stored, up to its first zero; nothing
+// when it is missing or of another type. type (when given) receives the stored type.
+std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name, DWORD* type = nullptr);
 
 // value receives the string (REG_SZ or REG_EXPAND_SZ, unexpanded) when the value exists,
 // otherwise default_. A value of another type, or a key that cannot be opened, leaves value

@@ -6,6 +6,7 @@
 
 #include "system/boot_list.h"
 #include "system/handles.h"
+#include "system/reg_ops.h"
 #include "system/text_case.h"
 #include "system/win_info.h"
 
@@ -14,20 +15,6 @@ namespace {
 
 bool g_redirect = false;
 std::wstring g_userKeyName;
-
-UniqueHKey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
-    UniqueHKey key;
-    if (!root || RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) return {};
-    return key;
-}
-
-UniqueHKey CreateKey(HKEY root, const std::wstring& path, REGSAM access) {
-    UniqueHKey key;
-    if (!root || RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
-                                 nullptr) != ERROR_SUCCESS)
-        return {};
-    return key;
-}
 
 // The type of a value, or nothing when it is missing.
 std::optional<DWORD> ValueType(HKEY key, const std::wstring& name) {
@@ -41,7 +28,7 @@ bool IsIntegerOrBinary(DWORD type) {
 }
 
 bool WriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type) {
-    UniqueHKey key = CreateKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    UniqueHKey key = CreateRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key) return false;
     const auto existing = ValueType(key.get(), name);
     if (existing && IsIntegerOrBinary(*existing)) return false;
@@ -50,7 +37,7 @@ bool WriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& na
 }
 
 bool ListNames(HKEY root, const std::wstring& path, std::vector<std::wstring>& list, bool subKeys) {
-    UniqueHKey key = OpenKey(root, path, KEY_READ);
+    UniqueHKey key = OpenRegKey(root, path, KEY_READ);
     if (!key) return false;
     list.clear();
     std::vector<wchar_t> name(16384);
@@ -65,7 +52,7 @@ bool ListNames(HKEY root, const std::wstring& path, std::vector<std::wstring>& l
     return true;
 }
 
-bool KeyGone(HKEY root, const std::wstring& path) { return !OpenKey(root, path, KEY_READ); }
+bool KeyGone(HKEY root, const std::wstring& path) { return !OpenRegKey(root, path, KEY_READ); }
 
 // Deletes key by the rule: children from the last to the first, stopping at the first that
 // survives, then the key itself with whatever is left below it.
@@ -132,29 +119,21 @@ void ApplyUserHiveRedirect(HKEY& root, std::wstring& path) {
 bool RegKeyExists(HKEY root, const std::wstring& path) {
     std::wstring key = path;
     ApplyUserHiveRedirect(root, key);
-    return static_cast<bool>(OpenKey(root, key, KEY_READ));
+    return static_cast<bool>(OpenRegKey(root, key, KEY_READ));
 }
 
 bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& name) {
-    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
     return key && ValueType(key.get(), name).has_value();
 }
 
 void RegReadText(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& text) {
     text.clear();
-    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
     if (!key) return;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return;
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-    DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-        ERROR_SUCCESS)
-        return;
-    text.assign(buffer.data());
-    if (type == REG_EXPAND_SZ) text = ExpandEnvPath(text);
+    DWORD type = 0;
+    if (auto stored = QueryStringValue(key.get(), name, &type))
+        text = type == REG_EXPAND_SZ ? ExpandEnvPath(*stored) : std::move(*stored);
 }
 
 bool RegWriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
@@ -166,7 +145,7 @@ bool RegWriteExpandIfText(HKEY root, const std::wstring& path, const std::wstrin
 }
 
 std::int32_t RegReadIntIfInt(HKEY root, const std::wstring& path, const std::wstring& name) {
-    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
     if (!key) return 0;
     DWORD type = 0, data = 0, size = sizeof data;
     if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
@@ -176,7 +155,7 @@ std::int32_t RegReadIntIfInt(HKEY root, const std::wstring& path, const std::wst
 }
 
 bool RegEnsureInt(HKEY root, const std::wstring& path, const std::wstring& name, std::int32_t number) {
-    UniqueHKey key = CreateKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    UniqueHKey key = CreateRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key) return false;
     DWORD type = 0, data = 0, size = sizeof data;
     const LONG rc = RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
@@ -189,7 +168,7 @@ bool RegEnsureInt(HKEY root, const std::wstring& path, const std::wstring& name,
 }
 
 std::optional<std::vector<unsigned char>> RegReadBinary(HKEY root, const std::wstring& path, const std::wstring& name) {
-    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE);
+    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
     if (!key) return std::nullopt;
     DWORD type = 0, size = 0;
     if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_BINARY)
@@ -227,7 +206,7 @@ bool RegDeleteKeyTree(HKEY root, const std::wstring& path) {
 }
 
 bool RegDeleteValueChecked(HKEY root, const std::wstring& path, const std::wstring& name) {
-    UniqueHKey key = OpenKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key || !ValueType(key.get(), name)) return true;
     RegDeleteValueW(key.get(), name.c_str());
     return !ValueType(key.get(), name).has_value();

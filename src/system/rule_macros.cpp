@@ -4,6 +4,7 @@
 
 #include "system/folder_macros.h"
 #include "system/handles.h"
+#include "system/reg_ops.h"
 
 namespace tidemark {
 
@@ -31,20 +32,9 @@ constexpr wchar_t kShellFoldersKey[] =
 
 // The "Recent" value as stored (not expanded); empty when it is missing.
 std::wstring StoredRecentFolder() {
-    UniqueHKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_QUERY_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-        return {};
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), L"Recent", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return {};
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.get(), L"Recent", nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                         &size) != ERROR_SUCCESS)
-        return {};
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return text;
+    UniqueHKey key = CreateRegKey(HKEY_CURRENT_USER, kShellFoldersKey, KEY_QUERY_VALUE);
+    if (!key) return {};
+    return QueryStringValue(key.get(), L"Recent").value_or(std::wstring());
 }
 
 }  // namespace
