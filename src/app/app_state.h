@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/engine_contract.h"
+
 namespace tidemark {
 
 struct AppState {
@@ -15,7 +17,7 @@ struct AppState {
     unsigned UiLanguageId = 0;
     std::wstring ApplicationTitle = L"Tidemark 1.31";
     bool UiIdle = true;
-    bool StopRequested = false;
+    StopToken Stop;                // stop and cancel buttons and closing request it
     int CurrentView = 0;
     int CurrentSubView = 0;
     std::wstring WorkFolder;       // upper-case temporary folder + "brim"

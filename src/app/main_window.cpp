@@ -8,6 +8,7 @@
 #include "app/widgets/header_bar.h"
 #include "app/widgets/paint_util.h"
 #include "app/widgets/tree_list.h"
+#include "core/startup_context.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
 #include "settings/settings_store.h"
@@ -107,20 +108,6 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC mainProc) {
         if (!RegisterClassExW(&wc)) return false;
     }
     return true;
-}
-
-std::wstring ExeFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 // The full-window-drag setting for this logon only (never written to the user profile).
@@ -484,25 +471,30 @@ void TFBrimMain::SetInitialColumnWidths() {
 
 void TFBrimMain::RunStartupSequence() {
     AppState& app = App();
-    previousPrompt_ = SetPrompt(&prompt_);
     prompt_.SetOwner(hwnd_);
 
-    // 1–2: where the program lives, and the start record from its own thread.
-    app.AppFolder = ExeFolder();
-    app.LogLibraryPath = app.AppFolder + L"qklog.dll";
-    SetLogLibraryPath(app.LogLibraryPath);
+    // 1. Where the program lives; the context the engines work in (system facts, fixed drives,
+    // the special-folder table, the log library beside the program, the boot-time list, and
+    // the window's message boxes as the prompt), built the way the console program builds it.
+    app.AppFolder = ExecutableFolder();
+    previousPrompt_ = &CurrentPrompt();
+    context_ = BuildStartupContext(StartupOptions{app.AppFolder, &prompt_});
+    app.LogLibraryPath = context_.LogLibraryPath;
+    // 2. The start record goes out from a thread of its own.
     TUPThread::Start();
-    // 7–8 come first here: the controls take their texts from the language as they are made.
+    // 7–8 come before 3–6: the controls take their texts from the language as they are made.
+    // 7. Which picture set: 936, 950 or another code page.
     app.CodePageIndex = CodePageIndexOf(GetACP());
+    // 8. The interface language.
     app.UiLanguageId = GetSystemDefaultLangID();
     CreateControls();
-    // 3: the plug-in tree's two root rows belong to the plug-in view's list.
-    // 4: the hand-point cursor of every picture button.
+    // 3. The plug-in tree's two root rows belong to the plug-in view's list.
+    // 4. The hand-point cursor of every picture button.
     HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), L"hand");
     widgets::PictureButton::SetHandCursor(hand ? hand : LoadCursorW(nullptr, IDC_HAND));
-    // 5: the version label reads "软件版本:1.31" from the layout.
-    // 6: on Windows 7 the maker's library gives the window its application identity.
-    app.OsVersionCode = GetWindowsVersionCode();
+    // 5. The version label reads "软件版本:1.31" from the layout.
+    // 6. On Windows 7 the maker's library gives the window its application identity.
+    app.OsVersionCode = context_.VersionCode;
     if (app.OsVersionCode == VerWin7) {
         const std::wstring win7Library = app.AppFolder + L"qkWin7.dll";
         if (GetFileAttributesW(win7Library.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -514,41 +506,39 @@ void TFBrimMain::RunStartupSequence() {
                     setAppId(hwnd_, L"CorvaneAppId");
         }
     }
-    // 9
+    // 9. Every text of the chosen language, and the application title.
     ApplyLanguageTexts(app.UiLanguageId);
-    // 10
+    // 10. Idle, no view chosen yet; the hidden start is remembered for the close.
     app.UiIdle = true;
     app.CurrentView = 0;
     app.CurrentSubView = 0;
     app.AppDir = WithoutTrailingBackslash(app.AppFolder);
     app.HiddenStartMode = ParseStartSwitch(args_) == StartSwitch::QkGui;
-    // 11: caption-less (the style has none), 800 x 630, centred.
+    // 11. Caption-less (the style has none), 800 x 630, centred.
     SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - 800) / 2, (GetSystemMetrics(SM_CYSCREEN) - 630) / 2,
                  800, 630, SWP_NOZORDER | SWP_NOACTIVATE);
-    // 12
-    const FixedDriveList drives = BuildFixedDriveList();
-    app.FixedDriveRoots = drives.Roots;
-    app.FixedDriveCount = drives.Count;
-    // 13–15: the registry categories, the shared small-icon list and the folder tree's roots are
+    // 12. The fixed drives, as the context found them.
+    app.FixedDriveRoots = context_.Drives.Roots;
+    app.FixedDriveCount = context_.Drives.Count;
+    // 13–15. The registry categories, the shared small-icon list and the folder tree's roots are
     // filled by their views.
-    // 16–17
-    BuildSpecialFolders();
-    // 18
-    app.WorkFolder = SpecialFolders[8] + L"brim";
+    // 16–17. The special-folder table was built with the context.
+    // 18. The work folder for the extracted pictures: the temporary folder + "brim".
+    app.WorkFolder = context_.Folders[8] + L"brim";
     CreateDirectoryW(app.WorkFolder.c_str(), nullptr);
-    // 19
+    // 19. Column widths of the list headers.
     SetInitialColumnWidths();
-    // 20–21
+    // 20–21. The interface pictures, extracted into the work folder and loaded.
     LoadInterfacePictures();
-    // 22: the trace tree is filled by the trace view.
+    // 22. The trace tree is filled by the trace view; the settings tree now.
     FillSettingsTree();
-    // 23
+    // 23. The usage-trace view first, as a press of its tab.
     SelectTopTab(1);
-    // 24
+    // 24. The command-line switch: the junk view, or the registry view with its scan started.
     ApplyCommandLine();
-    // 25
+    // 25. The engines.
     CreateEngines();
-    // 26
+    // 26. After the message loop starts: the first-run question, and saving the drag setting.
     SetTimer(hwnd_, kFirstRunTimer, 1, nullptr);
     SetTimer(hwnd_, kDragTimer, 1, nullptr);
 }
@@ -646,7 +636,7 @@ void TFBrimMain::RunCloseSequence() {
     }
     try {
         if (!app.HiddenStartMode) {
-            app.StopRequested = true;
+            app.Stop.Request();
             ShellDeletePath(app.WorkFolder);
         }
     } catch (...) {

@@ -17,6 +17,7 @@
 #include "app/widgets/link_label.h"
 #include "app/widgets/picture_button.h"
 #include "app/widgets/picture_view.h"
+#include "core/startup_context.h"
 #include "system/handles.h"
 #include "system/prompt.h"
 
@@ -46,6 +47,8 @@ public:
     TFBrimMain& operator=(const TFBrimMain&) = delete;
 
     HWND hwnd() const { return hwnd_; }
+    // What the engines work in; built at the start of the start-up sequence.
+    const StartupContext& Context() const { return context_; }
     bool Destroyed() const { return hwnd_ == nullptr; }
 
     // Controls by their layout name; null when there is none (or it is of another kind).
@@ -159,6 +162,7 @@ private:
     std::unique_ptr<Owned> owned_;
     UniqueGdiObject font_;
     MessageBoxPrompt prompt_;
+    StartupContext context_;
     Prompt* previousPrompt_ = nullptr;
     int painting_ = 0;  // the window's text is answered only while painting
     int currentPage_ = -1;

@@ -99,7 +99,14 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
             return UsageError(out, "unexpected argument '" + ToUtf8(a) + "'");
         }
     }
-    CommandContext ctx{inv, out};
+    // Questions an engine asks go to standard error and get the cautious answer, or Yes/OK with
+    // --yes; the console program never opens a window.
+    ConsolePrompt prompt(inv.yes, [](void* sink, const std::wstring& line) {
+        static_cast<Output*>(sink)->Err(ToUtf8(line) + "\n");
+    }, &out);
+    const ScopedPrompt installed(prompt);
+    const StartupContext context = BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr});
+    CommandContext ctx{inv, out, context};
     return command->run(ctx);
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "core/startup_context.h"
 
 namespace tidemark::cli {
 
@@ -22,6 +23,8 @@ struct Invocation {
 struct CommandContext {
     const Invocation& args;
     Output& out;
+    // What the engines work in, built as the window program builds it.
+    const StartupContext& context;
     // Writes one line of text or one JSON line.
     void Line(const std::string& utf8) { out.Out(utf8 + "\n"); }
     void Error(const std::string& utf8) { out.Err(utf8 + "\n"); }

@@ -31,6 +31,18 @@ int MessageBoxPrompt::Ask(const PromptRequest& request) {
     return answer == 0 ? CautiousAnswer(request.Kind) : answer;
 }
 
+int ConsolePrompt::Ask(const PromptRequest& request) {
+    int answer = CautiousAnswer(request.Kind);
+    if (answerYes_) answer = request.Kind == PromptKind::YesNo ? AnswerYes : AnswerOk;
+    if (writer_) {
+        const wchar_t* reply = L"";
+        if (request.Kind == PromptKind::YesNo) reply = answer == AnswerYes ? L" [yes]" : L" [no]";
+        if (request.Kind == PromptKind::OkCancel) reply = answer == AnswerOk ? L" [ok]" : L" [cancel]";
+        writer_(context_, request.Title + L": " + request.Text + reply);
+    }
+    return answer;
+}
+
 int CautiousAnswer(PromptKind kind) {
     switch (kind) {
     case PromptKind::OkCancel: return AnswerCancel;

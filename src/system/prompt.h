@@ -49,6 +49,21 @@ private:
     std::vector<PromptRequest> asked_;
 };
 
+// The console program: no window ever opens. Each question is written (title and text) to the
+// writer, then answered cautiously, or with Yes / OK when the user said yes beforehand.
+class ConsolePrompt : public Prompt {
+public:
+    using Writer = void (*)(void* context, const std::wstring& line);
+    ConsolePrompt(bool answerYes, Writer writer, void* context)
+        : answerYes_(answerYes), writer_(writer), context_(context) {}
+    int Ask(const PromptRequest& request) override;
+
+private:
+    bool answerYes_;
+    Writer writer_;
+    void* context_;
+};
+
 int CautiousAnswer(PromptKind kind);
 
 // The prompt every ShowInfo/ShowError/Ask* call goes to. Defaults to a MessageBoxPrompt

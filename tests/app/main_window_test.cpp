@@ -191,7 +191,7 @@ TEST_F(MainWindowTest, CloseRestoresDragAndRemovesTheWorkFolder) {
     window->Close();
     EXPECT_TRUE(window->Destroyed());
     EXPECT_TRUE(DragFullWindows());
-    EXPECT_TRUE(App().StopRequested);
+    EXPECT_TRUE(App().Stop.Requested());
     EXPECT_FALSE(FolderExists(work));
 }
 
@@ -204,7 +204,7 @@ TEST_F(MainWindowTest, HiddenStartLeavesDragAndWorkFolderAlone) {
     const std::wstring work = App().WorkFolder;
     window->Close();
     EXPECT_TRUE(FolderExists(work));
-    EXPECT_FALSE(App().StopRequested);
+    EXPECT_FALSE(App().Stop.Requested());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "system/prompt.h"
 
 namespace tidemark {
@@ -43,6 +45,36 @@ TEST(Prompt, ScopeEndPutsThePreviousPromptBack) {
     ASSERT_EQ(inner.Asked().size(), 1u);
     ASSERT_EQ(outer.Asked().size(), 1u);
     EXPECT_EQ(outer.Asked()[0].Text, L"outer");
+}
+
+// The console program never opens a box: every question is written out and answered
+// cautiously, or with Yes/OK when the user said so beforehand.
+TEST(Prompt, ConsoleWritesEveryQuestionAndAnswersByTheYesFlag) {
+    const struct { bool yes; PromptKind kind; int answer; const wchar_t* written; } cases[] = {
+        {false, PromptKind::YesNo, AnswerNo, L"选择: 删除? [no]"},
+        {false, PromptKind::OkCancel, AnswerCancel, L"提示: 删除? [cancel]"},
+        {false, PromptKind::Info, AnswerOk, L"提示: 删除?"},
+        {true, PromptKind::YesNo, AnswerYes, L"选择: 删除? [yes]"},
+        {true, PromptKind::OkCancel, AnswerOk, L"提示: 删除? [ok]"},
+        {true, PromptKind::Error, AnswerOk, L"错误: 删除?"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::wstring> lines;
+        ConsolePrompt console(c.yes, [](void* sink, const std::wstring& line) {
+            static_cast<std::vector<std::wstring>*>(sink)->push_back(line);
+        }, &lines);
+        ScopedPrompt installed(console);
+        int answer = 0;
+        switch (c.kind) {
+        case PromptKind::YesNo: answer = AskYesNo(L"删除?"); break;
+        case PromptKind::OkCancel: answer = AskOkCancel(L"删除?"); break;
+        case PromptKind::Info: ShowInfo(L"删除?"); answer = AnswerOk; break;
+        case PromptKind::Error: ShowError(L"删除?"); answer = AnswerOk; break;
+        }
+        EXPECT_EQ(answer, c.answer);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], c.written);
+    }
 }
 
 }  // namespace

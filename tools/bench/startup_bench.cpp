@@ -1,0 +1,130 @@
+// Prints how long the window program takes to come up and to go, against a trivial window
+// measured in the same run, alternately, several rounds:
+//   start: process creation until its main window exists, is visible and the process waits for
+//          input (the message loop is idle);
+//   close: WM_CLOSE posted to that window until the process has ended.
+//   startup_bench [--rounds N] [--program PATH] [--trivial PATH]
+// Defaults: Tidemark.exe and trivial_window.exe from the build tree. Figures only.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+double NowMs() {
+    static LARGE_INTEGER frequency{};
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::wstring ExeFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path, n);
+    return text.substr(0, text.find_last_of(L'\\') + 1);
+}
+
+struct Target {
+    const char* label;
+    std::wstring path;
+    const wchar_t* windowClass;
+};
+
+struct FindData {
+    DWORD pid;
+    const wchar_t* windowClass;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM lp) {
+    auto* data = reinterpret_cast<FindData*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t name[128] = {};
+    GetClassNameW(hwnd, name, 128);
+    if (pid == data->pid && !std::wcscmp(name, data->windowClass) && IsWindowVisible(hwnd)) {
+        data->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct Timing {
+    double start = -1, close = -1;
+};
+
+Timing Measure(const Target& target) {
+    Timing timing;
+    std::wstring commandLine = L"\"" + target.path + L"\"";
+    const std::wstring folder = target.path.substr(0, target.path.find_last_of(L'\\'));
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    const double t0 = NowMs();
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        return timing;
+    FindData data{pi.dwProcessId, target.windowClass, nullptr};
+    while (!data.found && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&data));
+        if (!data.found) Sleep(1);
+    }
+    if (data.found) {
+        WaitForInputIdle(pi.hProcess, 10000);
+        timing.start = NowMs() - t0;
+        const double t1 = NowMs();
+        PostMessageW(data.found, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) timing.close = NowMs() - t1;
+    }
+    TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return timing;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int rounds = 7;
+    const std::wstring bench = ExeFolder();
+    Target program{"Tidemark", bench + L"..\\..\\src\\app\\Tidemark.exe", L"{C9A5B730-1E5F-49A2-AAD5-025BBD1F43F0}"};
+    Target trivial{"trivial window", bench + L"trivial_window.exe", L"TidemarkTrivialWindow"};
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (!std::wcscmp(argv[i], L"--rounds")) rounds = std::max(1, _wtoi(argv[++i]));
+        else if (!std::wcscmp(argv[i], L"--program")) program.path = argv[++i];
+        else if (!std::wcscmp(argv[i], L"--trivial")) trivial.path = argv[++i];
+    }
+    std::vector<double> starts[2], closes[2];
+    const Target* targets[2] = {&trivial, &program};
+    for (int round = -1; round < rounds; ++round) {  // round -1 warms the caches
+        for (int t = 0; t < 2; ++t) {
+            const Timing timing = Measure(*targets[t]);
+            if (timing.start < 0 || timing.close < 0) {
+                std::printf("%s did not come up or did not close\n", targets[t]->label);
+                return 1;
+            }
+            if (round < 0) continue;
+            starts[t].push_back(timing.start);
+            closes[t].push_back(timing.close);
+        }
+    }
+    std::printf("%d rounds, medians in ms      start     close     total\n", rounds);
+    for (int t = 0; t < 2; ++t)
+        std::printf("  %-24s %9.1f %9.1f %9.1f\n", targets[t]->label, Median(starts[t]), Median(closes[t]),
+                    Median(starts[t]) + Median(closes[t]));
+    std::printf("  ratio                    %9.2f %9.2f %9.2f\n", Median(starts[1]) / Median(starts[0]),
+                Median(closes[1]) / Median(closes[0]),
+                (Median(starts[1]) + Median(closes[1])) / (Median(starts[0]) + Median(closes[0])));
+    return 0;
+}
