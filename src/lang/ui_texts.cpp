@@ -22,7 +22,7 @@ void FillRun(std::array<std::wstring, N>& target, int firstId, unsigned langId) 
 
 constexpr int kSettingsTextIds[] = {1000, 1002, 1003, 1004, 1008, 1009};
 
-struct HeaderSpec {
+struct HeaderBarRow {
     HeaderBar bar;
     const wchar_t* name;
     int firstId;
@@ -30,7 +30,7 @@ struct HeaderSpec {
     bool checkColumn;  // the first column holds a check box: its title makes room for it
 };
 
-constexpr HeaderSpec kHeaders[] = {
+constexpr HeaderBarRow kHeaders[] = {
     {HeaderBar::DeleteList, L"HeaderExDeleteList", 5001, 4, true},
     {HeaderBar::Items, L"HeaderExItems", 5101, 4, true},
     {HeaderBar::Reg, L"HeaderExReg", 5201, 3, true},
@@ -39,8 +39,8 @@ constexpr HeaderSpec kHeaders[] = {
     {HeaderBar::Expect, L"HeaderExExpect", 5501, 2, false},
 };
 
-const HeaderSpec& SpecOf(HeaderBar bar) {
-    for (const HeaderSpec& h : kHeaders)
+const HeaderBarRow& RowOf(HeaderBar bar) {
+    for (const HeaderBarRow& h : kHeaders)
         if (h.bar == bar) return h;
     return kHeaders[0];
 }
@@ -114,14 +114,14 @@ const std::vector<ControlText>& ControlTextTable() {
     return table;
 }
 
-const wchar_t* HeaderBarName(HeaderBar bar) { return SpecOf(bar).name; }
+const wchar_t* HeaderBarName(HeaderBar bar) { return RowOf(bar).name; }
 
 std::vector<std::wstring> HeaderColumnTexts(HeaderBar bar, unsigned langId) {
-    const HeaderSpec& spec = SpecOf(bar);
+    const HeaderBarRow& row = RowOf(bar);
     std::vector<std::wstring> columns;
-    for (int i = 0; i < spec.columns; ++i) {
-        std::wstring text = GetUiText(spec.firstId + i, langId);
-        if (i == 0 && spec.checkColumn) text.insert(0, L"    ");
+    for (int i = 0; i < row.columns; ++i) {
+        std::wstring text = GetUiText(row.firstId + i, langId);
+        if (i == 0 && row.checkColumn) text.insert(0, L"    ");
         columns.push_back(std::move(text));
     }
     return columns;
