@@ -9,6 +9,7 @@
 #include "engine/md5.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
+#include "system/reg_ops.h"
 #include "system/sealed_resource.h"
 #include "system/win_info.h"
 
@@ -59,47 +60,32 @@ std::vector<std::wstring> NextBootExecute(std::vector<std::wstring> strings, uns
     return strings;
 }
 
-void CommitBootDeleteWith(const BootList& list, const std::string& toolDigest, int windowsKind) {
-    if (windowsKind <= 2 || list.Lines().empty()) return;
-    list.Save();
+BootCommitResult CommitBootDeleteWith(const BootList& list, const std::string& toolDigest, int windowsKind) {
+    if (windowsKind <= 2 || list.Lines().empty()) return BootCommitResult::NotNeeded;
+    if (!list.Save()) return BootCommitResult::ListNotSaved;
     const unsigned checksum = BootListChecksum(list.Lines());
 
+    // Whatever the extraction says, only the digest tells that the tool at the boot entry's
+    // end is the one we carry.
     const std::wstring tool = GetWinInfo().SystemDir + L"\\cleandos.exe";
-    if (!FileMatchesMD5(toolDigest, tool)) ExtractSealedResource(nullptr, L"FILE", L"DOSTOOL", tool);
+    if (!FileMatchesMD5(toolDigest, tool)) {
+        ExtractSealedResource(nullptr, L"FILE", L"DOSTOOL", tool);
+        if (!FileMatchesMD5(toolDigest, tool)) return BootCommitResult::ToolNotWritten;
+    }
 
-    UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
-        return;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), L"BootExecute", nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return;
-    // Room beyond the stored size, zero-filled, so the strings always end.
-    std::vector<wchar_t> buffer((size + 256) / sizeof(wchar_t) + 1, L'\0');
-    DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-    if (RegQueryValueExW(key.get(), L"BootExecute", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-        ERROR_SUCCESS)
-        return;
-    std::vector<std::wstring> strings;
-    const std::size_t units = bytes / sizeof(wchar_t);
-    for (std::size_t at = 0; at < units && buffer[at] != L'\0';) {
-        std::wstring entry(buffer.data() + at);
-        at += entry.size() + 1;
-        strings.push_back(std::move(entry));
-    }
-    std::wstring data;
-    for (const std::wstring& entry : NextBootExecute(std::move(strings), checksum)) {
-        data += entry;
-        data.push_back(L'\0');
-    }
-    data.push_back(L'\0');
-    RegSetValueExW(key.get(), L"BootExecute", 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    UniqueHKey key = OpenRegKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!key) return BootCommitResult::BootEntryNotWritten;
+    auto strings = QueryMultiStringValue(key.get(), L"BootExecute");
+    if (!strings || !SetMultiStringValue(key.get(), L"BootExecute", NextBootExecute(std::move(*strings), checksum)))
+        return BootCommitResult::BootEntryNotWritten;
+    return BootCommitResult::Committed;
 }
 
-void CommitBootDelete() {
+BootCommitResult CommitBootDelete() {
 #ifdef TM_CLEANDOS_MD5
-    CommitBootDeleteWith(BootDeleteList(), TM_CLEANDOS_MD5, GetWinInfo().Kind);
+    return CommitBootDeleteWith(BootDeleteList(), TM_CLEANDOS_MD5, GetWinInfo().Kind);
 #else
-    CommitBootDeleteWith(BootDeleteList(), "", GetWinInfo().Kind);
+    return CommitBootDeleteWith(BootDeleteList(), "", GetWinInfo().Kind);
 #endif
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "system/boot_list.h"
 
@@ -11,11 +12,20 @@ namespace tidemark {
 // True when the file at path has the MD5 digest given as 32 hexadecimal digits (any case).
 bool FileMatchesMD5(const std::string& hexDigest, const std::wstring& path);
 
+enum class BootCommitResult {
+    Committed,           // list, tool and "cleandos <checksum>" entry in place
+    NotNeeded,           // an empty list, or a system without boot-time programs: nothing done
+    ListNotSaved,        // nothing else was touched
+    ToolNotWritten,      // the tool is missing or not the one carried; BootExecute untouched
+    BootEntryNotWritten, // BootExecute missing, not REG_MULTI_SZ, or refused
+};
+
 // The process's list, with the tool the program carries. Only on kinds 3 and 4 (XP and later
-// of the NT family), and only when the list holds a line; every failure ends it silently.
-void CommitBootDelete();
+// of the NT family), and only when the list holds a line. BootExecute changes only once the
+// list is saved and the tool beside it has the expected digest.
+BootCommitResult CommitBootDelete();
 // The same for a given list, expected tool digest and Windows kind (tests).
-void CommitBootDeleteWith(const BootList& list, const std::string& toolDigest, int windowsKind);
+BootCommitResult CommitBootDeleteWith(const BootList& list, const std::string& toolDigest, int windowsKind);
 
 // The boot-execute strings after a commit with the given checksum: the first entry starting
 // with "cleandos" (case and surrounding blanks ignored) removed, "autocheck autochk *" added

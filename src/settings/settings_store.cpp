@@ -25,16 +25,10 @@ bool WriteSettingText(const wchar_t* name, const std::wstring& text) {
 
 bool SaveTypeSettings(bool customSet, const std::wstring& typeList, const std::wstring& states) {
     // Both values go through one open key, so the pair is written together or not at all.
-    UniqueHKey key;
-    if (RegCreateKeyExW(kSettingsRoot, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-        return false;
-    auto store = [&](const wchar_t* name, const std::wstring& text) {
-        return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    };
-    const bool list = store(customSet ? kFileExtCustom : kFileExt, typeList);
-    const bool state = store(customSet ? kFileExtCustomEnabled : kFileExtEnabled, states);
+    UniqueHKey key = CreateRegKey(kSettingsRoot, kSettingsKey, KEY_SET_VALUE);
+    if (!key) return false;
+    const bool list = SetStringValue(key.get(), customSet ? kFileExtCustom : kFileExt, typeList);
+    const bool state = SetStringValue(key.get(), customSet ? kFileExtCustomEnabled : kFileExtEnabled, states);
     return list && state;
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "system/file_ops.h"
 #include "system/handles.h"
@@ -19,6 +20,41 @@ wchar_t TagOf(int type) {
     case BootRecordValue: return L'V';
     default: return 0;
     }
+}
+
+bool IsControlChar(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// The text in the ANSI code page, or nothing when a character has no exact form there. The
+// system's default conversion best-fits ("ª" becomes "a"), and the boot tool would delete the
+// name that came out; the round trip also catches what the default-character flag does not
+// report (a lone surrogate under a UTF-8 code page).
+std::optional<std::string> ToAnsiExactly(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    // UTF-7 and UTF-8 take neither the flag nor the default-character question.
+    const UINT codePage = GetACP();
+    const bool unicode = codePage == CP_UTF7 || codePage == CP_UTF8;
+    const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr,
+                                      unicode ? nullptr : &usedDefault);
+    if (n <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(n, '\0');
+    if (WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), n, nullptr,
+                            unicode ? nullptr : &usedDefault) != n ||
+        usedDefault)
+        return std::nullopt;
+    const int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, nullptr, 0);
+    std::wstring again(back > 0 ? back : 0, L'\0');
+    if (back <= 0 || MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, again.data(), back) != back || again != text)
+        return std::nullopt;
+    return bytes;
+}
+
+// What a line of the list may hold: the tool splits at line ends and refuses other control
+// characters, and reads the file in the ANSI code page.
+bool IsRecordable(const std::wstring& text) {
+    return std::none_of(text.begin(), text.end(), IsControlChar) && ToAnsiExactly(text).has_value();
 }
 
 std::wstring Decode(const std::string& bytes) {
@@ -54,29 +90,31 @@ BootList::BootList(std::wstring path) : path_(std::move(path)) {
     while (start < text.size()) {
         std::size_t end = text.find_first_of(L"\r\n", start);
         if (end == std::wstring::npos) end = text.size();
-        if (end > start) lines_.push_back(text.substr(start, end - start));
+        if (end > start) {
+            std::wstring line = text.substr(start, end - start);
+            if (IsRecordable(line)) lines_.push_back(std::move(line));
+        }
         start = end + 1;
     }
 }
 
-bool BootList::Record(int type, const std::wstring& target) {
+BootRecordResult BootList::Record(int type, const std::wstring& target) {
     const wchar_t tag = TagOf(type);
-    if (!tag) return false;
+    if (!tag || target.empty() || !IsRecordable(target)) return BootRecordResult::Refused;
     const std::wstring line = tag + target;
     for (const std::wstring& existing : lines_)
-        if (SameIgnoringAsciiCase(existing, line)) return false;
+        if (SameIgnoringAsciiCase(existing, line)) return BootRecordResult::AlreadyListed;
     lines_.push_back(line);
-    return true;
+    return BootRecordResult::Added;
 }
 
 bool BootList::Save() const {
-    std::wstring text;
-    for (const std::wstring& line : lines_) text += line + L"\r\n";
     std::string bytes;
-    if (!text.empty()) {
-        const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-        bytes.assign(n > 0 ? n : 0, '\0');
-        if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    for (const std::wstring& line : lines_) {
+        if (std::any_of(line.begin(), line.end(), IsControlChar)) return false;
+        const auto ansi = ToAnsiExactly(line);
+        if (!ansi) return false;
+        bytes += *ansi + "\r\n";
     }
     return WriteBytesToFile(path_, bytes.data(), static_cast<unsigned long>(bytes.size()), false);
 }
@@ -86,6 +124,6 @@ BootList& BootDeleteList() {
     return list;
 }
 
-bool RecordBootDelete(int type, const std::wstring& target) { return BootDeleteList().Record(type, target); }
+BootRecordResult RecordBootDelete(int type, const std::wstring& target) { return BootDeleteList().Record(type, target); }
 
 }  // namespace tidemark

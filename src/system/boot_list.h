@@ -16,19 +16,30 @@ enum BootRecordType : int {
     BootRecordKeyAlso = 5, // "K", as 3
 };
 
+enum class BootRecordResult {
+    Added,
+    AlreadyListed,  // an equal line is there
+    // Not recorded: an unknown type, an empty target, a control character (the line would
+    // split or the tool would refuse it), or a character the ANSI code page cannot hold
+    // exactly (the tool would read another name).
+    Refused,
+};
+
 class BootList {
 public:
     // A list whose file is path; the file's lines are loaded now when it exists (a byte-order
-    // mark selects UTF-8 or UTF-16, otherwise the ANSI code page).
+    // mark selects UTF-8 or UTF-16, otherwise the ANSI code page). Lines Record would refuse as
+    // targets (a control character, a character outside the ANSI code page) are left out.
     explicit BootList(std::wstring path);
 
     // Appends tag + target unless an equal line (A–Z compared without case) is there. Types
-    // outside 1–5 record nothing. Returns whether a line was added.
-    bool Record(int type, const std::wstring& target);
+    // outside 1–5 record nothing.
+    BootRecordResult Record(int type, const std::wstring& target);
     const std::vector<std::wstring>& Lines() const { return lines_; }
     const std::wstring& Path() const { return path_; }
-    // Writes every line ended by CR LF, in the ANSI code page, without a byte-order mark.
-    bool Save() const;
+    // Writes every line ended by CR LF, in the ANSI code page, without a byte-order mark. Never
+    // best-fits: a line the code page cannot hold exactly fails the save, and nothing is written.
+    [[nodiscard]] bool Save() const;
 
 private:
     std::wstring path_;
@@ -37,7 +48,7 @@ private:
 
 // The process's list (system folder + "\cleandos.lst"), made on first use.
 BootList& BootDeleteList();
-bool RecordBootDelete(int type, const std::wstring& target);
+BootRecordResult RecordBootDelete(int type, const std::wstring& target);
 
 // Equal over A–Z without case, every other character exactly.
 bool SameIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);

@@ -16,11 +16,20 @@ namespace {
 bool g_redirect = false;
 std::wstring g_userKeyName;
 
-// The type of a value, or nothing when it is missing.
+// A path with an empty part (or a zero, where the system's reading would end) names no key,
+// whatever the system makes of it.
+bool NamesNoKey(const std::wstring& path) {
+    return !path.empty() && (path.front() == L'\\' || path.back() == L'\\' || path.find(L"\\\\") != std::wstring::npos ||
+                             path.find(L'\0') != std::wstring::npos);
+}
+
+// A value's type; nothing when the value is missing. A value the system will not read for
+// another reason counts as present: only "not found" says it is not there.
 std::optional<DWORD> ValueType(HKEY key, const std::wstring& name) {
     DWORD type = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return std::nullopt;
-    return type;
+    const LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, nullptr);
+    if (IsMissingError(rc)) return std::nullopt;
+    return rc == ERROR_SUCCESS ? type : REG_NONE;
 }
 
 bool IsIntegerOrBinary(DWORD type) {
@@ -32,39 +41,46 @@ bool WriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& na
     if (!key) return false;
     const auto existing = ValueType(key.get(), name);
     if (existing && IsIntegerOrBinary(*existing)) return false;
-    return RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    return SetStringValue(key.get(), name, text, type);
 }
 
 bool ListNames(HKEY root, const std::wstring& path, std::vector<std::wstring>& list, bool subKeys) {
     UniqueHKey key = OpenRegKey(root, path, KEY_READ);
     if (!key) return false;
-    list.clear();
-    std::vector<wchar_t> name(16384);
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(name.size());
-        const LONG rc = subKeys ? RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
-                                : RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS) continue;
-        list.emplace_back(name.data(), length);
-    }
-    return true;
+    return subKeys ? EnumSubKeyNames(key.get(), list) : EnumValueNames(key.get(), list);
 }
 
-bool KeyGone(HKEY root, const std::wstring& path) { return !OpenRegKey(root, path, KEY_READ); }
+// Gone only when the system says so: a key it refuses to open is still there.
+bool KeyGone(HKEY root, const std::wstring& path, KeyOpener open) {
+    LONG error = ERROR_SUCCESS;
+    return !open(root, path, KEY_READ, &error) && IsMissingError(error);
+}
+
+struct TreeDeletion {
+    HKEY root;
+    std::wstring topKey;
+    KeyRemover remove;
+    KeyOpener open;
+};
 
 // Deletes key by the rule: children from the last to the first, stopping at the first that
 // survives, then the key itself with whatever is left below it.
-bool DeleteKeyStep(HKEY root, const std::wstring& key, const std::wstring& topKey, KeyRemover remove) {
-    if (KeyGone(root, key)) return true;
+bool DeleteKeyStep(const TreeDeletion& d, const std::wstring& key) {
+    if (KeyGone(d.root, key, d.open)) return true;
     std::vector<std::wstring> children;
-    RegListSubKeys(root, key, children);
-    for (auto it = children.rbegin(); it != children.rend(); ++it)
-        if (!DeleteKeyStep(root, key + L"\\" + *it, topKey, remove)) return false;
-    remove(root, key);
-    if (KeyGone(root, key)) return true;
-    if (root == HKEY_LOCAL_MACHINE) RecordBootDelete(BootRecordKey, L"HKLM\\" + topKey);
+    UniqueHKey handle = d.open(d.root, key, KEY_READ, nullptr);
+    // A key whose children cannot be listed is not emptied out of order: it survives.
+    bool listed = handle && EnumSubKeyNames(handle.get(), children);
+    handle.reset();
+    if (listed) {
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            if (!DeleteKeyStep(d, key + L"\\" + *it)) return false;
+        d.remove(d.root, key);
+        if (KeyGone(d.root, key, d.open)) return true;
+    } else if (KeyGone(d.root, key, d.open)) {
+        return true;  // it went away while we looked
+    }
+    if (d.root == HKEY_LOCAL_MACHINE) RecordBootDelete(BootRecordKey, L"HKLM\\" + d.topKey);
     return false;
 }
 
@@ -116,15 +132,20 @@ void ApplyUserHiveRedirect(HKEY& root, std::wstring& path) {
     path = g_userKeyName + L"\\" + path;
 }
 
-bool RegKeyExists(HKEY root, const std::wstring& path) {
+bool RegKeyExists(HKEY root, const std::wstring& path, KeyOpener open) {
     std::wstring key = path;
     ApplyUserHiveRedirect(root, key);
-    return static_cast<bool>(OpenRegKey(root, key, KEY_READ));
+    if (!root || NamesNoKey(key)) return false;
+    LONG error = ERROR_SUCCESS;
+    return open(root, key, KEY_READ, &error) || !IsMissingError(error);
 }
 
-bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& name) {
-    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
-    return key && ValueType(key.get(), name).has_value();
+bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& name, KeyOpener open) {
+    if (!root || NamesNoKey(path) || name.find(L'\0') != std::wstring::npos) return false;
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey key = open(root, path, KEY_QUERY_VALUE, &error);
+    if (!key) return !IsMissingError(error);
+    return ValueType(key.get(), name).has_value();
 }
 
 void RegReadText(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& text) {
@@ -188,12 +209,16 @@ bool RegListValueNames(HKEY root, const std::wstring& path, std::vector<std::wst
     return ListNames(root, path, list, false);
 }
 
-bool RegDeleteKeyTreeUsing(HKEY root, const std::wstring& path, KeyRemover remove) {
+bool RegDeleteKeyTreeUsing(HKEY root, const std::wstring& path, KeyRemover remove, KeyOpener open) {
+    if (!root) return true;  // an unknown root names nothing
+    // Checked before the redirection too: the current user's root alone must not become the
+    // redirected user's whole hive.
+    if (!IsExactKeyPath(path)) return false;
     std::wstring key = path;
     ApplyUserHiveRedirect(root, key);
-    if (!root) return true;  // an unknown root names nothing
+    if (!IsExactKeyPath(key)) return false;
     try {
-        return DeleteKeyStep(root, key, key, remove);
+        return DeleteKeyStep(TreeDeletion{root, key, remove, open}, key);
     } catch (...) {
         return false;
     }
@@ -205,10 +230,16 @@ bool RegDeleteKeyTree(HKEY root, const std::wstring& path) {
     });
 }
 
-bool RegDeleteValueChecked(HKEY root, const std::wstring& path, const std::wstring& name) {
-    UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (!key || !ValueType(key.get(), name)) return true;
-    RegDeleteValueW(key.get(), name.c_str());
+bool RegDeleteValueChecked(HKEY root, const std::wstring& path, const std::wstring& name, KeyOpener open) {
+    if (!root) return true;  // an unknown root names nothing
+    // A zero inside the name would make the system delete the value named by what precedes it.
+    if (NamesNoKey(path) || name.find(L'\0') != std::wstring::npos) return false;
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey key = open(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE, &error);
+    if (!key) return IsMissingError(error);
+    if (!ValueType(key.get(), name)) return true;
+    const LONG rc = RegDeleteValueW(key.get(), name.c_str());
+    if (rc != ERROR_SUCCESS && !IsMissingError(rc)) return false;
     return !ValueType(key.get(), name).has_value();
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "system/reg_ops.h"
+
 namespace tidemark {
 
 // The five full root names, any letter case; no short forms. An unknown root leaves root as it was.
@@ -20,8 +22,11 @@ void SplitValuePath(const std::wstring& text, HKEY& root, std::wstring& path, st
 // The full name of a predefined root ("HKEY_LOCAL_MACHINE"); empty for anything else.
 std::wstring RootFullName(HKEY root);
 
-bool RegKeyExists(HKEY root, const std::wstring& path);
-bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& name);
+// Existence as the system tells it: false only when it says "not found" (or for a null root or
+// a path with an empty part, which names no key). A key or value it refuses to open exists;
+// whoever deletes it learns of the refusal then.
+bool RegKeyExists(HKEY root, const std::wstring& path, KeyOpener open = OpenRegKey);
+bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& name, KeyOpener open = OpenRegKey);
 // Strings as stored, expandable strings expanded; text empty for anything else.
 void RegReadText(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& text);
 // Writes text unless the value holds an integer or binary data (then false, nothing written).
@@ -31,15 +36,27 @@ std::int32_t RegReadIntIfInt(HKEY root, const std::wstring& path, const std::wst
 bool RegEnsureInt(HKEY root, const std::wstring& path, const std::wstring& name, std::int32_t number);
 // The binary value's bytes followed by one zero byte; nothing when it is not binary.
 std::optional<std::vector<unsigned char>> RegReadBinary(HKEY root, const std::wstring& path, const std::wstring& name);
+// False when the key cannot be opened or the listing stopped on an error (see EnumSubKeyNames).
 bool RegListSubKeys(HKEY root, const std::wstring& path, std::vector<std::wstring>& list);
 bool RegListValueNames(HKEY root, const std::wstring& path, std::vector<std::wstring>& list);
+// Deletes the key with its whole tree; true when it is gone (or was never there, or the root
+// is unknown). A root alone and a path that is not exact (IsExactKeyPath, checked before and
+// after the redirection) are refused: false, nothing deleted. A key the system refuses to open, list or
+// delete survives: false, and under HKEY_LOCAL_MACHINE the top key goes to the boot-time list.
 bool RegDeleteKeyTree(HKEY root, const std::wstring& path);
 // The same with the removal of one key (with what is below it) supplied by the caller; the
-// system's own is SHDeleteKey. Lets tests stand in for a key the system refuses to delete.
+// system's own is SHDeleteKey. Lets tests stand in for a key the system refuses to delete, and
+// (with open) for one it refuses to open.
 using KeyRemover = bool (*)(HKEY root, const std::wstring& key);
-bool RegDeleteKeyTreeUsing(HKEY root, const std::wstring& path, KeyRemover remove);
-bool RegDeleteValueChecked(HKEY root, const std::wstring& path, const std::wstring& name);
+bool RegDeleteKeyTreeUsing(HKEY root, const std::wstring& path, KeyRemover remove, KeyOpener open = OpenRegKey);
+// True when the value is gone afterwards: deleted, or missing with its key. A key the system
+// refuses to open for writing, a deletion it refuses, and a key path with an empty part
+// (refused) are failures. An empty path is the root's own value.
+bool RegDeleteValueChecked(HKEY root, const std::wstring& path, const std::wstring& name,
+                           KeyOpener open = OpenRegKey);
 
+// The operations above on a full path (SplitRootPath); DeleteKeyPath refuses "HKEY_CURRENT_USER"
+// or "HKEY_CURRENT_USER\" alone as RegDeleteKeyTree does.
 bool DeleteKeyPath(const std::wstring& fullKeyPath);
 bool DeleteValuePath(const std::wstring& fullValuePath);
 bool KeyPathExists(const std::wstring& fullKeyPath);

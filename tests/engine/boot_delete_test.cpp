@@ -87,7 +87,7 @@ TEST_F(CommitTest, WritesListToolAndBootEntry) {
     BootList list(dir / L"cleandos.lst");
     list.Record(BootRecordFile, L"C:\\a.dll");
     SetBootExecute(std::wstring(L"autocheck autochk *\0cleandos 17\0\0", 33));
-    CommitBootDeleteWith(list, digest_, 3);
+    EXPECT_EQ(CommitBootDeleteWith(list, digest_, 3), BootCommitResult::Committed);
 
     DWORD type = 0;
     const std::wstring expected(L"autocheck autochk *\0cleandos 52\0\0", 33);
@@ -102,16 +102,17 @@ TEST_F(CommitTest, ToolRewrittenOnlyWhenItsDigestDiffers) {
     BootList list(dir / L"cleandos.lst");
     list.Record(BootRecordFolder, L"C:\\junk");
     SetBootExecute(std::wstring(L"autocheck autochk *\0\0", 21));
-    CommitBootDeleteWith(list, digest_, 3);
+    ASSERT_EQ(CommitBootDeleteWith(list, digest_, 3), BootCommitResult::Committed);
     ASSERT_TRUE(FileMatchesMD5(digest_, tool_));
-    // The matching tool is kept as it is: its write time does not move.
+    // The matching tool is kept as it is: a write time set far back does not move.
     FILETIME before{}, after{};
+    SYSTEMTIME old{2001, 1, 1, 1, 12, 0, 0, 0};
+    ASSERT_TRUE(SystemTimeToFileTime(&old, &before));
     {
-        UniqueHandle h(CreateFileW(tool_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        GetFileTime(h.get(), nullptr, nullptr, &before);
+        UniqueHandle h(CreateFileW(tool_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(SetFileTime(h.get(), nullptr, nullptr, &before));
     }
-    Sleep(20);
-    CommitBootDeleteWith(list, digest_, 4);
+    EXPECT_EQ(CommitBootDeleteWith(list, digest_, 4), BootCommitResult::Committed);
     {
         UniqueHandle h(CreateFileW(tool_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         GetFileTime(h.get(), nullptr, nullptr, &after);
@@ -119,7 +120,7 @@ TEST_F(CommitTest, ToolRewrittenOnlyWhenItsDigestDiffers) {
     EXPECT_EQ(CompareFileTime(&before, &after), 0);
     // A file of other content is replaced.
     ASSERT_TRUE(test::WriteFileText(tool_, "tampered"));
-    CommitBootDeleteWith(list, digest_, 3);
+    EXPECT_EQ(CommitBootDeleteWith(list, digest_, 3), BootCommitResult::Committed);
     EXPECT_TRUE(FileMatchesMD5(digest_, tool_));
     EXPECT_EQ(FileSizeByFind(tool_), embeddedSize_);
 }
@@ -129,14 +130,55 @@ TEST_F(CommitTest, NothingHappensForAnEmptyListOrOlderSystems) {
     const std::wstring before(L"autocheck autochk *\0\0", 21);
     SetBootExecute(before);
     BootList empty(dir / L"empty.lst");
-    CommitBootDeleteWith(empty, digest_, 3);
+    EXPECT_EQ(CommitBootDeleteWith(empty, digest_, 3), BootCommitResult::NotNeeded);
     EXPECT_FALSE(test::PathExists(tool_));  // missing, and not extracted
     EXPECT_FALSE(test::PathExists(dir / L"empty.lst"));
     BootList list(dir / L"cleandos.lst");
     list.Record(BootRecordFile, L"C:\\a.dll");
-    for (int kind : {0, 1, 2}) CommitBootDeleteWith(list, digest_, kind);
+    for (int kind : {0, 1, 2}) EXPECT_EQ(CommitBootDeleteWith(list, digest_, kind), BootCommitResult::NotNeeded);
     EXPECT_FALSE(test::PathExists(dir / L"cleandos.lst"));
     EXPECT_EQ(BootExecute(), before);
+}
+
+// Each way a commit can fall short leaves the boot entry as it was and says which it was.
+TEST_F(CommitTest, BootExecuteChangesOnlyOverASavedListAndTheRightTool) {
+    test::ScratchDir dir;
+    const std::wstring before(L"autocheck autochk *\0cleandos 17\0\0", 33);
+    SetBootExecute(before);
+    BootList list(dir / L"cleandos.lst");
+    ASSERT_EQ(list.Record(BootRecordFile, L"C:\\a.dll"), BootRecordResult::Added);
+
+    // The list's place is taken by a folder: it cannot be saved, and no tool is written.
+    ASSERT_TRUE(test::MakeDirs(dir / L"cleandos.lst"));
+    EXPECT_EQ(CommitBootDeleteWith(list, digest_, 3), BootCommitResult::ListNotSaved);
+    EXPECT_FALSE(test::PathExists(tool_));
+    EXPECT_EQ(BootExecute(), before);
+    ASSERT_TRUE(RemoveDirectoryW((dir / L"cleandos.lst").c_str()));
+
+    // The written tool is not the expected one (a digest of other bytes, or none at all).
+    EXPECT_EQ(CommitBootDeleteWith(list, std::string(32, '0'), 3), BootCommitResult::ToolNotWritten);
+    EXPECT_EQ(CommitBootDeleteWith(list, "", 3), BootCommitResult::ToolNotWritten);
+    EXPECT_EQ(BootExecute(), before);
+    ASSERT_TRUE(DeleteFileW(tool_.c_str()));
+
+    // The tool's place is taken by a folder: nothing can be written there.
+    ASSERT_TRUE(CreateDirectoryW(tool_.c_str(), nullptr));
+    EXPECT_EQ(CommitBootDeleteWith(list, digest_, 3), BootCommitResult::ToolNotWritten);
+    EXPECT_EQ(BootExecute(), before);
+    ASSERT_TRUE(RemoveDirectoryW(tool_.c_str()));
+
+    // A boot entry that is not a string list is not rewritten as one.
+    {
+        UniqueHKey key;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);
+        const wchar_t text[] = L"autocheck autochk *";
+        ASSERT_EQ(RegSetValueExW(key.get(), L"BootExecute", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
+                  ERROR_SUCCESS);
+    }
+    EXPECT_EQ(CommitBootDeleteWith(list, digest_, 3), BootCommitResult::BootEntryNotWritten);
+    DWORD type = 0;
+    EXPECT_EQ(BootExecute(&type), std::wstring(L"autocheck autochk *\0", 20));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
 
 TEST(BootTool, TheProgramCarriesTheToolItsDigestNames) {

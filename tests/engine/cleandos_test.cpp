@@ -232,6 +232,13 @@ TEST(CleandosTest, UnsafeOrUnreadableLinesAreRefusedAndTheRestGoesOn) {
     ASSERT_TRUE(WriteFileText(area / L"keep\\k.txt", "x"));
     ASSERT_TRUE(WriteFileText(area / L"last.dll", "x"));
     ASSERT_TRUE(WriteFileText(area / L"folder\\f.txt", "x"));
+    // Registry names may hold control characters; the program never records one.
+    MachineKey key;
+    const std::wstring controlKey = std::wstring(L"ctl") + L'\x01' + L"key";
+    ASSERT_TRUE(key.Create(controlKey));
+    ASSERT_TRUE(key.Create(L"victim"));
+    ASSERT_TRUE(key.SetValue(L"values", L"na\tme", L"1"));
+    ASSERT_TRUE(key.SetValue(L"values", L"na\x7Fme", L"1"));
     const std::vector<std::wstring> bad = {
         L"Drelative\\folder",
         L"DC:\\",
@@ -247,6 +254,12 @@ TEST(CleandosTest, UnsafeOrUnreadableLinesAreRefusedAndTheRestGoesOn) {
         L"KHKCR\\",
         L"VHKLM\\value",
         L"F" + area / L"folder",  // a folder named on a file line
+        L"KHKLM\\" + key.Full(controlKey),
+        L"KHKLM\\" + key.Full(L"victim") + L"\r",  // a CR left over inside the line
+        L"KHKLM\\" + key.Full(L"vic\rtim"),
+        L"VHKLM\\" + key.Full(L"values") + L"\\na\tme",
+        L"VHKLM\\" + key.Full(L"values") + L"\\na\x7Fme",
+        L"F" + area / L"last.dll\r",
     };
     std::vector<std::wstring> lines = bad;
     lines.push_back(L"F" + area / L"last.dll");
@@ -259,6 +272,12 @@ TEST(CleandosTest, UnsafeOrUnreadableLinesAreRefusedAndTheRestGoesOn) {
     EXPECT_TRUE(PathExists(area / L"folder\\f.txt"));
     EXPECT_FALSE(PathExists(area / L"last.dll"));
     EXPECT_TRUE(out.Has(L"cleandos: line 2 not understood: DC:\\"));
+    EXPECT_TRUE(key.KeyExists(controlKey));
+    EXPECT_TRUE(key.KeyExists(L"victim"));
+    EXPECT_TRUE(key.ValueExists(L"values", L"na\tme"));
+    EXPECT_TRUE(key.ValueExists(L"values", L"na\x7Fme"));
+    // The boot screen sees control characters as '?'.
+    EXPECT_TRUE(out.Has(L"not understood: KHKLM\\" + key.Full(L"victim") + L"?"));
 }
 
 TEST(CleandosTest, FolderLinksAreNeverFollowed) {

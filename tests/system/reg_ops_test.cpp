@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <optional>
+
 #include "common/test_support.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
@@ -109,6 +115,8 @@ TEST(WriteReg, CreatesTheWholePathAndStoresTheRightType) {
 TEST(DeleteReg, ValuesAndWholeSubtrees) {
     ScratchKey k;
     SetString(k, L"v", L"x");
+    EXPECT_FALSE(DeleteRegValue(k.root(), k.path(), std::wstring(L"v\0x", 3)));  // would delete "v"
+    EXPECT_EQ(Stored(k.root(), k.path(), L"v").first, static_cast<DWORD>(REG_SZ));
     EXPECT_TRUE(DeleteRegValue(k.root(), k.path(), L"v"));
     EXPECT_EQ(Stored(k.root(), k.path(), L"v").first, 0u);
     EXPECT_FALSE(DeleteRegValue(k.root(), k.path(), L"v"));          // already gone
@@ -124,6 +132,120 @@ TEST(DeleteReg, ValuesAndWholeSubtrees) {
     // An empty subkey name would mean the opened key itself: refused.
     EXPECT_FALSE(DeleteRegSubKey(k.root(), k.path(), L""));
     EXPECT_TRUE(KeyExists(k.root(), k.path()));
+}
+
+TEST(DeleteReg, SubKeyNamesWithAnEmptyPartOrAControlCharacterAreRefused) {
+    ScratchKey k;
+    ASSERT_TRUE(WriteRegString(k.root(), k / L"p1\\child", L"v", L"x"));
+    ASSERT_TRUE(WriteRegString(k.root(), k / L"p2", L"v", L"x"));
+    ASSERT_TRUE(WriteRegString(k.root(), k / std::wstring(L"p1\x01", 3), L"v", L"x"));
+    const struct { std::wstring key; std::wstring subkey; } cases[] = {
+        {k.path(), L"\\"},
+        {k.path(), L"p1\\"},
+        {k.path(), L"p1\\\\"},
+        {k.path(), L"\\p1"},
+        {k.path(), L"p1\\\\child"},
+        {k.path(), std::wstring(L"p1\x01", 3)},
+        {k.path(), std::wstring(L"p1\0", 3)},  // the system would read "p1"
+        {k.path() + L"\\", L"p1"},
+        {L"\\" + k.path(), L"p1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.key + L" | " + c.subkey));
+        EXPECT_FALSE(DeleteRegSubKey(k.root(), c.key, c.subkey));
+        EXPECT_TRUE(KeyExists(k.root(), k / L"p1\\child"));
+        EXPECT_TRUE(KeyExists(k.root(), k / L"p2"));
+        EXPECT_TRUE(KeyExists(k.root(), k / std::wstring(L"p1\x01", 3)));
+    }
+    // A key right below the root is a key like any other.
+    EXPECT_TRUE(DeleteRegSubKey(k.root(), L"", k.path() + L"\\p2"));
+    EXPECT_FALSE(KeyExists(k.root(), k / L"p2"));
+}
+
+TEST(ExactKeyPath, OneKeyNamedExactly) {
+    for (const wchar_t* good : {L"a", L"Software\\x y", L"a\\b\\c", L"中文\\.\\..", L"a/b"})
+        EXPECT_TRUE(IsExactKeyPath(good)) << testing::PrintToString(std::wstring(good));
+    const std::wstring bad[] = {L"", L"\\", L"a\\", L"\\a", L"a\\\\b", L"a\tb", L"a\rb", L"a\nb", L"a\x7F",
+                                L"a\x85", std::wstring(L"a\0b", 3)};
+    for (const auto& path : bad) EXPECT_FALSE(IsExactKeyPath(path)) << testing::PrintToString(path);
+}
+
+TEST(OpenRegKey, ReportsWhyAKeyDidNotOpen) {
+    ScratchKey k;
+    LONG error = -1;
+    EXPECT_TRUE(OpenRegKey(k.root(), k.path(), KEY_READ, &error));
+    EXPECT_EQ(error, ERROR_SUCCESS);
+    EXPECT_FALSE(OpenRegKey(k.root(), k / L"none", KEY_READ, &error));
+    EXPECT_TRUE(IsMissingError(error)) << error;
+    EXPECT_FALSE(OpenRegKey(k.root(), k / L"none\\deeper", KEY_READ, &error));
+    EXPECT_TRUE(IsMissingError(error)) << error;
+    EXPECT_FALSE(OpenRegKey(nullptr, L"x", KEY_READ, &error));
+    EXPECT_EQ(error, ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(IsMissingError(error));  // a null root says nothing about a key
+    EXPECT_FALSE(IsMissingError(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(CreateRegKey(k.root(), k / L"made", KEY_READ, &error));
+    EXPECT_EQ(error, ERROR_SUCCESS);
+    EXPECT_FALSE(CreateRegKey(nullptr, L"x", KEY_READ, &error));
+    EXPECT_EQ(error, ERROR_INVALID_HANDLE);
+}
+
+TEST(MultiString, ReadAsTheSystemReadsAndWrittenExactly) {
+    ScratchKey k;
+    auto set = [&](const wchar_t* name, const std::wstring& data, DWORD type = REG_MULTI_SZ) {
+        SetValue(k, name, type, data.data(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    };
+    set(L"plain", std::wstring(L"a\0bc\0\0", 6));
+    set(L"unterminated", std::wstring(L"a\0bc", 4));
+    set(L"emptyInside", std::wstring(L"a\0\0b\0\0", 6));  // the system stops at the empty string
+    set(L"empty", std::wstring(L"\0", 1));
+    set(L"text", L"a", REG_SZ);
+    using L = std::vector<std::wstring>;
+    const struct { const wchar_t* name; std::optional<L> strings; } cases[] = {
+        {L"plain", L{L"a", L"bc"}},   {L"unterminated", L{L"a", L"bc"}},
+        {L"emptyInside", L{L"a"}},    {L"empty", L{}},
+        {L"text", std::nullopt},      {L"missing", std::nullopt},
+    };
+    UniqueHKey key = OpenRegKey(k.root(), k.path(), KEY_QUERY_VALUE | KEY_SET_VALUE);
+    ASSERT_TRUE(key);
+    for (const auto& c : cases)
+        EXPECT_EQ(QueryMultiStringValue(key.get(), c.name), c.strings) << testing::PrintToString(std::wstring(c.name));
+
+    // Written as the system writes it: every string, its zero, one more zero.
+    ASSERT_TRUE(SetMultiStringValue(key.get(), L"written", {L"autocheck autochk *", L"中文"}));
+    auto [type, bytes] = Stored(k.root(), k.path(), L"written");
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    const std::wstring expected(L"autocheck autochk *\0中文\0\0", 24);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)), expected);
+    ASSERT_TRUE(SetMultiStringValue(key.get(), L"none", {}));
+    EXPECT_EQ(QueryMultiStringValue(key.get(), L"none"), L{});
+    // A string that would end the list early is refused, and the value stays as it was.
+    EXPECT_FALSE(SetMultiStringValue(key.get(), L"written", {L"a", L"", L"b"}));
+    EXPECT_FALSE(SetMultiStringValue(key.get(), L"written", {std::wstring(L"a\0b", 3)}));
+    EXPECT_EQ(QueryMultiStringValue(key.get(), L"written"), (L{L"autocheck autochk *", L"中文"}));
+}
+
+TEST(EnumNames, LongNamesGrowTheBufferAndAVanishedKeyEndsTheWalk) {
+    ScratchKey k;
+    const std::wstring longName(5000, L'v');
+    SetString(k, longName.c_str(), L"x");
+    SetString(k, L"short", L"x");
+    ASSERT_TRUE(WriteRegString(k.root(), k / std::wstring(255, L'k'), L"v", L"x"));
+    ASSERT_TRUE(WriteRegString(k.root(), k / L"b", L"v", L"x"));
+    UniqueHKey key = OpenRegKey(k.root(), k.path(), KEY_READ);
+    ASSERT_TRUE(key);
+    std::vector<std::wstring> names;
+    EXPECT_TRUE(EnumValueNames(key.get(), names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"short", longName}));
+    EXPECT_TRUE(EnumSubKeyNames(key.get(), names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"b", std::wstring(255, L'k')}));
+
+    // The key goes while a handle on it is open: the walk stops at once instead of asking
+    // every index there is.
+    ASSERT_EQ(SHDeleteKeyW(k.root(), k.path().c_str()), ERROR_SUCCESS);
+    EXPECT_FALSE(EnumSubKeyNames(key.get(), names));
+    EXPECT_FALSE(EnumValueNames(key.get(), names));
 }
 
 }  // namespace

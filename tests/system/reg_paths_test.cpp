@@ -107,8 +107,10 @@ TEST(RegPaths, RedirectionAppliesToExistenceAndTreeDeletionOnly) {
     EXPECT_TRUE(ValuePathExists(full + L"\\v"));  // the process's own hive
     EXPECT_TRUE(DeleteKeyPath(full));             // nothing there to delete under HKEY_USERS
     EXPECT_TRUE(ValuePathExists(full + L"\\v"));
+    EXPECT_FALSE(DeleteKeyPath(L"HKEY_CURRENT_USER"));  // not the redirected user's whole hive
     SetUserHiveRedirect(true, L"");               // an empty name still redirects
     EXPECT_FALSE(KeyPathExists(full));
+    EXPECT_FALSE(DeleteKeyPath(full));            // "\\Software\\..." below HKEY_USERS: refused
     SetUserHiveRedirect(false, L"");
     EXPECT_TRUE(KeyPathExists(full));
     HKEY root = HKEY_LOCAL_MACHINE;
@@ -131,6 +133,96 @@ TEST(RegPaths, TreeDeletionRemovesEverything) {
     EXPECT_FALSE(RegKeyExists(k.root(), k.path() + L"\\tree"));
     EXPECT_TRUE(RegDeleteKeyTree(k.root(), k.path() + L"\\tree"));  // missing: done
     EXPECT_TRUE(RegDeleteKeyTree(nullptr, L"x"));                   // unknown root: done
+}
+
+TEST(RegPaths, ARootAloneOrAnEmptyPartDeletesNothing) {
+    ScratchKey k;
+    ASSERT_TRUE(WriteRegString(k.root(), k.path() + L"\\p1\\child", L"v", L"x"));
+    ASSERT_TRUE(WriteRegString(k.root(), k.path() + L"\\p2", L"v", L"x"));
+    const std::wstring p1 = kHkcu + k.path() + L"\\p1";
+    std::vector<std::wstring> refused = {p1 + L"\\", p1 + L"\\\\", kHkcu + L"\\" + k.path() + L"\\p1",
+                                         kHkcu + k.path() + L"\\\\p1", p1 + L"\\\\child", p1 + L"\r\nx",
+                                         p1 + std::wstring(1, L'\0')};
+    for (const wchar_t* root : {L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS", L"HKEY_CLASSES_ROOT",
+                                L"hkey_current_config"}) {
+        refused.push_back(root);
+        refused.push_back(std::wstring(root) + L"\\");
+        refused.push_back(std::wstring(root) + L"\\\\");
+    }
+    for (const auto& text : refused) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_FALSE(DeleteKeyPath(text));
+        EXPECT_TRUE(RegKeyExists(k.root(), k.path() + L"\\p1\\child"));
+        EXPECT_TRUE(RegKeyExists(k.root(), k.path() + L"\\p2"));
+    }
+    HKEY root = nullptr;
+    std::wstring path;
+    SplitRootPath(p1 + L"\\", root, path);
+    EXPECT_FALSE(RegDeleteKeyTree(root, path));
+    EXPECT_FALSE(RegDeleteKeyTree(k.root(), L""));
+    EXPECT_TRUE(RegKeyExists(k.root(), k.path() + L"\\p1\\child"));
+    EXPECT_TRUE(DeleteKeyPath(p1));
+    EXPECT_FALSE(RegKeyExists(k.root(), k.path() + L"\\p1"));
+    EXPECT_TRUE(RegKeyExists(k.root(), k.path() + L"\\p2"));
+}
+
+// Stands in for a system that refuses to open keys named "locked" (Wine ignores key security):
+// access denied, which says nothing about whether the key is there.
+UniqueHKey DenyLocked(HKEY root, const std::wstring& path, REGSAM access, LONG* error) {
+    if (path.size() >= 6 && path.compare(path.size() - 6, 6, L"locked") == 0) {
+        if (error) *error = ERROR_ACCESS_DENIED;
+        return {};
+    }
+    return OpenRegKey(root, path, access, error);
+}
+
+// Hands out keys for reading only, whatever was asked: the system then refuses every change.
+UniqueHKey ReadOnly(HKEY root, const std::wstring& path, REGSAM, LONG* error) {
+    return OpenRegKey(root, path, KEY_READ, error);
+}
+
+TEST(RegPaths, ARefusalIsNeitherAbsenceNorSuccess) {
+    ScratchKey k;
+    const std::wstring locked = k.path() + L"\\tree\\locked";
+    ASSERT_TRUE(WriteRegString(k.root(), locked, L"v", L"x"));
+    ASSERT_TRUE(WriteRegString(k.root(), k.path() + L"\\tree\\a", L"v", L"x"));
+    ASSERT_TRUE(WriteRegString(k.root(), k.path(), L"v", L"x"));
+
+    EXPECT_TRUE(RegKeyExists(k.root(), locked, DenyLocked));
+    EXPECT_TRUE(RegValueExists(k.root(), locked, L"v", DenyLocked));
+    EXPECT_FALSE(RegKeyExists(k.root(), k.path() + L"\\none", DenyLocked));
+    EXPECT_FALSE(RegValueExists(k.root(), k.path() + L"\\none", L"v", DenyLocked));
+    EXPECT_FALSE(RegValueExists(k.root(), k.path(), L"none", DenyLocked));
+
+    EXPECT_FALSE(RegDeleteValueChecked(k.root(), locked, L"v", DenyLocked));
+    EXPECT_FALSE(RegDeleteValueChecked(k.root(), k.path(), L"v", ReadOnly));
+    EXPECT_TRUE(RegValueExists(k.root(), locked, L"v"));
+    EXPECT_TRUE(RegValueExists(k.root(), k.path(), L"v"));
+    EXPECT_TRUE(RegDeleteValueChecked(k.root(), k.path() + L"\\none", L"v", DenyLocked));  // gone with its key
+    EXPECT_TRUE(RegDeleteValueChecked(k.root(), k.path(), L"none", ReadOnly));
+
+    // Names the system would read as others are refused.
+    EXPECT_FALSE(RegDeleteValueChecked(k.root(), k.path(), std::wstring(L"v\0x", 3)));
+    EXPECT_FALSE(RegDeleteValueChecked(k.root(), k.path() + L"\\\\tree\\a", L"v"));
+    EXPECT_FALSE(RegValueExists(k.root(), k.path() + L"\\\\tree\\a", L"v"));
+    EXPECT_TRUE(RegValueExists(k.root(), k.path(), L"v"));
+    EXPECT_TRUE(RegValueExists(k.root(), k.path() + L"\\tree\\a", L"v"));
+
+    // The locked key is not taken for gone: the walk stops there and the tree stays.
+    const auto remove = [](HKEY root, const std::wstring& key) { return SHDeleteKeyW(root, key.c_str()) == ERROR_SUCCESS; };
+    EXPECT_FALSE(RegDeleteKeyTreeUsing(k.root(), k.path() + L"\\tree", remove, DenyLocked));
+    EXPECT_FALSE(RegDeleteKeyTreeUsing(k.root(), locked, remove, DenyLocked));
+    EXPECT_TRUE(RegKeyExists(k.root(), locked));
+    EXPECT_TRUE(RegKeyExists(k.root(), k.path() + L"\\tree\\a"));
+
+    // Under HKEY_LOCAL_MACHINE such a key is a survivor like any other: it goes to the list.
+    const std::wstring top = L"SOFTWARE\\TidemarkTests\\Denied";
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, top + L"\\locked", L"v", L"x"));
+    const std::size_t before = BootDeleteList().Lines().size();
+    EXPECT_FALSE(RegDeleteKeyTreeUsing(HKEY_LOCAL_MACHINE, top, remove, DenyLocked));
+    ASSERT_EQ(BootDeleteList().Lines().size(), before + 1);
+    EXPECT_EQ(BootDeleteList().Lines().back(), L"KHKLM\\" + top);
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TidemarkTests");
 }
 
 // Wine removes keys whatever their security says, so the key the system refuses to delete is

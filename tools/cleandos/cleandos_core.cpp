@@ -327,6 +327,17 @@ NTSTATUS LookUpEntry(const wchar_t* path, unsigned n, ULONG& attributes) {
     return nt::kSuccess;
 }
 
+// C0, DEL and C1: never part of a target the program records. A CR or LF inside a target
+// would have made it several lines; one found inside a line means the list was not written
+// by the program.
+bool IsControlChar(wchar_t ch) { return ch < 0x20 || (ch >= 0x7F && ch <= 0x9F); }
+
+bool HasControlChar(const wchar_t* text, unsigned n) {
+    for (unsigned i = 0; i < n; ++i)
+        if (IsControlChar(text[i])) return true;
+    return false;
+}
+
 bool IsBadNameChar(wchar_t ch) {
     return ch < 0x20 || ch == L'*' || ch == L'?' || ch == L'"' || ch == L'<' || ch == L'>' ||
            ch == L'|' || ch == L':' || ch == L'/';
@@ -505,18 +516,21 @@ void DoLine(Context& c, const wchar_t* line, unsigned n, unsigned number) {
     c.path.Clear();
     c.path.Append(target, size);
     bool understood = false;
-    switch (tag) {
-        case L'D':
-        case L'F': understood = ToNtPath(target, size, c.nt); break;
-        case L'K': understood = ToKeyPath(target, size, c.nt); break;
-        case L'V': understood = ToValuePath(target, size, c.nt); break;
-        default: break;
+    if (!HasControlChar(line, n)) {
+        switch (tag) {
+            case L'D':
+            case L'F': understood = ToNtPath(target, size, c.nt); break;
+            case L'K': understood = ToKeyPath(target, size, c.nt); break;
+            case L'V': understood = ToValuePath(target, size, c.nt); break;
+            default: break;
+        }
     }
     c.message.Clear();
     if (!understood || !c.path.ok()) {
         ++c.summary.failed;
         c.message.Append(L"cleandos: line ").AppendDecimal(number).Append(L" not understood: ");
-        c.message.Append(line, n);
+        // Control characters shown as '?', so the line cannot move the boot screen's cursor.
+        for (unsigned i = 0; i < n; ++i) c.message.Append(IsControlChar(line[i]) ? L"?" : line + i, 1);
         Say(c);
         return;
     }

@@ -8,7 +8,8 @@
 //   F<file>        the file, read-only / hidden / system attributes cleared first
 //   K<HKLM\key>    the key with its whole tree (HKCR\x stands for HKLM\SOFTWARE\Classes\x)
 //   V<HKLM\key\name>  the value named after the last backslash; "HKLM\key\" is the default value
-// Paths are absolute: "C:\...", "\\server\share\...", or "\\?\" forms.
+// Paths are absolute: "C:\...", "\\server\share\...", or "\\?\" forms. A line holding a control
+// character anywhere (a CR inside it, a tab, DEL, C1), a root alone or an empty part is refused.
 //
 // The list is worked through only when the argument is the list's checksum in decimal. Once it
 // has been read, the list file is emptied before anything is deleted: a deletion that hangs or
