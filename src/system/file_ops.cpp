@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -18,6 +17,142 @@ constexpr std::size_t kPlainPathLimit = 248;
 
 bool IsDots(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
+
+bool StartsWithNoCase(const std::wstring& text, std::size_t at, const wchar_t* head) {
+    for (; *head; ++head, ++at)
+        if (at >= text.size() || AsciiUpper(text[at]) != AsciiUpper(*head)) return false;
+    return true;
+}
+
+// "\\?\", "\\.\" and "\??\": the system takes what follows as it is, without the usual clean-up.
+bool HasDevicePrefix(const std::wstring& path) {
+    return path.size() >= 4 && path[3] == L'\\' &&
+           ((path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.')) ||
+            (path[0] == L'\\' && path[1] == L'?' && path[2] == L'?'));
+}
+
+enum class PathKind { Relative, Drive, Unc, Device };
+
+PathKind KindOf(const std::wstring& path) {
+    if (HasDevicePrefix(path)) return PathKind::Device;
+    if (path.size() > 2 && path[1] == L':' && IsSlash(path[2])) return PathKind::Drive;
+    if (path.size() > 2 && IsSlash(path[0]) && IsSlash(path[1])) return PathKind::Unc;
+    return PathKind::Relative;
+}
+
+// The non-empty names of a path, split at either slash.
+std::vector<std::wstring> NamesOf(const std::wstring& path, std::size_t from = 0) {
+    std::vector<std::wstring> names;
+    std::wstring name;
+    for (std::size_t i = from; i <= path.size(); ++i) {
+        if (i == path.size() || IsSlash(path[i])) {
+            if (!name.empty()) names.push_back(name);
+            name.clear();
+        } else {
+            name += path[i];
+        }
+    }
+    return names;
+}
+
+bool IsDotName(const std::wstring& name) { return name == L"." || name == L".."; }
+
+// A name the plain form takes for a device ("nul.tmp" is NUL, "com1.txt" is COM1): what comes
+// before the first dot or colon, trailing blanks dropped.
+bool IsDeviceName(const std::wstring& name) {
+    std::wstring base = name.substr(0, name.find_first_of(L".:"));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (auto& c : base) c = AsciiUpper(c);
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+        base == L"CONOUT$")
+        return true;
+    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
+        return false;
+    const wchar_t digit = base[3];
+    return (digit >= L'1' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+struct NameFacts {
+    bool dotParts = false;    // a "." or ".." step
+    bool needsExact = false;  // a name the plain form would change or take for a device
+};
+
+NameFacts ScanNames(const std::wstring& path) {
+    NameFacts facts;
+    for (const std::wstring& name : NamesOf(path, KindOf(path) == PathKind::Drive ? 3 : 0)) {
+        if (IsDotName(name))
+            facts.dotParts = true;
+        else if (name.back() == L'.' || name.back() == L' ' || IsDeviceName(name))
+            facts.needsExact = true;
+    }
+    return facts;
+}
+
+// The exact form of an absolute path free of "." / ".." steps: one backslash between names.
+std::wstring ExactForm(const std::wstring& path, PathKind kind) {
+    std::wstring exact = kind == PathKind::Unc ? L"\\\\?\\UNC" : L"\\\\?\\" + path.substr(0, 2);
+    for (const std::wstring& name : NamesOf(path, kind == PathKind::Drive ? 3 : 2)) exact += L"\\" + name;
+    if (kind == PathKind::Drive && exact.size() == 6) exact += L'\\';  // the root keeps its backslash
+    if (IsSlash(path.back()) && exact.back() != L'\\') exact += L'\\';
+    return exact;
+}
+
+// True when a device-prefixed path names a volume, a device or a share itself rather than
+// something on it, or holds "." / ".." steps the system would not resolve.
+bool IsDeviceRootOrUnclear(const std::wstring& path) {
+    const std::vector<std::wstring> names = NamesOf(path, 4);
+    for (const std::wstring& name : names)
+        if (IsDotName(name)) return true;
+    if (names.empty() || StartsWithNoCase(names[0], 0, L"GLOBALROOT")) return true;
+    const bool share = names[0].size() == 3 && StartsWithNoCase(names[0], 0, L"UNC");
+    return names.size() < (share ? 4u : 2u);
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+    std::wstring full(path.size() + 16, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.assign(n + 1, L'\0');
+        n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (n == 0 || n >= full.size()) return {};
+    full.resize(n);
+    return full;
+}
+
+// Whether a deletion may go ahead, and the path it works on (the exact form, or the full path
+// with "." / ".." resolved). Refused: nothing, control characters, a last "." or ".." step, a
+// bare drive, any root of a drive, volume or share however spelt, and a name the plain form
+// would change where the exact form cannot be used. wholePath: a relative path is refused too.
+bool JudgeDeletion(const std::wstring& path, bool wholePath, std::wstring& resolved) {
+    if (path.empty()) return false;
+    for (wchar_t c : path)
+        if (c < L' ') return false;
+    const std::vector<std::wstring> names = NamesOf(path);
+    if (!names.empty() && IsDotName(names.back())) return false;
+    if (KindOf(path) == PathKind::Relative && (wholePath || (path.size() == 2 && path[1] == L':')))
+        return false;
+    const std::wstring target = ExtendedPath(path);
+    if (!HasDevicePrefix(target) && ScanNames(path).needsExact) return false;
+    resolved = HasDevicePrefix(target) ? target : FullPathOf(target);
+    if (resolved.empty()) return false;
+    switch (KindOf(resolved)) {
+    case PathKind::Device: return !IsDeviceRootOrUnclear(resolved);
+    case PathKind::Drive: return !NamesOf(resolved, 3).empty();
+    case PathKind::Unc: return NamesOf(resolved).size() > 2;
+    case PathKind::Relative: return false;
+    }
+    return false;
+}
+
+bool JudgeDeletion(const std::wstring& path, bool wholePath) {
+    std::wstring resolved;
+    return JudgeDeletion(path, wholePath, resolved);
 }
 
 UniqueFindHandle FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
@@ -42,40 +177,22 @@ bool MarkForDeletion(HANDLE file) {
 
 }  // namespace
 
-// A last name ending in a dot or a blank, which the plain form would silently drop.
-static bool EndsInDotOrBlank(const std::wstring& path) {
-    if (path.empty() || (path.back() != L'.' && path.back() != L' ')) return false;
-    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
-    return name != L"." && name != L"..";
-}
-
 std::wstring ExtendedPath(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-    auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    const bool drivePath = path.size() > 2 && path[1] == L':' && slash(path[2]);
-    const bool uncPath = path.size() > 2 && slash(path[0]) && slash(path[1]);
-    if (path.size() < kPlainPathLimit) {
-        // Short paths need the exact form only to keep a last name's trailing dot or blank;
-        // with "." parts about they are left to the usual clean-up.
-        if (!drivePath || !EndsInDotOrBlank(path) || path.find(L"\\.") != std::wstring::npos ||
-            path.find(L"/.") != std::wstring::npos)
-            return path;
-        std::wstring exact = L"\\\\?\\" + path;
-        std::replace(exact.begin(), exact.end(), L'/', L'\\');
-        return exact;
+    const PathKind kind = KindOf(path);
+    if (kind == PathKind::Device || kind == PathKind::Relative) return path;
+    const NameFacts names = ScanNames(path);
+    const bool isLong = path.size() >= kPlainPathLimit;
+    if (names.dotParts) {
+        // The exact form would take "." / ".." literally, and resolving them drops trailing dots
+        // and blanks too: a short path keeps the usual clean-up, and so does one whose names
+        // need the exact form (no form reaches those exactly). A long one is resolved first.
+        if (!isLong || names.needsExact) return path;
+        const std::wstring full = FullPathOf(path);
+        if (full.empty()) return path;
+        const PathKind fullKind = KindOf(full);
+        return fullKind == PathKind::Drive || fullKind == PathKind::Unc ? ExactForm(full, fullKind) : path;
     }
-    if (!drivePath && !uncPath) return path;
-    // The \\?\ form skips the usual clean-up, so resolve "." / ".." and slashes first.
-    std::wstring full(path.size() + 16, L'\0');
-    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n >= full.size()) {
-        full.assign(n + 1, L'\0');
-        n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (n == 0 || n >= full.size()) return path;
-    full.resize(n);
-    if (drivePath) return L"\\\\?\\" + full;
-    return L"\\\\?\\UNC\\" + full.substr(2);
+    return isLong || names.needsExact ? ExactForm(path, kind) : path;
 }
 
 bool FileExistsAny(const std::wstring& pattern) {
@@ -103,7 +220,13 @@ std::uint32_t FileSizeByOpen(const std::wstring& path) {
 }
 
 bool DeleteFileForce(const std::wstring& path) {
+    if (!JudgeDeletion(path, false)) return false;
     const std::wstring target = ExtendedPath(path);
+    // Looked at first: a folder's attributes are not the caller's to reset, and resetting a
+    // link's would reach its target.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveReparsePoint(path);
     if (!SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL)) return false;
     return DeleteFileW(target.c_str()) != FALSE;
 }
@@ -114,6 +237,7 @@ bool IsReparsePoint(const std::wstring& path) {
 }
 
 bool RemoveReparsePoint(const std::wstring& path) {
+    if (!JudgeDeletion(path, false)) return false;
     UniqueHandle link(CreateFileW(ExtendedPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING,
@@ -130,12 +254,19 @@ bool RemoveReparsePoint(const std::wstring& path) {
 }
 
 bool RemoveFolderTree(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return true;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveReparsePoint(path);
+    std::wstring base;
+    if (!JudgeDeletion(path, true, base)) return false;
+    const DWORD attributes = GetFileAttributesW(ExtendedPath(base).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveReparsePoint(base);
 
-    const std::wstring folder = WithTrailingBackslash(path);
+    // Entries are named from the resolved path, so "." / ".." steps of the caller's spelling
+    // cannot stand between a child's name and its exact form.
+    const std::wstring folder = WithTrailingBackslash(base);
     bool ok = true;
     WIN32_FIND_DATAW data;
     UniqueFindHandle find = FindFirst(folder + L"*.*", data);
@@ -156,7 +287,12 @@ bool RemoveFolderTree(const std::wstring& path) {
 }
 
 bool ShellDeletePath(const std::wstring& path) {
-    std::wstring from = path;
+    // The shell reads wildcards and takes no exact form: such paths could reach more than the
+    // one file or folder asked for.
+    std::wstring from;
+    if (path.find_first_of(L"*?") != std::wstring::npos || !JudgeDeletion(path, true, from) ||
+        HasDevicePrefix(from))
+        return false;
     from.append(2, L'\0');  // the source list ends with two zeros
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
@@ -168,6 +304,7 @@ bool ShellDeletePath(const std::wstring& path) {
 }
 
 bool DeleteAtReboot(const std::wstring& path) {
+    if (!JudgeDeletion(path, false)) return false;
     return MoveFileExW(ExtendedPath(path).c_str(), nullptr,
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
@@ -210,11 +347,8 @@ bool WriteBytesToFile(const std::wstring& path, const void* data, unsigned long 
 bool ExtractResourceToFile(const wchar_t* type, const wchar_t* name, const std::wstring& path) {
     const ResourceBytes resource = FindResourceBytes(nullptr, type, name);
     if (!resource.found) return false;
-    const std::wstring target = ExtendedPath(path);
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileW(target.c_str())) return false;
-    }
+    if (GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileForce(path))
+        return false;
     return WriteBytesToFile(path, resource.data, resource.size, false);
 }
 

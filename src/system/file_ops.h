@@ -7,8 +7,11 @@
 
 namespace tidemark {
 
-// The form of path to hand to file-system calls: long absolute paths get the \\?\ prefix
-// (\\?\UNC\ for shares); everything else is returned unchanged.
+// The form of path to hand to file-system calls. Absolute paths get the exact \\?\ form
+// (\\?\UNC\ for shares) when they are long, or when a name would not survive the plain form:
+// one ending in a dot or a blank, or one the system takes for a device ("nul.tmp", "com1.txt").
+// A short path with "." / ".." steps, a relative path and one already in a device form
+// (\\?\, \\.\, \??\) are returned unchanged.
 std::wstring ExtendedPath(const std::wstring& path);
 
 // True when a find-first search for pattern finds anything (wildcards allowed, folders count).
@@ -20,17 +23,25 @@ std::int32_t FileSizeOrNone(const std::wstring& path);
 // Opens the file for reading (others may read); 0 when it cannot be opened.
 std::uint32_t FileSizeByOpen(const std::wstring& path);
 
-// Attributes reset to normal, then deleted. False when either step fails.
+// The deletion primitives below refuse (false, nothing touched) an empty path, control
+// characters, a path ending in a "." or ".." step, a bare drive ("C:"), the root of a drive,
+// volume or share however spelt, and a name the plain form would change or take for a device
+// where the exact form cannot be used (relative paths, "." / ".." steps).
+
+// Attributes reset to normal, then deleted. False when either step fails. A folder is not
+// deleted and keeps its attributes; a link (reparse point) is removed itself.
 bool DeleteFileForce(const std::wstring& path);
-// Deletes a folder with everything in it; true when the folder was missing. Stops deleting
-// at the first entry that survives. Never enters a junction or symbolic link: the link itself
-// is removed, and where the system cannot remove it without following it, it stays (false).
+// Deletes a folder with everything in it; true when there is no folder at path (a file there
+// is left alone), false when the system cannot tell. Refuses relative paths as well. Stops
+// deleting at the first entry that survives. Never enters a junction or symbolic link: the link
+// itself is removed, and where the system cannot remove it without following it, it stays (false).
 bool RemoveFolderTree(const std::wstring& path);
 // Removes a reparse point (junction, symbolic link) itself, never what it points to. False
 // when path is not a reparse point or the system would only reach the target.
 bool RemoveReparsePoint(const std::wstring& path);
 bool IsReparsePoint(const std::wstring& path);
 // The shell deletes path (file or whole folder) silently, without undo; true when it returns 0.
+// Refuses what RemoveFolderTree refuses, wildcards, and names that need the exact form.
 bool ShellDeletePath(const std::wstring& path);
 // Registers path for deletion at the next restart.
 bool DeleteAtReboot(const std::wstring& path);

@@ -23,6 +23,11 @@ const std::array<const wchar_t*, kFolderMacroCount> FolderMacroNames = {
 
 namespace {
 
+// The desktop's "My Documents" item; where the shell gives no path for it, the 9x table falls
+// back to the drive's "My Documents". MinGW's CSIDL_MYDOCUMENTS is the newer SDKs' alias of
+// CSIDL_PERSONAL (0x05), a different folder.
+constexpr int kMyDocumentsIcon = 0x0C;
+
 // The folder one level up ("C:\Users\me\Desktop" gives "C:\Users\me").
 std::wstring ParentOf(const std::wstring& folder) {
     const auto slash = folder.find_last_of(L'\\');
@@ -81,7 +86,7 @@ TSysDir9x::TSysDir9x() {
     SetValue(MacroUserFav, GetSpecialFolder(CSIDL_FAVORITES));
     SetValue(MacroUserTemp, TempPathWithBackslash());
     SetValue(MacroUserLocalApp, windows + L"\\Local Settings\\Application Data");
-    std::wstring myDocuments = GetSpecialFolder(CSIDL_MYDOCUMENTS);
+    std::wstring myDocuments = GetSpecialFolder(kMyDocumentsIcon);
     if (myDocuments.empty()) myDocuments = Value(MacroWinDriver) + L"\\My Documents";
     SetValue(MacroUserMyDoc, myDocuments);
     // One user on 9x: the all-users folders are the user's own.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "common/test_support.h"
@@ -78,6 +79,17 @@ TEST(DeleteFileForce, ClearsAttributesFirstAndFailsOnLockedFiles) {
     EXPECT_TRUE(DeleteFileForce(dir / L"locked.txt"));
 }
 
+TEST(DeleteFileForce, LeavesFoldersAndTheirAttributesAlone) {
+    ScratchDir dir;
+    const std::wstring folder = dir / L"folder";
+    ASSERT_TRUE(test::MakeDirs(folder));
+    ASSERT_TRUE(SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const DWORD before = GetFileAttributesW(folder.c_str());
+    ASSERT_TRUE(before & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(DeleteFileForce(folder));
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), before);
+}
+
 TEST(RemoveFolderTree, RemovesEverythingIncludingProtectedFiles) {
     ScratchDir dir;
     const std::wstring top = dir / L"top";
@@ -152,16 +164,139 @@ TEST(ExtendedPath, OnlyLongAbsolutePathsGetThePrefix) {
     EXPECT_EQ(ExtendedPath(L"\\\\server\\share\\" + name), L"\\\\?\\UNC\\server\\share\\" + name);
     EXPECT_EQ(ExtendedPath(L"\\\\?\\C:\\" + name), L"\\\\?\\C:\\" + name);
     EXPECT_EQ(ExtendedPath(L"relative\\" + name), L"relative\\" + name);
-    // A short path keeps a last name ending in a dot or blank only in the exact form.
-    EXPECT_EQ(ExtendedPath(L"C:\\dir\\x.tmp."), L"\\\\?\\C:\\dir\\x.tmp.");
-    EXPECT_EQ(ExtendedPath(L"C:/dir/y "), L"\\\\?\\C:\\dir\\y ");
-    EXPECT_EQ(ExtendedPath(L"C:\\dir\\.."), L"C:\\dir\\..");
+    // Long names that the plain form would change stay exact; with a ".." step no form is.
+    EXPECT_EQ(ExtendedPath(L"C:\\" + name + L"\\report."), L"\\\\?\\C:\\" + name + L"\\report.");
+    EXPECT_EQ(ExtendedPath(L"C:\\" + name + L"\\nul.tmp"), L"\\\\?\\C:\\" + name + L"\\nul.tmp");
+    EXPECT_EQ(ExtendedPath(L"C:\\x\\..\\" + name + L"\\report."), L"C:\\x\\..\\" + name + L"\\report.");
 }
 
-TEST(DeleteAtReboot, RegistersThePendingDeletion) {
+TEST(ExtendedPath, NamesThePlainFormWouldChangeGetTheExactForm) {
+    const struct { const wchar_t* path; const wchar_t* expected; } cases[] = {
+        // A last name ending in a dot or blank, wherever dotted folder names stand.
+        {L"C:\\dir\\x.tmp.", L"\\\\?\\C:\\dir\\x.tmp."},
+        {L"C:/dir/y ", L"\\\\?\\C:\\dir\\y "},
+        {L"C:\\dir\\.cache\\report.", L"\\\\?\\C:\\dir\\.cache\\report."},
+        {L"C:\\.config\\a.\\b", L"\\\\?\\C:\\.config\\a.\\b"},
+        {L"C:\\dir\\...", L"\\\\?\\C:\\dir\\..."},
+        {L"C:/dir//x.", L"\\\\?\\C:\\dir\\x."},
+        {L"\\\\server\\share\\x.", L"\\\\?\\UNC\\server\\share\\x."},
+        // Device names, with any extension.
+        {L"C:\\dir\\nul.tmp", L"\\\\?\\C:\\dir\\nul.tmp"},
+        {L"C:\\dir\\CON.bak", L"\\\\?\\C:\\dir\\CON.bak"},
+        {L"C:\\dir\\aux", L"\\\\?\\C:\\dir\\aux"},
+        {L"C:\\dir\\com1.txt", L"\\\\?\\C:\\dir\\com1.txt"},
+        {L"C:\\dir\\Lpt9.log", L"\\\\?\\C:\\dir\\Lpt9.log"},
+        {L"C:\\dir\\nul .txt", L"\\\\?\\C:\\dir\\nul .txt"},
+        {L"C:\\prn\\x", L"\\\\?\\C:\\prn\\x"},
+        // Unchanged: ordinary names, dotted folders alone, "." / ".." steps, relative paths.
+        {L"C:\\dir\\.cache\\report", L"C:\\dir\\.cache\\report"},
+        {L"C:\\dir\\null.txt", L"C:\\dir\\null.txt"},
+        {L"C:\\dir\\com10", L"C:\\dir\\com10"},
+        {L"C:\\dir\\console.log", L"C:\\dir\\console.log"},
+        {L"C:\\dir\\..", L"C:\\dir\\.."},
+        {L"C:\\dir\\..\\x.", L"C:\\dir\\..\\x."},
+        {L"C:\\dir\\.\\nul", L"C:\\dir\\.\\nul"},
+        {L"report.", L"report."},
+        {L".cache\\report.", L".cache\\report."},
+        {L"nul.tmp", L"nul.tmp"},
+        {L"\\\\.\\C:\\x.", L"\\\\.\\C:\\x."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ExtendedPath(c.path), c.expected) << testing::PrintToString(std::wstring(c.path));
+}
+
+TEST(FileNames, DottedFoldersDoNotCostTheExactName) {
     ScratchDir dir;
-    ASSERT_TRUE(WriteFileText(dir / L"later.txt", "x"));
-    ASSERT_TRUE(DeleteAtReboot(dir / L"later.txt"));
+    const std::wstring folder = dir / L".cache";
+    ASSERT_TRUE(WriteFileText(folder + L"\\report", "plain"));
+    ASSERT_TRUE(WriteFileText(L"\\\\?\\" + folder + L"\\report.", "dot"));
+
+    // With a ".." step no form names "report." exactly: refused rather than reaching "report".
+    const std::wstring stepped = folder + L"\\..\\.cache\\report.";
+    EXPECT_FALSE(DeleteFileForce(stepped));
+    EXPECT_FALSE(DeleteAtReboot(stepped));
+    EXPECT_TRUE(PathExists(L"\\\\?\\" + folder + L"\\report."));
+
+    EXPECT_TRUE(DeleteFileForce(folder + L"\\report."));
+    EXPECT_FALSE(PathExists(L"\\\\?\\" + folder + L"\\report."));
+    EXPECT_EQ(FileSizeOrNone(folder + L"\\report"), 5);
+}
+
+TEST(FileNames, DeviceNamesAreDeletedAsFiles) {
+    // A junk clean finds such files; the plain form would address the device instead.
+    ScratchDir dir;
+    const std::wstring exact = L"\\\\?\\" + dir.path() + L"\\";
+    for (const wchar_t* name : {L"nul.tmp", L"con.bak", L"aux", L"com1.txt"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        // Read-only, so that the attribute reset has to reach the file as well.
+        ASSERT_TRUE(WriteFileText(exact + name, "x", FILE_ATTRIBUTE_READONLY));
+        EXPECT_EQ(FileSizeOrNone(dir / name), 1);
+        EXPECT_TRUE(DeleteFileForce(dir / name));
+        EXPECT_FALSE(PathExists(exact + name));
+    }
+    ASSERT_TRUE(WriteFileText(exact + L"tree\\con\\aux.txt", "x", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteFileText(exact + L"tree\\nul.tmp", "x"));
+    EXPECT_TRUE(RemoveFolderTree(dir / L"tree"));
+    EXPECT_FALSE(PathExists(exact + L"tree"));
+}
+
+// Drive Y: is the link_fixtures' folder C:\tm-fixtures\ydrive, holding keep.txt and sub\keep.txt.
+class DriveRoots : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(PathExists(L"Y:\\sub\\keep.txt")) << "drive Y: missing: run through ctest (link_fixtures)";
+        // Relative spellings are tried from a working folder on Y: as well.
+        GetCurrentDirectoryW(MAX_PATH, savedCwd_);
+        ASSERT_TRUE(SetCurrentDirectoryW(L"Y:\\sub"));
+    }
+    void TearDown() override { SetCurrentDirectoryW(savedCwd_); }
+    wchar_t savedCwd_[MAX_PATH] = {};
+};
+
+TEST_F(DriveRoots, EveryDeletionRefusesRootsAndBareDrives) {
+    const std::wstring spellings[] = {
+        L"Y:",  // a bare drive, the shape %windriver% expands to
+        L"Y:\\", L"Y:/", L"y:\\\\", L"\\\\?\\Y:\\", L"\\\\?\\Y:", L"\\\\.\\Y:\\", L"\\\\.\\Y:", L"\\??\\Y:\\",
+        L"//?/Y:/", L"Y:\\sub\\..", L"Y:\\sub\\..\\", L"Y:\\.", L"Y:\\sub\\.\\..\\.", L"\\\\?\\Y:\\sub\\..",
+        L"\\\\server\\share", L"\\\\server\\share\\", L"\\\\?\\UNC\\server\\share", L"\\\\?\\UNC\\server\\share\\",
+        L"\\\\server", L"", L".", L"..", L"\\", L"/", L".\\", L"sub\\..\\..",
+        std::wstring(L"Y:\\\0junk", 8),  // the system call would stop at the zero
+        L"Y:\\sub\tx",               // control characters are never part of a name
+    };
+    for (const std::wstring& path : spellings) {
+        SCOPED_TRACE(testing::PrintToString(path));
+        EXPECT_FALSE(RemoveFolderTree(path));
+        EXPECT_FALSE(ShellDeletePath(path));
+        EXPECT_FALSE(DeleteFileForce(path));
+        EXPECT_FALSE(DeleteAtReboot(path));
+        EXPECT_FALSE(RemoveReparsePoint(path));
+    }
+    EXPECT_TRUE(PathExists(L"Y:\\keep.txt"));
+    EXPECT_TRUE(PathExists(L"Y:\\sub\\keep.txt"));
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_SET_VALUE | KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS)
+        EXPECT_NE(RegDeleteValueW(key.get(), L"PendingFileRenameOperations"), ERROR_SUCCESS)
+            << "a refused path was registered for deletion at restart";
+}
+
+TEST_F(DriveRoots, FoldersBelowARootStillGo) {
+    ASSERT_TRUE(WriteFileText(L"Y:\\made\\inner\\f.txt", "x"));
+    ASSERT_TRUE(WriteFileText(L"Y:\\made2\\f.txt", "x"));
+    EXPECT_TRUE(RemoveFolderTree(L"Y:\\sub\\..\\made"));  // resolved to Y:\made
+    EXPECT_FALSE(PathExists(L"Y:\\made"));
+    EXPECT_TRUE(ShellDeletePath(L"Y:\\sub\\..\\made2"));
+    EXPECT_FALSE(PathExists(L"Y:\\made2"));
+    EXPECT_TRUE(PathExists(L"Y:\\sub\\keep.txt"));
+}
+
+TEST(DeleteAtReboot, RegistersTheExactName) {
+    ScratchDir dir;
+    const std::wstring names[] = {L"later.txt", L".cache\\report.", L"nul.tmp"};
+    for (const std::wstring& name : names) {
+        ASSERT_TRUE(WriteFileText(L"\\\\?\\" + (dir / name), "x"));
+        ASSERT_TRUE(DeleteAtReboot(dir / name)) << testing::PrintToString(name);
+    }
 
     UniqueHKey key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
@@ -173,11 +308,15 @@ TEST(DeleteAtReboot, RegistersThePendingDeletion) {
     std::wstring pending(size / sizeof(wchar_t), L'\0');
     RegQueryValueExW(key.get(), L"PendingFileRenameOperations", nullptr, &type,
                      reinterpret_cast<BYTE*>(pending.data()), &size);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_NE(pending.find(L"later.txt"), std::wstring::npos);
     // A reboot never comes in a test prefix; do not leave the entry behind.
     RegDeleteValueW(key.get(), L"PendingFileRenameOperations");
-    EXPECT_TRUE(PathExists(dir / L"later.txt"));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    for (const std::wstring& name : names) {
+        // Each source is followed by its end and an empty target.
+        const std::wstring entry = L"\\" + name + std::wstring(2, L'\0');
+        EXPECT_NE(pending.find(entry), std::wstring::npos) << testing::PrintToString(name);
+        EXPECT_TRUE(PathExists(L"\\\\?\\" + (dir / name)));
+    }
 }
 
 TEST(ShellDeletePath, DeletesFilesAndFoldersWithoutTheRecycleBin) {
@@ -251,6 +390,11 @@ TEST(RemoveFolderTree, NeverEntersAReparsePoint) {
     const bool removed2 = RemoveFolderTree(kLinks + L"\\tree2");
     EXPECT_TRUE(PathExists(kLinks + L"\\emptytarget"));
     EXPECT_EQ(removed2, !PathExists(kLinks + L"\\tree2"));
+
+    // A folder link is no file: refused without touching the folder it points to.
+    ASSERT_TRUE(SetFileAttributesW((kLinks + L"\\outside").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(DeleteFileForce(kLinks + L"\\toplink"));
+    EXPECT_TRUE(GetFileAttributesW((kLinks + L"\\outside").c_str()) & FILE_ATTRIBUTE_HIDDEN);
 
     // Asked to remove a link itself: the link may go, the target's content stays.
     RemoveFolderTree(kLinks + L"\\toplink");

@@ -106,6 +106,8 @@ TEST(FolderMacroFamilies, NineXAndNtFillTheTableTheirOwnWay) {
     EXPECT_EQ(nine[4], windows.substr(0, 2) + L"\\Program Files");   // from the drive
     EXPECT_EQ(nine[5], nine[4] + L"\\Common Files");
     EXPECT_EQ(nine[16], windows + L"\\Local Settings\\Application Data");
+    // %usermydoc% from the desktop's My Documents item (0x0C), which Wine lacks: the fall-back.
+    EXPECT_EQ(nine[17], windows.substr(0, 2) + L"\\My Documents");
     for (const auto& [all, own] : {std::pair{18, 8}, {19, 9}, {20, 10}, {21, 11}, {22, 12}, {23, 13}, {24, 14}, {25, 15}})
         EXPECT_EQ(nine[all], nine[own]) << all;  // one user: the all-users folders are the user's
     EXPECT_EQ(nine[25].back(), L'\\');
