@@ -24,12 +24,18 @@ tm_prefix_sanitize() {
       *) rm -f "$entry" ;;
     esac
   done
-  for entry in "$prefix"/drive_c/users/*/*; do
-    if [ -L "$entry" ]; then
-      rm -f "$entry"
-      mkdir -p "$entry"
-    fi
-  done
+  # Wine links user folders (Desktop, Documents, ... and deeper ones such as Templates) into the
+  # Linux home folder: every link under drive_c that leads out of the prefix becomes a plain
+  # folder, so nothing the program walks or cleans reaches outside.
+  local top target
+  top=$(cd "$prefix" && pwd -P)
+  while IFS= read -r -d '' entry; do
+    target=$(readlink -f "$entry" 2>/dev/null || true)
+    case "$target" in
+      "$top"/*) ;;
+      *) rm -f "$entry"; mkdir -p "$entry" ;;
+    esac
+  done < <(find "$prefix/drive_c" -type l -print0 2>/dev/null)
 }
 
 # The build tree is the one Linux folder the prefix sees, as drive T: of type CD-ROM: programs
