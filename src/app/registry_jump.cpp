@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "system/handles.h"
+#include "system/guarded_call.h"
 #include "system/sealed_resource.h"
 #include "system/win_info.h"
 
@@ -14,7 +14,7 @@ namespace {
 using RegJumpProc = void(__cdecl*)(const char*);
 
 struct JumpHelper {
-    UniqueLibrary module;
+    UniqueForeignLibrary module;
     std::wstring file;
     RegJumpProc entry = nullptr;
 };
@@ -28,13 +28,13 @@ bool LoadHelper(JumpHelper& helper) {
     if (helper.entry) return true;
     std::wstring file = GetWinInfo().TempDir + L"\\cleanreg.dll";
     if (!ExtractSealedResource(GetModuleHandleW(nullptr), L"FILE", L"REGHLPS", file)) return false;
-    UniqueLibrary module(LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    // Written: the file goes at the end whether or not it loads.
+    helper.file = file;
+    UniqueForeignLibrary module(LoadForeignLibrary(file, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module) return false;
-    const auto entry = reinterpret_cast<RegJumpProc>(
-        reinterpret_cast<void*>(GetProcAddress(module.get(), "RegJump")));
+    const auto entry = ForeignExport<RegJumpProc>(module.get(), "RegJump");
     if (!entry) return false;
     helper.module = std::move(module);
-    helper.file = std::move(file);
     helper.entry = entry;
     return true;
 }
@@ -78,8 +78,10 @@ std::string AnsiPathPrefix(const std::wstring& path) {
 bool JumpToRegistryKey(const std::wstring& path) {
     JumpHelper& helper = Helper();
     if (!LoadHelper(helper)) return false;
-    helper.entry(AnsiPathPrefix(path).c_str());
-    return true;
+    const std::string target = AnsiPathPrefix(path);
+    const char* text = target.c_str();
+    const RegJumpProc entry = helper.entry;
+    return CallGuarded([&] { entry(text); });
 }
 
 void ReleaseRegistryJump() {

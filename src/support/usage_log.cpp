@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "system/guarded_call.h"
 #include "system/handles.h"
 
 namespace tidemark {
@@ -21,7 +22,10 @@ void CopyField(char16_t (&field)[16], const std::wstring& text) {
 using AddLogFunction = BOOL(WINAPI*)(DWORD type, const UsageRecord* record);
 
 DWORD WINAPI SendStartRecord(void*) {
-    SendUsageRecord(UsageStart, L"");
+    try {
+        SendUsageRecord(UsageStart, L"");
+    } catch (...) {
+    }
     return 0;
 }
 
@@ -58,17 +62,17 @@ void SetLogLibraryPath(const std::wstring& path) { g_libraryPath = path; }
 const std::wstring& LogLibraryPath() { return g_libraryPath; }
 
 TLogImp::TLogImp(const std::wstring& path) : path_(path) {
-    if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES)
-        library_.reset(LoadLibraryW(path_.c_str()));
+    if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES) library_.reset(LoadForeignLibrary(path_));
 }
 
 TLogImp::~TLogImp() = default;
 
 bool TLogImp::Send(std::uint16_t type, const UsageRecord& record) const {
     if (!library_) return false;
-    const auto addLog = reinterpret_cast<AddLogFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "AddLog")));
-    return addLog && addLog(type, &record) != FALSE;
+    const auto addLog = ForeignExport<AddLogFunction>(library_.get(), "AddLog");
+    if (!addLog) return false;
+    BOOL accepted = FALSE;
+    return CallGuarded([&] { accepted = addLog(type, &record); }) && accepted != FALSE;
 }
 
 bool SendUsageRecord(std::uint16_t type, const std::wstring& eventCode) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "system/handles.h"
+#include "system/guarded_call.h"
 
 namespace tidemark {
 
@@ -41,11 +41,14 @@ void SetLogLibraryPath(const std::wstring& path);
 const std::wstring& LogLibraryPath();
 
 // Loads the library, calls AddLog(type, &record) and unloads it again. False when the file is
-// missing, cannot be loaded, lacks AddLog or AddLog returns 0; callers ignore the result.
+// missing, cannot be loaded, lacks AddLog, AddLog returns 0 or the library faults (loading,
+// in AddLog or unloading: each step is guarded, see system/guarded_call.h); callers ignore the
+// result.
 bool SendUsageRecord(std::uint16_t type, const std::wstring& eventCode);
 bool SendUsageEvent(UsageEvent event);
 
-// The library loader: loads at construction when the file exists, unloads at destruction.
+// The library loader: loads at construction when the file exists, unloads at destruction; both
+// guarded against the library's faults.
 class TLogImp {
 public:
     explicit TLogImp(const std::wstring& path);
@@ -57,10 +60,11 @@ public:
 
 private:
     std::wstring path_;
-    UniqueLibrary library_;
+    UniqueForeignLibrary library_;
 };
 
-// Sends the start record from a thread of its own, which ends and frees itself.
+// Sends the start record from a thread of its own, which ends and frees itself. Whatever goes
+// wrong there ends only that thread's work.
 class TUPThread {
 public:
     static void Start();

@@ -66,6 +66,7 @@ protected:
     void TearDown() override {
         SetEnvironmentVariableW(L"TM_QKLOG_OUT", nullptr);
         SetEnvironmentVariableW(L"TM_QKLOG_RESULT", nullptr);
+        SetEnvironmentVariableW(L"TM_QKLOG_FAULT", nullptr);
         SetLogLibraryPath(L"");
     }
     void InstallFixture(const wchar_t* source = L"qklog.dll") {
@@ -103,6 +104,48 @@ TEST_F(UsageLogTest, FailuresAreReportedButHarmless) {
     ASSERT_TRUE(test::WriteFileText(library_, "not a library"));
     EXPECT_FALSE(SendUsageRecord(UsageClose, L""));
     EXPECT_EQ(test::ReadUsageLog(log_).size(), 1u);
+}
+
+DWORD WINAPI SendFromThread(void* sent) {
+    *static_cast<bool*>(sent) = SendUsageRecord(UsageStart, L"");
+    return 0;
+}
+
+// Sends a start record from a new thread, as TUPThread does; false when the thread does not end
+// (a loader lock left held would stop it at its start).
+bool SendOnOtherThread(bool& sent) {
+    UniqueHandle thread(CreateThread(nullptr, 0, SendFromThread, &sent, 0, nullptr));
+    return thread && WaitForSingleObject(thread.get(), 20000) == WAIT_OBJECT_0;
+}
+
+TEST_F(UsageLogTest, ALibraryThatFaultsCostsOnlyThatRecord) {
+    InstallFixture();
+    const struct {
+        const wchar_t* place;
+        bool sent;        // what the send reports
+        bool recorded;    // whether AddLog got as far as writing the record
+    } cases[] = {
+        {L"attach", false, false},
+        {L"addlog", false, true},
+        {L"detach", true, true},  // the record was delivered; unloading faults after it
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.place)));
+        DeleteFileW(log_.c_str());
+        SetEnvironmentVariableW(L"TM_QKLOG_FAULT", c.place);
+        EXPECT_EQ(SendUsageRecord(UsageAction, L"12.R.SM"), c.sent);
+        EXPECT_EQ(SendUsageEvent(UsageEvent::JunkScan), c.sent);  // nothing was left stuck
+        bool sentOnThread = !c.sent;
+        ASSERT_TRUE(SendOnOtherThread(sentOnThread));
+        EXPECT_EQ(sentOnThread, c.sent);
+        EXPECT_EQ(test::ReadUsageLog(log_).size(), c.recorded ? 3u : 0u);
+        EXPECT_EQ(GetModuleHandleW(library_.c_str()), nullptr);
+
+        // The library behaves again: records go out as before.
+        SetEnvironmentVariableW(L"TM_QKLOG_FAULT", nullptr);
+        EXPECT_TRUE(SendUsageRecord(UsageClose, L""));
+        EXPECT_EQ(test::ReadUsageLog(log_).size(), c.recorded ? 4u : 1u);
+    }
 }
 
 TEST_F(UsageLogTest, StartThreadAndConcurrentSends) {
