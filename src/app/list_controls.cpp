@@ -5,12 +5,8 @@
 
 namespace tidemark {
 
-ListWithModel CreateTreeList(HWND parent, const RECT& rect) {
-    ListWithModel pair;
-    pair.model = std::make_unique<widgets::TreeListModel>();
-    pair.list = widgets::TreeList::Create(parent, 0, rect);
-    if (pair.list) pair.list->SetModel(pair.model.get());
-    return pair;
+std::unique_ptr<widgets::TreeList> CreateTreeList(HWND parent, const RECT& rect) {
+    return widgets::TreeList::Create(parent, 0, rect);
 }
 
 std::unique_ptr<widgets::HeaderBar> CreateHeaderBar(HWND parent, const RECT& rect) {

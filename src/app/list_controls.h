@@ -11,18 +11,13 @@
 
 namespace tidemark::widgets {
 class TreeList;
-class TreeListModel;
 class HeaderBar;
 }  // namespace tidemark::widgets
 
 namespace tidemark {
 
-struct ListWithModel {
-    std::unique_ptr<widgets::TreeListModel> model;  // the view's rows; outlives the list
-    std::unique_ptr<widgets::TreeList> list;
-};
-
-ListWithModel CreateTreeList(HWND parent, const RECT& rect);
+// The list only: its rows belong to the view that shows them (TreeList::SetModel).
+std::unique_ptr<widgets::TreeList> CreateTreeList(HWND parent, const RECT& rect);
 std::unique_ptr<widgets::HeaderBar> CreateHeaderBar(HWND parent, const RECT& rect);
 HWND WindowOf(const widgets::TreeList* list);
 HWND WindowOf(const widgets::HeaderBar* header);

@@ -25,12 +25,12 @@ constexpr int OffX = 875;  // off-screen containers start here
 const std::vector<LayoutEntry>& MainLayout() {
     static const std::vector<LayoutEntry> layout = {
         // Title area: five visible top tabs (tab 3 exists but is not shown) and the window buttons.
-        {L"BBtn_Tab1", K::Button, nullptr, 24, 35, 92, 70, L"痕迹清理", 0, L::Tab, AnchorNone, true, kNormal},
-        {L"BBtn_Tab2", K::Button, nullptr, 120, 35, 92, 70, L"垃圾文件", 0, L::Tab, AnchorNone, true, kNormal},
-        {L"BBtn_Tab4", K::Button, nullptr, 216, 35, 92, 70, L"注册表清理", 0, L::Tab, AnchorNone, true, kNormal},
-        {L"BBtn_Tab5", K::Button, nullptr, 312, 35, 92, 70, L"插件清理", 0, L::Tab, AnchorNone, true, kNormal},
-        {L"BBtn_Tab6", K::Button, nullptr, 408, 35, 92, 70, L"设置中心", 0, L::Tab, AnchorNone, true, kNormal},
-        {L"BBtn_Tab3", K::Button, nullptr, 504, 35, 92, 70, L"自定义清理", 0, L::Tab, AnchorNone, false, kNormal},
+        {L"BBtn_Tab1", K::Button, nullptr, 24, kTopTabTop, 92, kTopTabHeight, L"痕迹清理", 0, L::Tab, AnchorNone, true, kNormal},
+        {L"BBtn_Tab2", K::Button, nullptr, 120, kTopTabTop, 92, kTopTabHeight, L"垃圾文件", 0, L::Tab, AnchorNone, true, kNormal},
+        {L"BBtn_Tab4", K::Button, nullptr, 216, kTopTabTop, 92, kTopTabHeight, L"注册表清理", 0, L::Tab, AnchorNone, true, kNormal},
+        {L"BBtn_Tab5", K::Button, nullptr, 312, kTopTabTop, 92, kTopTabHeight, L"插件清理", 0, L::Tab, AnchorNone, true, kNormal},
+        {L"BBtn_Tab6", K::Button, nullptr, 408, kTopTabTop, 92, kTopTabHeight, L"设置中心", 0, L::Tab, AnchorNone, true, kNormal},
+        {L"BBtn_Tab3", K::Button, nullptr, 504, kTopTabTop, 92, kTopTabHeight, L"自定义清理", 0, L::Tab, AnchorNone, false, kNormal},
         {L"BBtn_Min", K::Button, nullptr, W - 96, 4, 28, 22, L"–", 0, L::Caption, AnchorRight, true, kNormal},
         {L"BBtn_Max", K::Button, nullptr, W - 66, 4, 28, 22, L"□", 0, L::Caption, AnchorRight, true, kNormal},
         {L"BBtn_Restore", K::Button, nullptr, W - 66, 4, 28, 22, L"❐", 0, L::Caption, AnchorRight, false, kNormal},

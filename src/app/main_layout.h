@@ -49,7 +49,10 @@ struct LayoutEntry {
 // Design size of the client area the rectangles are given in.
 constexpr int kDesignClientWidth = 798;
 constexpr int kDesignClientHeight = 628;
-constexpr int kHeaderStripTop = 104;
+// The top tabs stand on the bottom edge of the title area: the header strip starts where they end.
+constexpr int kTopTabTop = 35;
+constexpr int kTopTabHeight = 70;
+constexpr int kHeaderStripTop = kTopTabTop + kTopTabHeight;
 constexpr int kPageTop = 152;
 constexpr int kFooterTop = 563;
 constexpr int kBottomBarTop = 604;

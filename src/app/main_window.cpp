@@ -5,14 +5,24 @@
 #include "app/app_state.h"
 #include "app/interface_pictures.h"
 #include "app/list_controls.h"
+#include "app/views/custom_view.h"
+#include "app/views/junk_view.h"
+#include "app/views/plugins_view.h"
+#include "app/views/registry_view.h"
+#include "app/views/settings_view.h"
+#include "app/views/traces_view.h"
 #include "app/widgets/header_bar.h"
+#include "app/widgets/link_label.h"
 #include "app/widgets/paint_util.h"
+#include "app/widgets/picture_button.h"
+#include "app/widgets/picture_view.h"
 #include "app/widgets/tree_list.h"
 #include "core/startup_context.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
 #include "settings/settings_store.h"
 #include "support/usage_log.h"
+#include "support/win7_identity.h"
 #include "system/file_ops.h"
 #include "system/fixed_drives.h"
 #include "system/rule_macros.h"
@@ -29,7 +39,7 @@ struct TFBrimMain::Owned {
     std::vector<std::unique_ptr<widgets::PictureButton>> buttons;
     std::vector<std::unique_ptr<widgets::LinkLabel>> links;
     std::vector<std::unique_ptr<widgets::PictureView>> pictures;
-    std::vector<ListWithModel> lists;
+    std::vector<std::unique_ptr<widgets::TreeList>> lists;
     std::vector<std::unique_ptr<widgets::HeaderBar>> headers;
 };
 
@@ -156,38 +166,38 @@ TFBrimMain::~TFBrimMain() {
 }
 
 HWND TFBrimMain::Control(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.hwnd;
+    const ControlEntry* entry = controls_.Find(name);
+    return entry ? entry->hwnd : nullptr;
 }
 
 widgets::PictureButton* TFBrimMain::Button(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.button;
+    const ControlEntry* entry = controls_.Find(name);
+    return entry ? entry->button : nullptr;
 }
 
 widgets::LinkLabel* TFBrimMain::Link(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.link;
+    const ControlEntry* entry = controls_.Find(name);
+    return entry ? entry->link : nullptr;
 }
 
 widgets::PictureView* TFBrimMain::Picture(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.picture;
+    const ControlEntry* entry = controls_.Find(name);
+    return entry ? entry->picture : nullptr;
 }
 
 widgets::TreeList* TFBrimMain::List(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.list;
+    const ControlEntry* entry = controls_.Find(name);
+    return entry ? entry->list : nullptr;
 }
 
 widgets::TreeListModel* TFBrimMain::ListModel(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.model;
+    const widgets::TreeList* list = List(name);
+    return list ? list->Model() : nullptr;
 }
 
 widgets::HeaderBar* TFBrimMain::Header(const std::wstring& name) const {
-    const auto it = controls_.find(name);
-    return it == controls_.end() ? nullptr : it->second.header;
+    const ControlEntry* entry = controls_.Find(name);
+    return entry ? entry->header : nullptr;
 }
 
 LRESULT TFBrimMain::Handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -277,21 +287,23 @@ void TFBrimMain::StartMove() {
 void TFBrimMain::CreateControls() {
     font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"宋体"));
     for (const LayoutEntry& entry : MainLayout()) CreateControl(entry);
+    ResolveFrameControls();
     // The first-run question offers "don't ask again" ticked.
-    SendMessageW(Control(L"CbxInitNext"), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(frame_.initDontAsk, BM_SETCHECK, BST_CHECKED, 0);
     WireHandlers();
+    CreateViews();
 }
 
 void TFBrimMain::CreateControl(const LayoutEntry& entry) {
-    HWND parent = entry.parent ? Control(entry.parent) : hwnd_;
+    const ControlEntry* parentEntry = entry.parent ? controls_.Find(entry.parent) : nullptr;
+    HWND parent = entry.parent ? (parentEntry ? parentEntry->hwnd : nullptr) : hwnd_;
     if (!parent) return;
     const RECT rect{entry.x, entry.y, entry.x + entry.width, entry.y + entry.height};
     const std::wstring text = entry.textId ? GetUiText(entry.textId, App().UiLanguageId) : entry.text;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     const COLORREF parentBack = entry.parent ? BackColorOf(parent) : RegionColorAt(entry.y);
     ControlEntry control;
-    control.kind = entry.kind;
-    control.entry = &entry;
+    control.layout = &entry;
     auto plain = [&](const wchar_t* windowClass, DWORD style, DWORD exStyle = 0) {
         return CreateWindowExW(exStyle, windowClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, entry.x,
                                entry.y, entry.width, entry.height, parent, nullptr, instance, nullptr);
@@ -318,6 +330,7 @@ void TFBrimMain::CreateControl(const LayoutEntry& entry) {
         break;
     case ControlKind::Icon: {
         control.hwnd = plain(L"STATIC", SS_ICON | SS_CENTERIMAGE);
+        SetLabelColors(control.hwnd, parentBack, entry.textColor);
         HICON icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, LR_SHARED));
         SendMessageW(control.hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
         break;
@@ -353,12 +366,11 @@ void TFBrimMain::CreateControl(const LayoutEntry& entry) {
         break;
     }
     case ControlKind::TreeList: {
-        ListWithModel pair = CreateTreeList(parent, rect);
-        if (!pair.list) return;
-        control.hwnd = WindowOf(pair.list.get());
-        control.list = pair.list.get();
-        control.model = pair.model.get();
-        owned_->lists.push_back(std::move(pair));
+        auto list = CreateTreeList(parent, rect);
+        if (!list) return;
+        control.hwnd = WindowOf(list.get());
+        control.list = list.get();
+        owned_->lists.push_back(std::move(list));
         break;
     }
     case ControlKind::HeaderBar: {
@@ -373,7 +385,7 @@ void TFBrimMain::CreateControl(const LayoutEntry& entry) {
     if (!control.hwnd) return;
     SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     ShowWindow(control.hwnd, entry.visible ? SW_SHOWNA : SW_HIDE);
-    controls_[entry.name] = control;
+    controls_.Add(control);
 }
 
 void TFBrimMain::Reflow() {
@@ -383,10 +395,10 @@ void TFBrimMain::Reflow() {
     // Each control follows its parent's growth by its anchors; parents come first in the table.
     std::map<std::wstring, SIZE> growth;
     growth[L""] = SIZE{client.right - kDesignClientWidth, client.bottom - kDesignClientHeight};
-    HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.size()));
+    HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.Size()));
     for (const LayoutEntry& e : MainLayout()) {
-        const auto it = controls_.find(e.name);
-        if (it == controls_.end()) continue;
+        const ControlEntry* control = controls_.Find(e.name);
+        if (!control) continue;
         const SIZE g = growth[e.parent ? e.parent : L""];
         int x = e.x, y = e.y, w = e.width, h = e.height;
         if (e.anchors & AnchorRight) x += g.cx;
@@ -396,7 +408,9 @@ void TFBrimMain::Reflow() {
         if (e.anchors & CenterHorizontal) x += g.cx / 2;
         growth[e.name] = SIZE{w - e.width, h - e.height};
         if (std::wstring(e.name) == L"Imageproess") continue;  // its width is the progress
-        if (batch) batch = DeferWindowPos(batch, it->second.hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+        // Without the copy of the old picture every moved control repaints: Wine's copy of a
+        // window resized a moment ago would leave white boxes where controls were.
+        if (batch) batch = DeferWindowPos(batch, control->hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
     }
     if (batch) EndDeferWindowPos(batch);
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -404,25 +418,26 @@ void TFBrimMain::Reflow() {
 
 void TFBrimMain::Maximize() {
     ShowWindow(hwnd_, SW_MAXIMIZE);
-    Show(L"BBtn_Max", false);
-    Show(L"BBtn_Restore", true);
+    ShowControl(frame_.maximise, false);
+    ShowControl(frame_.restore, true);
 }
 
 void TFBrimMain::Restore() {
     ShowWindow(hwnd_, SW_RESTORE);
-    Show(L"BBtn_Restore", false);
-    Show(L"BBtn_Max", true);
+    ShowControl(frame_.restore, false);
+    ShowControl(frame_.maximise, true);
 }
 
 void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
     App().ApplicationTitle = GetUiText(0, langId);
+    // The text table also names menu items, which are no controls of the layout.
     for (const ControlText& entry : ControlTextTable()) {
-        const auto it = controls_.find(entry.control);
-        if (it == controls_.end()) continue;
+        const ControlEntry* found = controls_.Find(entry.control);
+        if (!found) continue;
         const std::wstring text = GetUiText(entry.id, langId);
-        HWND control = it->second.hwnd;
+        HWND control = found->hwnd;
         if (entry.slot == TextSlot::Caption) {
-            if (it->second.button) it->second.button->SetCaption(text);
+            if (found->button) found->button->SetCaption(text);
             else SetWindowTextW(control, text.c_str());
         } else {
             const int index = entry.slot == TextSlot::Item0 ? 0 : 1;
@@ -433,11 +448,11 @@ void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
     // Header bars get their column titles (old sections removed first).
     for (HeaderBar bar : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
                           HeaderBar::Expect}) {
-        widgets::HeaderBar* header = Header(HeaderBarName(bar));
+        widgets::HeaderBar* header = frameControls_.Header(HeaderBarName(bar));
         if (header) SetHeaderSections(header, HeaderColumnTexts(bar, langId), HeaderSectionWidths(header));
     }
     FillTextArrays(langId);
-    SendMessageW(Control(L"Cbx_initClear"), CB_SETCURSEL, 0, 0);
+    SendMessageW(frame_.initMethod, CB_SETCURSEL, 0, 0);
 }
 
 void TFBrimMain::SetInitialColumnWidths() {
@@ -450,8 +465,8 @@ void TFBrimMain::SetInitialColumnWidths() {
         {HeaderBar::Expect, L"VDT1", {309, 150}},
     };
     for (const auto& c : columns) {
-        widgets::HeaderBar* header = Header(HeaderBarName(c.bar));
-        widgets::TreeList* list = List(c.list);
+        widgets::HeaderBar* header = frameControls_.Header(HeaderBarName(c.bar));
+        widgets::TreeList* list = frameControls_.List(c.list);
         if (!header || !list) continue;
         SetHeaderWidths(header, c.widths);
         std::vector<int>& listWidths = listColumns_[c.list];
@@ -460,11 +475,11 @@ void TFBrimMain::SetInitialColumnWidths() {
         SetListColumnWidths(list, listWidths);
         FollowListScroll(header, list);
         // Dragging a section edge sizes the list's column to the section plus one pixel.
-        OnHeaderSectionResized(header, [this, name = std::wstring(c.list)](int section, int width) {
+        OnHeaderSectionResized(header, [this, list, name = std::wstring(c.list)](int section, int width) {
             std::vector<int>& widths = listColumns_[name];
             if (section < 0 || section >= static_cast<int>(widths.size())) return;
             widths[section] = width + 1;
-            if (widgets::TreeList* target = List(name)) SetListColumnWidths(target, widths);
+            SetListColumnWidths(list, widths);
         });
     }
 }
@@ -495,17 +510,7 @@ void TFBrimMain::RunStartupSequence() {
     // 5. The version label reads "软件版本:1.31" from the layout.
     // 6. On Windows 7 the maker's library gives the window its application identity.
     app.OsVersionCode = context_.VersionCode;
-    if (app.OsVersionCode == VerWin7) {
-        const std::wstring win7Library = app.AppFolder + L"qkWin7.dll";
-        if (GetFileAttributesW(win7Library.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            UniqueLibrary library(LoadLibraryW(win7Library.c_str()));
-            using SetAppId = void(WINAPI*)(HWND, const wchar_t*);
-            if (library)
-                if (auto setAppId = reinterpret_cast<SetAppId>(
-                        reinterpret_cast<void*>(GetProcAddress(library.get(), "Win7_SetAppID"))))
-                    setAppId(hwnd_, L"CorvaneAppId");
-        }
-    }
+    if (app.OsVersionCode == VerWin7) SetWin7AppIdentity(hwnd_, app.AppFolder);
     // 9. Every text of the chosen language, and the application title.
     ApplyLanguageTexts(app.UiLanguageId);
     // 10. Idle, no view chosen yet; the hidden start is remembered for the close.
@@ -531,7 +536,7 @@ void TFBrimMain::RunStartupSequence() {
     // 20–21. The interface pictures, extracted into the work folder and loaded.
     LoadInterfacePictures();
     // 22. The trace tree is filled by the trace view; the settings tree now.
-    FillSettingsTree();
+    settings_->FillSettingsTree();
     // 23. The usage-trace view first, as a press of its tab.
     SelectTopTab(1);
     // 24. The command-line switch: the junk view, or the registry view with its scan started.
@@ -547,14 +552,16 @@ void TFBrimMain::LoadInterfacePictures() {
     const AppState& app = App();
     const InterfacePictureResults written = ExtractInterfacePictures(app.WorkFolder, app.CodePageIndex == 1);
     if (written.waitfor)
-        if (auto* picture = Picture(L"Ani_Waitfor")) picture->Load(app.WorkFolder + L"\\waitfor.gif");
+        if (auto* picture = frameControls_.Animation(L"Ani_Waitfor")) picture->Load(app.WorkFolder + L"\\waitfor.gif");
     if (written.loading)
-        if (auto* picture = Picture(L"Ani_Loading")) picture->Load(app.WorkFolder + L"\\g_Loading.gif");
+        if (auto* picture = frameControls_.Animation(L"Ani_Loading")) picture->Load(app.WorkFolder + L"\\g_Loading.gif");
     if (written.headtable)
-        for (const auto& [name, control] : controls_)
-            if (control.header) SetHeaderPicture(control.header, app.WorkFolder + L"\\Headtable.png");
+        for (const LayoutEntry& entry : MainLayout())
+            if (entry.kind == ControlKind::HeaderBar)
+                if (auto* header = frameControls_.Header(entry.name))
+                    SetHeaderPicture(header, app.WorkFolder + L"\\Headtable.png");
     for (const TabPictureGroup& group : TabPictureGroups()) {
-        widgets::PictureButton* button = Button(group.button);
+        widgets::PictureButton* button = frameControls_.Button(group.button);
         if (!button) continue;
         for (int digit = 1; digit <= 4; ++digit) {
             const std::wstring file = app.WorkFolder + L"\\" + group.group + std::to_wstring(digit) + L".bmp";
@@ -564,7 +571,7 @@ void TFBrimMain::LoadInterfacePictures() {
     }
     const std::wstring score = app.WorkFolder + L"\\ScoreBG.png";
     if (GetFileAttributesW(score.c_str()) != INVALID_FILE_ATTRIBUTES)
-        if (auto* picture = Picture(L"Img_ScoreBG")) picture->Load(score);
+        if (auto* picture = frameControls_.Picture(L"Img_ScoreBG")) picture->Load(score);
 }
 
 void TFBrimMain::ApplyCommandLine() {
@@ -572,7 +579,7 @@ void TFBrimMain::ApplyCommandLine() {
     case StartSwitch::ClearFile: SelectTopTab(2); break;
     case StartSwitch::ClearReg:
         SelectTopTab(4);
-        if (auto* start = Button(L"RzBmpButton7")) start->Click();
+        registry_->StartRegistryPage();  // as a press of its start button
         break;
     default: break;
     }
@@ -599,8 +606,8 @@ void TFBrimMain::FirstRunTimerFired() {
     }
     if (ReadSettingInt(kInitSet, 0) == 0) {
         app.UiIdle = false;
-        Show(L"FirstRunPrompt");
-        BringWindowToTop(Control(L"FirstRunPrompt"));
+        ShowControl(frame_.firstRunPrompt);
+        BringWindowToTop(frame_.firstRunPrompt);
     }
 }
 
@@ -616,12 +623,12 @@ void TFBrimMain::DragTimerFired() {
 }
 
 void TFBrimMain::BBtn_InitOkClick() {
-    const LRESULT method = SendMessageW(Control(L"Cbx_initClear"), CB_GETCURSEL, 0, 0);
-    const bool dontAskAgain = SendMessageW(Control(L"CbxInitNext"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const LRESULT method = SendMessageW(frame_.initMethod, CB_GETCURSEL, 0, 0);
+    const bool dontAskAgain = SendMessageW(frame_.initDontAsk, BM_GETCHECK, 0, 0) == BST_CHECKED;
     (void)WriteSettingInt(kDirectDel, static_cast<std::int16_t>(method == 1 ? 1 : 0));
     (void)WriteSettingInt(kInitSet, dontAskAgain ? 1 : 0);
     App().UiIdle = true;
-    Show(L"FirstRunPrompt", false);
+    ShowControl(frame_.firstRunPrompt, false);
 }
 
 void TFBrimMain::RunCloseSequence() {
@@ -662,7 +669,8 @@ void TFBrimMain::Paint() {
         HDC b = buffer.get();
         const int growY = client.bottom - kDesignClientHeight;
         const int footerTop = kFooterTop + growY, bottomTop = kBottomBarTop + growY;
-        widgets::FillTitleGradient(b, RECT{0, 0, client.right, skin::TitleHeight}, 0);
+        // The title area ends with the top tabs, whose pictures run to its last row.
+        widgets::FillTitleGradient(b, RECT{0, 0, client.right, kHeaderStripTop}, 0);
         widgets::FillSolid(b, RECT{0, kHeaderStripTop, client.right, kPageTop}, skin::Strip);
         widgets::FillSolid(b, RECT{0, kPageTop - 1, client.right, kPageTop}, skin::Separator);
         widgets::FillSolid(b, RECT{0, kPageTop, client.right, footerTop}, RGB(255, 255, 255));

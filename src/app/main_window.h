@@ -1,5 +1,7 @@
 // TFBrimMain: the main window. Its creation runs the program's start-up sequence; closing it
-// runs the close sequence. Its controls come from the layout table and are found by name.
+// runs the close sequence. It keeps the frame (title area, top tabs, page set, header strip and
+// footer) and switches between its views, one class each under app/views/, which it creates
+// after its controls and to which it forwards the presses of the tabs and shared buttons.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +9,15 @@
 #include "app/widgets/instance_window.h"
 
 #include <array>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/control_table.h"
 #include "app/main_layout.h"
+#include "app/views/view.h"
 #include "app/widgets/link_label.h"
 #include "app/widgets/picture_button.h"
 #include "app/widgets/picture_view.h"
@@ -24,10 +28,17 @@
 namespace tidemark {
 
 namespace widgets {
+class HeaderBar;
 class TreeList;
 class TreeListModel;
-class HeaderBar;
 }  // namespace widgets
+
+class TracesView;
+class JunkView;
+class CustomView;
+class RegistryView;
+class PluginsView;
+class SettingsView;
 
 class TFBrimMain {
 public:
@@ -51,46 +62,42 @@ public:
     const StartupContext& Context() const { return context_; }
     bool Destroyed() const { return hwnd_ == nullptr; }
 
-    // Controls by their layout name; null when there is none (or it is of another kind).
+    // Every control, and every lookup the frame and the views made when they were built.
+    const ControlTable& Controls() const { return controls_; }
+    // Controls by their layout name, for tests and tools; null when there is none (or it is of
+    // another kind). The program's own code resolves its controls once, through the table.
     HWND Control(const std::wstring& name) const;
     widgets::PictureButton* Button(const std::wstring& name) const;
     widgets::LinkLabel* Link(const std::wstring& name) const;
     widgets::PictureView* Picture(const std::wstring& name) const;
     widgets::TreeList* List(const std::wstring& name) const;
-    widgets::TreeListModel* ListModel(const std::wstring& name) const;
+    widgets::TreeListModel* ListModel(const std::wstring& name) const;  // the rows the list shows
     widgets::HeaderBar* Header(const std::wstring& name) const;
 
     // The views.
+    TracesView& Traces() { return *traces_; }
+    JunkView& Junk() { return *junk_; }
+    CustomView& Custom() { return *custom_; }
+    RegistryView& Registry() { return *registry_; }
+    PluginsView& Plugins() { return *plugins_; }
+    SettingsView& Settings() { return *settings_; }
+
+    // Tab switching: a top tab's press (1 traces, 2 junk, 3 custom, 4 registry, 5 plug-ins,
+    // 6 settings) goes to its view while the window is idle (App().CurrentView is the tab).
     void SelectTopTab(int tab);
-    void ShowActionSet(int kind);
-    void ShowPage(int page);
-    int CurrentPage() const { return currentPage_; }
-    const std::vector<int>& ListColumns(const std::wstring& list) { return listColumns_[list]; }
+    void MarkTopTab(int tab);  // the tab's highlight, and App().CurrentView
     void DeselectTopTab();
-    void DeselectSubTab();
-    void SelectSubTab(int tab);
+    // The page set and the header strip and footer.
+    void ShowPage(Page page);
+    Page CurrentPage() const { return currentPage_; }
+    void ShowActionSet(ActionSet set);
+    // The header strip's two mode buttons: the pressed one shows its highlight, the other the
+    // look of the mode not chosen.
+    void MarkModeButton(bool left);
+    // The footer links, for the page shown.
     void SelectAllInPage();
     void ClearAllInPage();
-    bool CustomMode() const { return customMode_; }
-    bool TraceGroupChosen(int group) const { return traceGroups_[group]; }
-
-    // The settings view.
-    struct TSetUpData {
-        std::wstring name;
-        int page;  // 1 general, 2 custom, 3 method; 0 for the root
-        int kind;  // 0 root, 1 page
-    };
-    struct TSetUpDataItems {
-        std::wstring description, type;
-        std::wstring state;      // "0" ticked, "1" not
-        std::wstring userAdded;  // "1" for a type the user added
-    };
-    int SettingsPage() const { return settingsPage_; }  // 0 general, 1 custom, 2 method
-    void SelectSettingsEntry(int page);
-    void BBtn_SetAddClick();
-    void DeleteUserType();  // the focused row of the type list
-    void RecommendedTypes();
-    void SaveSettings(bool silent);
+    const std::vector<int>& ListColumns(const std::wstring& list) { return listColumns_[list]; }
 
     // Timers, the first-run question and the window commands, as their events call them.
     void FirstRunTimerFired();
@@ -101,18 +108,36 @@ public:
     void Restore();
 
 private:
-    struct ControlEntry {
-        HWND hwnd = nullptr;
-        ControlKind kind = ControlKind::Panel;
-        const LayoutEntry* entry = nullptr;
-        widgets::PictureButton* button = nullptr;
-        widgets::LinkLabel* link = nullptr;
-        widgets::PictureView* picture = nullptr;
-        widgets::TreeList* list = nullptr;
-        widgets::TreeListModel* model = nullptr;
-        widgets::HeaderBar* header = nullptr;
-    };
     struct Owned;  // the widget objects behind the controls
+    // An action set with its controls resolved.
+    struct ResolvedActionSet {
+        ActionSet set;
+        std::vector<HWND> shown;
+        std::vector<std::pair<HWND, ButtonSlot>> placed;
+        const wchar_t* leftMode = nullptr;  // the mode buttons' captions, when it shows them
+        const wchar_t* rightMode = nullptr;
+    };
+    // The frame's own controls, resolved once after they are created.
+    struct FrameControls {
+        std::array<widgets::PictureButton*, 7> tabs{};  // by tab number, 1 to 6
+        widgets::PictureButton* minimise = nullptr;
+        widgets::PictureButton* maximise = nullptr;
+        widgets::PictureButton* restore = nullptr;
+        widgets::PictureButton* close = nullptr;
+        widgets::PictureButton* modeLeft = nullptr;   // "自动清理" / "清理方式设置"
+        widgets::PictureButton* modeRight = nullptr;  // "自定义清理" / "通用清理规则设置"
+        widgets::LinkLabel* selectAll = nullptr;
+        widgets::LinkLabel* selectNone = nullptr;
+        widgets::LinkLabel* maker = nullptr;
+        HWND firstRunPrompt = nullptr;
+        HWND initMethod = nullptr;   // the first-run question's method drop-down
+        HWND initDontAsk = nullptr;  // "下次不再询问"
+        widgets::PictureButton* initOk = nullptr;
+        std::array<HWND, kPageCount> pages{};
+        // Every control of the header strip and the footer: each belongs to some action set.
+        std::vector<HWND> stateControls;
+        std::vector<ResolvedActionSet> actionSets;
+    };
 
     TFBrimMain();
     template <typename T>
@@ -123,7 +148,9 @@ private:
     void RunStartupSequence();
     void CreateControls();
     void CreateControl(const LayoutEntry& entry);
+    void ResolveFrameControls();
     void WireHandlers();
+    void CreateViews();
     void ApplyLanguageTexts(unsigned langId);
     void LoadInterfacePictures();
     void SetInitialColumnWidths();
@@ -134,43 +161,33 @@ private:
     void Reflow();
     void StartMove();
 
-    // View steps.
-    void MarkTopTab(int tab);
-    void MarkModeButton(const wchar_t* pressed, const wchar_t* other);
+    // Tab switching.
+    View* ViewOfTab(int tab);
+    View* ViewOfPage(Page page);
     void ModeButtonClick(bool left);
-    void ShowCustomView();
-    void StartJunkPage();
-    void StartCustomScan();
-    void StartRegistryPage();
-    void BeginTraceScan();
-    void ToggleTraceGroup(int group);
     void SetChecksInPage(bool checked);
-    void Place(const wchar_t* name, int x, int y);
-    void PlaceAt(const wchar_t* name, const wchar_t* where);
-    void Show(const wchar_t* name, bool visible = true);
-    void SetText(const wchar_t* name, const std::wstring& text);
-    void FillSettingsTree();
-    void SettingsTreeSelected(std::uint32_t node);
-    void ShowSettingsPage(int page);
-    void AddTypeRow(const TSetUpDataItems& item);
 
     HWND hwnd_ = nullptr;
     bool quitOnDestroy_ = false;
     std::vector<std::wstring> args_;
-    std::map<std::wstring, ControlEntry> controls_;
+    ControlTable controls_;
+    ControlResolver frameControls_{controls_, L"TFBrimMain"};
+    FrameControls frame_;
     std::map<std::wstring, std::vector<int>> listColumns_;  // list name -> column widths
     std::unique_ptr<Owned> owned_;
+    // The views hold the rows their lists show; the lists (in owned_) may outlive them.
+    std::unique_ptr<TracesView> traces_;
+    std::unique_ptr<JunkView> junk_;
+    std::unique_ptr<CustomView> custom_;
+    std::unique_ptr<RegistryView> registry_;
+    std::unique_ptr<PluginsView> plugins_;
+    std::unique_ptr<SettingsView> settings_;
     UniqueGdiObject font_;
     MessageBoxPrompt prompt_;
     StartupContext context_;
     Prompt* previousPrompt_ = nullptr;
     int painting_ = 0;  // the window's text is answered only while painting
-    int currentPage_ = -1;
-    bool customMode_ = false;
-    std::array<bool, 3> traceGroups_{true, true, true};
-    std::vector<TSetUpData> setUpData_;
-    std::vector<TSetUpDataItems> setItems_;
-    int settingsPage_ = 2;
+    Page currentPage_ = Page::TraceGroups;  // the layout shows the first page at creation
 };
 
 }  // namespace tidemark

@@ -2,6 +2,7 @@
 // shown; controls are found by their layout names).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -11,6 +12,7 @@
 #include "app/widgets/gdiplus_session.h"
 #include "app/main_layout.h"
 #include "app/main_window.h"
+#include "app/views/junk_view.h"
 #include "app/widgets/header_bar.h"
 #include "app/widgets/tree_list.h"
 #include "common/test_support.h"
@@ -83,17 +85,18 @@ protected:
 
 TEST_F(MainViewsTest, EachTopTabShowsItsPageActionSetAndEvent) {
     const struct {
-        int tab, page;
+        int tab;
+        Page page;
         std::set<std::wstring> shown;
         std::vector<std::wstring> events;
     } cases[] = {
-        {2, 2, {L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {L"12.W.CLE"}},
-        {4, 6, {L"Img_ViewIcon", L"Lab_RegSlogan"}, {L"12.R.CLE"}},
+        {2, Page::JunkStart, {L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {L"12.W.CLE"}},
+        {4, Page::RegistryStart, {L"Img_ViewIcon", L"Lab_RegSlogan"}, {L"12.R.CLE"}},
         // The plug-in tab presses the scan button at once.
-        {5, 5, {L"Lab_PlugInfo", L"BBtn_PlugScan", L"BBtn_PlugClear", L"RzURLLabAll", L"RzURLLabNone", L"Img_ViewIcon"},
+        {5, Page::Plugins, {L"Lab_PlugInfo", L"BBtn_PlugScan", L"BBtn_PlugClear", L"RzURLLabAll", L"RzURLLabNone", L"Img_ViewIcon"},
          {L"12.B.CLE", L"12.S.SM"}},
-        {6, 9, {L"BBtn_Save", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {}},
-        {1, 0, {L"BBtn_ScanHengji", L"Lab_TraceSlogan", L"BBtn_hengjiClear", L"Img_ViewIcon"}, {L"12.H.CLE"}},
+        {6, Page::SettingsMethod, {L"BBtn_Save", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {}},
+        {1, Page::TraceGroups, {L"BBtn_ScanHengji", L"Lab_TraceSlogan", L"BBtn_hengjiClear", L"Img_ViewIcon"}, {L"12.H.CLE"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tab);
@@ -102,7 +105,7 @@ TEST_F(MainViewsTest, EachTopTabShowsItsPageActionSetAndEvent) {
         EXPECT_EQ(App().CurrentView, c.tab);
         EXPECT_EQ(window_->CurrentPage(), c.page);
         for (int p = 0; p <= 9; ++p)
-            EXPECT_EQ(Visible(*window_, (L"TabSheet" + std::to_wstring(p)).c_str()), p == c.page) << p;
+            EXPECT_EQ(Visible(*window_, (L"TabSheet" + std::to_wstring(p)).c_str()), p == static_cast<int>(c.page)) << p;
         EXPECT_EQ(VisibleStateControls(*window_), c.shown);
         const auto events = Events();
         EXPECT_EQ(std::vector<std::wstring>(events.begin() + static_cast<std::ptrdiff_t>(before), events.end()), c.events);
@@ -116,6 +119,36 @@ TEST_F(MainViewsTest, EachTopTabShowsItsPageActionSetAndEvent) {
     EXPECT_EQ(scan.top, clean.top);
 }
 
+// A static label draws its line of text from its top: the line of a view's header text sits
+// centred on the view icon beside it (to the pixel).
+TEST_F(MainViewsTest, HeaderTextsAreCentredBesideTheViewIcon) {
+    TEXTMETRICW metrics{};
+    {
+        HDC dc = GetDC(window_->hwnd());
+        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window_->hwnd(), WM_GETFONT, 0, 0)));
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, previous);
+        ReleaseDC(window_->hwnd(), dc);
+    }
+    ASSERT_GT(metrics.tmHeight, 0);
+    const struct { int tab; const wchar_t* text; } cases[] = {
+        {1, L"Lab_TraceSlogan"}, {4, L"Lab_RegSlogan"}, {5, L"Lab_PlugInfo"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        window_->SelectTopTab(c.tab);
+        ASSERT_TRUE(Visible(*window_, c.text));
+        ASSERT_TRUE(Visible(*window_, L"Img_ViewIcon"));
+        RECT icon, text;
+        GetWindowRect(window_->Control(L"Img_ViewIcon"), &icon);
+        GetWindowRect(window_->Control(c.text), &text);
+        // Doubled, so that half pixels count.
+        const int iconMiddle = icon.top + icon.bottom;
+        const int textMiddle = 2 * text.top + metrics.tmHeight;
+        EXPECT_LE(std::abs(textMiddle - iconMiddle), 2) << "text top " << text.top << ", icon " << icon.top << "-" << icon.bottom;
+        EXPECT_GE(text.left, icon.right);
+    }
+}
+
 TEST_F(MainViewsTest, BusyWindowIgnoresTabsModeButtonsAndLinks) {
     window_->SelectTopTab(2);
     const std::size_t before = Events().size();
@@ -123,7 +156,7 @@ TEST_F(MainViewsTest, BusyWindowIgnoresTabsModeButtonsAndLinks) {
     window_->SelectTopTab(4);
     window_->Button(L"RzBmpBtnSelfQuery")->Click();
     EXPECT_EQ(App().CurrentView, 2);
-    EXPECT_EQ(window_->CurrentPage(), 2);
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkStart);
     EXPECT_EQ(Events().size(), before);
     App().UiIdle = true;
     window_->SelectTopTab(4);
@@ -152,11 +185,11 @@ TEST_F(MainViewsTest, SelectedTabKeepsItsHighlightAndItsNormalFaceInTheSpareSlot
 TEST_F(MainViewsTest, JunkViewRemembersCustomMode) {
     window_->SelectTopTab(2);
     window_->Button(L"RzBmpBtnSelfQuery")->Click();
-    EXPECT_TRUE(window_->CustomMode());
-    EXPECT_EQ(window_->CurrentPage(), 3);
+    EXPECT_TRUE(window_->Junk().CustomMode());
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkFolders);
     window_->SelectTopTab(1);
     window_->SelectTopTab(2);
-    EXPECT_EQ(window_->CurrentPage(), 3);
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkFolders);
     EXPECT_TRUE(Visible(*window_, L"BBtn_SelfScan"));
     EXPECT_TRUE(Visible(*window_, L"RzURLLabAll"));
     // The chosen mode button shows its highlight, the other the look of the mode not chosen.
@@ -166,18 +199,18 @@ TEST_F(MainViewsTest, JunkViewRemembersCustomMode) {
     EXPECT_EQ(all->FaceTag(Face::Normal), all->FaceTag(Face::Disabled));
 
     all->Click();
-    EXPECT_FALSE(window_->CustomMode());
-    EXPECT_EQ(window_->CurrentPage(), 2);
+    EXPECT_FALSE(window_->Junk().CustomMode());
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkStart);
     EXPECT_FALSE(Visible(*window_, L"BBtn_SelfScan"));
 }
 
 TEST_F(MainViewsTest, SettingsViewOpensOnTheMethodPage) {
     window_->SelectTopTab(6);
-    EXPECT_EQ(window_->CurrentPage(), 9);
+    EXPECT_EQ(window_->CurrentPage(), Page::SettingsMethod);
     for (const wchar_t* link : {L"RzURLLabAll", L"RzURLLabNone", L"RzURLLabDefault"}) EXPECT_FALSE(Visible(*window_, link));
     EXPECT_EQ(window_->Button(L"RzBmpBtnAllQuery")->Caption(), L"清理方式设置");
     window_->Button(L"RzBmpBtnSelfQuery")->Click();
-    EXPECT_EQ(window_->CurrentPage(), 8);
+    EXPECT_EQ(window_->CurrentPage(), Page::SettingsTypes);
     for (const wchar_t* link : {L"RzURLLabAll", L"RzURLLabNone", L"RzURLLabDefault"}) EXPECT_TRUE(Visible(*window_, link));
 }
 
@@ -193,7 +226,7 @@ TEST_F(MainViewsTest, CustomViewTabAndStartButtons) {
     // The registry start page's button leads to the results page.
     window_->SelectTopTab(4);
     window_->Button(L"RzBmpButton7")->Click();
-    EXPECT_EQ(window_->CurrentPage(), 7);
+    EXPECT_EQ(window_->CurrentPage(), Page::RegistryResults);
     EXPECT_EQ(VisibleStateControls(*window_),
               (std::set<std::wstring>{L"SBBtn_RegScanStop", L"BBtn_Scan", L"BBtn_Clear", L"RzURLLabAll",
                                       L"RzURLLabNone", L"Img_ViewIcon"}));
@@ -207,10 +240,10 @@ TEST_F(MainViewsTest, CustomViewTabAndStartButtons) {
     window_->Button(L"BBtn_ScanHengji")->Click();
     ASSERT_EQ(prompt.Asked().size(), 1u);
     EXPECT_EQ(prompt.Asked()[0].Text, L"请选择清理项目!");
-    EXPECT_EQ(window_->CurrentPage(), 0);
+    EXPECT_EQ(window_->CurrentPage(), Page::TraceGroups);
     window_->Button(L"RzBmpButton2")->Click();
     window_->Button(L"BBtn_ScanHengji")->Click();
-    EXPECT_EQ(window_->CurrentPage(), 1);
+    EXPECT_EQ(window_->CurrentPage(), Page::TraceResults);
     EXPECT_FALSE(Visible(*window_, L"BBtn_ScanHengji"));
     EXPECT_TRUE(Visible(*window_, L"BBtn_ScanClear"));
 }
@@ -218,7 +251,7 @@ TEST_F(MainViewsTest, CustomViewTabAndStartButtons) {
 TEST_F(MainViewsTest, FooterLinksTickTopRowsAndTheirChildrenOnly) {
     window_->SelectTopTab(2);
     window_->Button(L"RzBmpButton9")->Click();  // to the junk result page
-    ASSERT_EQ(window_->CurrentPage(), 4);
+    ASSERT_EQ(window_->CurrentPage(), Page::JunkResults);
     widgets::TreeListModel* model = window_->ListModel(L"VST_type");
     ASSERT_TRUE(model);
     widgets::RowOptions box;

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/views/settings_view.h"
 #include "app/widgets/tree_list.h"
 #include "settings/settings_store.h"
 #include "system/reg_ops.h"
@@ -44,7 +45,7 @@ protected:
     }
     void Type(const std::wstring& text) {
         SetWindowTextW(window_->Control(L"Edt_TypeName"), text.c_str());
-        window_->BBtn_SetAddClick();
+        window_->Settings().BBtn_SetAddClick();
     }
     std::wstring LastMessage() const { return prompt_.Asked().empty() ? L"" : prompt_.Asked().back().Text; }
 
@@ -65,7 +66,7 @@ TEST_F(SettingsViewTest, TreeAndMethodPage) {
 
     ASSERT_TRUE(WriteSettingInt(kDirectDel, 1));
     window_->SelectTopTab(6);
-    EXPECT_EQ(window_->SettingsPage(), 2);
+    EXPECT_EQ(window_->Settings().SettingsPage(), 2);
     EXPECT_EQ(SendMessageW(window_->Control(L"Cbx_SetMethod"), CB_GETCURSEL, 0, 0), 1);
     wchar_t label[64] = {};
     GetWindowTextW(window_->Control(L"Lab_ClearReg"), label, 64);
@@ -74,7 +75,7 @@ TEST_F(SettingsViewTest, TreeAndMethodPage) {
     SendMessageW(window_->Control(L"Cbx_SetMethod"), WM_KEYDOWN, VK_UP, 0);
     EXPECT_EQ(SendMessageW(window_->Control(L"Cbx_SetMethod"), CB_GETCURSEL, 0, 0), 1);
     SendMessageW(window_->Control(L"Cbx_SetMethod"), CB_SETCURSEL, 0, 0);
-    window_->SaveSettings(false);
+    window_->Settings().SaveSettings(false);
     EXPECT_EQ(ReadSettingInt(kDirectDel, -1), 0);
     EXPECT_EQ(LastMessage(), L"设置保存成功!");
 }
@@ -82,7 +83,7 @@ TEST_F(SettingsViewTest, TreeAndMethodPage) {
 TEST_F(SettingsViewTest, GeneralPageAddDeleteRecommendedSave) {
     window_->SelectTopTab(6);
     window_->Button(L"RzBmpBtnSelfQuery")->Click();  // "通用清理规则设置"
-    ASSERT_EQ(window_->SettingsPage(), 0);
+    ASSERT_EQ(window_->Settings().SettingsPage(), 0);
     // A fresh profile shows the 39 types with their recommended states (*.bak off).
     ASSERT_EQ(Rows().size(), 39u);
     EXPECT_EQ(States(), L"000000000000000000010000011100000000000");
@@ -112,18 +113,18 @@ TEST_F(SettingsViewTest, GeneralPageAddDeleteRecommendedSave) {
     EXPECT_EQ(Rows().size(), 41u);
 
     model_->Select(Rows()[5]);
-    window_->DeleteUserType();
+    window_->Settings().DeleteUserType();
     EXPECT_EQ(LastMessage(), L"系统默认类型,无法删除");
     EXPECT_EQ(Rows().size(), 41u);
     model_->Select(Rows()[40]);
-    window_->DeleteUserType();
+    window_->Settings().DeleteUserType();
     EXPECT_EQ(Rows().size(), 40u);
 
     window_->Link(L"RzURLLabAll")->Click();
     EXPECT_EQ(States(), std::wstring(40, L'0'));
     window_->Link(L"RzURLLabDefault")->Click();
     EXPECT_EQ(States(), L"000000000000000000010000011100000000000" L"1");
-    window_->SaveSettings(false);
+    window_->Settings().SaveSettings(false);
     EXPECT_EQ(LastMessage(), L"设置保存成功!");
 
     // Shown again, the page has what was saved.

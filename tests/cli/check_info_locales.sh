@@ -10,7 +10,7 @@ check() {
   out=$(LC_ALL=$locale wine "$cli" info --json 2>/dev/null | tr -d '\r')
   echo "$locale: $out"
   [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || { echo "FAIL $locale: not one JSON line"; status=1; }
-  for field in "$@" '"fixed_drives": ["C:\\"]}' '"kind": ' '"version_code": ' '"service_pack": ' \
+  for field in "$@" '"fixed_drives": ["C:\\"], "folders": {"%windriver%": "C:", ' '"kind": ' '"version_code": ' '"service_pack": ' \
                '"family": ' '"windows": ' '"system": ' '"temp": ' '"user": '; do
     case "$out" in
       *"$field"*) ;;

@@ -1,0 +1,40 @@
+// The custom-cleaning view (top tab 3, not shown among the tabs): the user's own folders, the
+// file classes found in them and the files to delete, behind three sub-tabs.
+#pragma once
+
+#include <array>
+
+#include "app/views/view.h"
+#include "app/widgets/tree_list_model.h"
+
+namespace tidemark {
+
+namespace widgets {
+class PictureButton;
+}
+
+class CustomView final : public View {
+public:
+    CustomView(TFBrimMain& window, ControlTable& table);
+
+    void TabPressed() override;
+    // Its lists live outside the page set: the footer links have no page of this view to act on.
+    void SetChecksInPage(Page, bool) override {}
+
+    // Sub-tabs 1 to 3: the chosen one shows its highlight (App().CurrentSubView).
+    void SelectSubTab(int tab);
+    void DeselectSubTab();
+
+private:
+    std::array<widgets::PictureButton*, 4> subTabs_{};  // by sub-tab number, 1 to 3
+    HWND hint_ = nullptr;                               // "(右击添加清理目录)"
+    widgets::PictureButton* scan_ = nullptr;
+    widgets::PictureButton* clean_ = nullptr;
+    // Footer buttons of other views, which this view hides.
+    std::array<widgets::PictureButton*, 4> otherViewsButtons_{};
+    widgets::TreeListModel folders_;     // the user's folders
+    widgets::TreeListModel items_;       // what was found in them, by class
+    widgets::TreeListModel deleteList_;  // what is to be deleted
+};
+
+}  // namespace tidemark

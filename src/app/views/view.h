@@ -1,0 +1,84 @@
+// What the views of the main window share: the pages of the page set, the action sets of the
+// header strip and footer, and the View base. A view is one class per top tab; it resolves the
+// controls it uses when it is built, owns the rows of its lists (and, once its engine lands, the
+// engine's records behind them) and its own state. The main window keeps the frame and forwards
+// the presses of the tabs and of the shared footer links.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/control_table.h"
+#include "app/main_layout.h"
+
+namespace tidemark {
+
+class TFBrimMain;
+
+namespace widgets {
+class PictureButton;
+class TreeList;
+class TreeListModel;
+}  // namespace widgets
+
+// The pages of the page set ("TabSheet0" ... "TabSheet9"); one is shown at a time.
+enum class Page {
+    TraceGroups,      // the trace view's three group cards
+    TraceResults,     // the traces found
+    JunkStart,        // the junk view's start button
+    JunkFolders,      // the folders a custom junk scan walks
+    JunkResults,      // the junk found
+    Plugins,          // the plug-ins found
+    RegistryStart,    // the registry view's start button
+    RegistryResults,  // the registry entries found
+    SettingsTypes,    // the file types of the general or the custom rules
+    SettingsMethod,   // the cleaning method
+};
+constexpr int kPageCount = 10;
+std::wstring PageControlName(Page page);  // "TabSheet0" ...
+
+// What the header strip and the footer show in a state of a view.
+enum class ActionSet {
+    TraceStart,     // the trace start button, the trace slogan, "立即清理"
+    JunkModes,      // the junk view's mode buttons: automatic or custom cleaning
+    JunkScan,       // a junk scan: path, counters, stop, scan and clean, the footer links
+    CustomScan,     // a custom-folder scan: as a junk scan
+    Plugins,        // the plug-in scan and clean buttons, the footer links
+    RegistryStart,  // the registry slogan beside the view icon
+    RegistryScan,   // a registry scan: stop, scan and clean, the footer links
+    Settings,       // the settings' page buttons and "保存"
+};
+
+class View {
+public:
+    virtual ~View() = default;
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+
+    // Its top tab was pressed; the window is idle.
+    virtual void TabPressed() = 0;
+    // "全选" (checked) or "反选" in the footer while one of this view's pages is shown.
+    virtual void SetChecksInPage(Page page, bool checked) = 0;
+
+    // The name its control lookups are recorded under ("TracesView" ...).
+    const std::wstring& Name() const { return controls_.Owner(); }
+
+protected:
+    View(TFBrimMain& window, ControlTable& table, const wchar_t* name);
+    // Resolves a list and has it show the view's rows.
+    widgets::TreeList* BindList(std::wstring_view name, widgets::TreeListModel& rows);
+
+    TFBrimMain& window_;
+    ControlResolver controls_;
+};
+
+// Moves a footer button to one of the footer's slots, following the window's growth as the
+// footer does.
+void PlaceAtSlot(HWND control, ButtonSlot slot);
+void PlaceAtSlot(const widgets::PictureButton* button, ButtonSlot slot);
+// Ticks or clears the top rows of a list and their direct children, in one repaint.
+void SetTopRowChecks(widgets::TreeListModel& model, bool checked);
+
+}  // namespace tidemark
