@@ -644,7 +644,10 @@ void TFBrimMain::RunCloseSequence() {
     try {
         if (!app.HiddenStartMode) {
             app.Stop.Request();
-            ShellDeletePath(app.WorkFolder);
+            // Our own tree removal rather than the shell's file operation: the same result
+            // (everything gone, no question, no recycle bin), never through a link, and a
+            // fifth of the time (the shell's costs some 0.2 s for the pictures under Wine).
+            RemoveFolderTree(app.WorkFolder);
         }
     } catch (...) {
     }
@@ -652,7 +655,19 @@ void TFBrimMain::RunCloseSequence() {
 }
 
 void TFBrimMain::Close() {
-    if (!hwnd_) return;
+    if (!hwnd_ || closed_) return;
+    closed_ = true;
+    if (quitOnDestroy_) {
+        // The program's own window goes at once for the user; the close sequence runs behind
+        // it, and the system takes the window and its 150 children down with the process, which
+        // costs far less than destroying them one by one (about 0.1 s under Wine).
+        ShowWindow(hwnd_, SW_HIDE);
+        RunCloseSequence();
+        KillTimer(hwnd_, kFirstRunTimer);
+        KillTimer(hwnd_, kDragTimer);
+        PostQuitMessage(0);
+        return;
+    }
     RunCloseSequence();
     DestroyWindow(hwnd_);
 }

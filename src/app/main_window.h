@@ -50,7 +50,8 @@ public:
     static constexpr int kMinHeight = 520;
 
     // Creates the window (which runs the start-up sequence) for the program's arguments.
-    // quitOnDestroy: the window ends the thread's message loop when it is destroyed.
+    // quitOnDestroy: the window is the program's own. Closing it ends the thread's message loop
+    // and leaves the window to go with the process (see Close); so does its destruction.
     static std::unique_ptr<TFBrimMain> Create(const std::vector<std::wstring>& args,
                                               bool quitOnDestroy);
     ~TFBrimMain();
@@ -61,6 +62,8 @@ public:
     // What the engines work in; built at the start of the start-up sequence.
     const StartupContext& Context() const { return context_; }
     bool Destroyed() const { return hwnd_ == nullptr; }
+    // The close sequence has run (the window may still exist, hidden, until the process ends).
+    bool Closed() const { return closed_; }
 
     // Every control, and every lookup the frame and the views made when they were built.
     const ControlTable& Controls() const { return controls_; }
@@ -169,6 +172,7 @@ private:
 
     HWND hwnd_ = nullptr;
     bool quitOnDestroy_ = false;
+    bool closed_ = false;
     std::vector<std::wstring> args_;
     ControlTable controls_;
     ControlResolver frameControls_{controls_, L"TFBrimMain"};

@@ -195,6 +195,28 @@ TEST_F(MainWindowTest, CloseRestoresDragAndRemovesTheWorkFolder) {
     EXPECT_FALSE(FolderExists(work));
 }
 
+// The program's own window: closing hides it at once, runs the close sequence (a link in the
+// work folder is removed, never followed) and ends the message loop; the window goes with the
+// process.
+TEST_F(MainWindowTest, TheProgramsWindowClosesIntoTheEndOfTheMessageLoop) {
+    auto window = TFBrimMain::Create({}, true);
+    ASSERT_TRUE(window);
+    ShowWindow(window->hwnd(), SW_SHOWNORMAL);
+    const std::wstring work = App().WorkFolder;
+    ASSERT_TRUE(test::WriteFileText(work + L"\\picture.bmp", "x"));
+    window->Close();
+    EXPECT_TRUE(window->Closed());
+    EXPECT_FALSE(window->Destroyed());
+    EXPECT_FALSE(IsWindowVisible(window->hwnd()));
+    EXPECT_FALSE(FolderExists(work));
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message == WM_QUIT) quit = true;
+    EXPECT_TRUE(quit);
+    window->Close();  // a second request does nothing more
+}
+
 TEST_F(MainWindowTest, HiddenStartLeavesDragAndWorkFolderAlone) {
     SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
     auto window = Start({L"/qkgui"});

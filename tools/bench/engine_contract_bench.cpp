@@ -7,6 +7,8 @@
 // The tree is made once under the temporary folder ("tidemark-bench-walk") and kept.
 #include <windows.h>
 
+#include "bench_figures.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -18,15 +20,10 @@
 
 using namespace tidemark;
 
-namespace {
+using tidemark::bench::Median;
+using tidemark::bench::NowMs;
 
-double NowMs() {
-    static LARGE_INTEGER frequency{};
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+namespace {
 
 constexpr int kFilesPerFolder = 1000;
 
@@ -129,12 +126,6 @@ struct TimerWindow {
     }
     void Stop() { KillTimer(hwnd, 1); }
 };
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 }  // namespace
 

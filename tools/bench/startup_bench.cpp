@@ -7,21 +7,18 @@
 // Defaults: Tidemark.exe and trivial_window.exe from the build tree. Figures only.
 #include <windows.h>
 
+#include "bench_figures.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
 
-namespace {
+using tidemark::bench::Median;
+using tidemark::bench::NowMs;
 
-double NowMs() {
-    static LARGE_INTEGER frequency{};
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+namespace {
 
 std::wstring ExeFolder() {
     wchar_t path[MAX_PATH];
@@ -84,13 +81,6 @@ Timing Measure(const Target& target) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return timing;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace

@@ -2,14 +2,26 @@
 
 #include <algorithm>
 
+
 namespace tidemark::widgets {
+
+HBITMAP CreateDibBitmap(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
 
 HDC PaintBuffer::Begin(HDC target, int width, int height) {
     width = std::max(width, 1);
     height = std::max(height, 1);
     if (!bitmap_ || size_.cx < width || size_.cy < height) {
-        bitmap_.reset(CreateCompatibleBitmap(target, std::max<LONG>(width, size_.cx),
-                                             std::max<LONG>(height, size_.cy)));
+        bitmap_.reset(CreateDibBitmap(std::max<LONG>(width, size_.cx), std::max<LONG>(height, size_.cy)));
         size_ = bitmap_ ? SIZE{std::max<LONG>(width, size_.cx), std::max<LONG>(height, size_.cy)}
                         : SIZE{0, 0};
     }

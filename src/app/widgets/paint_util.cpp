@@ -1,5 +1,7 @@
 #include "app/widgets/paint_util.h"
 
+#include "app/widgets/paint_support.h"
+
 #include <algorithm>
 
 #include "system/handles.h"
@@ -34,9 +36,6 @@ void FillRounded(HDC dc, const RECT& rect, int radius, COLORREF fill, COLORREF b
     RoundRect(dc, rect.left, rect.top, rect.right + grow, rect.bottom + grow, radius * 2, radius * 2);
 }
 
-HBITMAP CreateFaceBitmap(int width, int height) {
-    WindowDC screen(nullptr);
-    return CreateCompatibleBitmap(screen.get(), width, height);
-}
+HBITMAP CreateFaceBitmap(int width, int height) { return CreateDibBitmap(width, height); }
 
 }  // namespace tidemark::widgets

@@ -35,7 +35,7 @@ void FillTitleGradient(HDC dc, const RECT& rect, int titleTop);
 // A rounded rectangle; border NoColor for none.
 void FillRounded(HDC dc, const RECT& rect, int radius, COLORREF fill, COLORREF border);
 
-// A bitmap of the screen's format, for drawing faces into.
+// A bitmap to draw faces into (CreateDibBitmap).
 HBITMAP CreateFaceBitmap(int width, int height);
 
 }  // namespace tidemark::widgets

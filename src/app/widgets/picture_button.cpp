@@ -127,7 +127,7 @@ void PictureButton::DrawDefaultFaces() {
 }
 
 bool PictureButton::LoadFace(Face face, const std::wstring& file) {
-    UniqueGdiObject bitmap(LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    UniqueGdiObject bitmap(LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     if (!bitmap) return false;
     const auto slash = file.find_last_of(L'\\');
     SetFace(face, std::move(bitmap), slash == std::wstring::npos ? file : file.substr(slash + 1),
@@ -138,7 +138,7 @@ bool PictureButton::LoadFace(Face face, const std::wstring& file) {
 void PictureButton::LoadFaceResources(const std::wstring& prefix) {
     for (int digit = 1; digit <= 4; ++digit) {
         const std::wstring name = prefix + std::to_wstring(digit);
-        UniqueGdiObject bitmap(LoadImageW(GetModuleHandleW(nullptr), name.c_str(), IMAGE_BITMAP, 0, 0, 0));
+        UniqueGdiObject bitmap(LoadImageW(GetModuleHandleW(nullptr), name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
         if (!bitmap) continue;
         const Face face = static_cast<Face>(digit - 1);
         SetFace(face, std::move(bitmap), name, faces_[digit - 1].textColor);
@@ -157,7 +157,7 @@ void PictureButton::SetFace(Face face, UniqueGdiObject bitmap, std::wstring tag,
 void PictureButton::CopyFace(Face from, Face to) {
     if (from == to) return;
     const FaceSlot& source = faces_[static_cast<int>(from)];
-    UniqueGdiObject copy(source.bitmap ? CopyImage(source.bitmap.get(), IMAGE_BITMAP, 0, 0, 0) : nullptr);
+    UniqueGdiObject copy(source.bitmap ? CopyImage(source.bitmap.get(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION) : nullptr);
     SetFace(to, std::move(copy), source.tag, source.textColor);
 }
 
