@@ -25,6 +25,8 @@ public:
     // The longest time between two runs of the queue, in milliseconds (what a user would feel).
     DWORD LongestGap() const { return longestGap_; }
     unsigned long Drains() const { return drains_; }
+    // Time spent running the queue, in milliseconds (what the pump costs the operation).
+    double DrainingMs() const;
 
 private:
     void Drain(DWORD now);
@@ -33,6 +35,7 @@ private:
     DWORD last_;
     DWORD longestGap_ = 0;
     unsigned long drains_ = 0;
+    long long drainingTicks_ = 0;
 };
 
 }  // namespace tidemark
