@@ -17,6 +17,8 @@ PACKAGES=(
   wine wine32:i386
   xvfb xdotool x11-utils imagemagick
   locales fonts-wqy-microhei
+  # native fuzzing of the parsers: libFuzzer and AddressSanitizer come with compiler-rt
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -7,6 +7,7 @@
 
 #include "engine/boot_checksum.h"
 #include "engine/md5.h"
+#include "engine/sealed_store.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
@@ -36,14 +37,10 @@ bool IsToolEntry(const std::wstring& entry) {
 }  // namespace
 
 bool FileMatchesMD5(const std::string& hexDigest, const std::wstring& path) {
-    UniqueHandle file(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    if (!file || hexDigest.size() != 32) return false;
-    Md5 md5;
-    char chunk[16384];
-    DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) md5.Update(chunk, got);
-    const std::string actual = Md5Hex(md5.Final());
+    // A file that cannot be read matches nothing, not even a digest of zeros.
+    const std::optional<Md5Digest> digest = FileDigest(path);
+    if (!digest || hexDigest.size() != 32) return false;
+    const std::string actual = Md5Hex(*digest);
     for (std::size_t i = 0; i < 32; ++i)
         if (std::tolower(static_cast<unsigned char>(hexDigest[i])) != actual[i]) return false;
     return true;

@@ -9,7 +9,8 @@
 
 namespace tidemark {
 
-// True when the file at path has the MD5 digest given as 32 hexadecimal digits (any case).
+// True when the file at path has the MD5 digest given as 32 hexadecimal digits (any case);
+// false for a file that cannot be read (FileDigest).
 bool FileMatchesMD5(const std::string& hexDigest, const std::wstring& path);
 
 enum class BootCommitResult {

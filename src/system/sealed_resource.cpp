@@ -12,7 +12,11 @@ bool ExtractSealedResource(HMODULE module, const wchar_t* type, const wchar_t* n
     if (leftOldFile) *leftOldFile = false;
     const ResourceBytes resource = FindResourceBytes(module, type, name);
     if (!resource.found) return false;
+    return PlaceSealedBytes(resource.data, resource.size, path, leftOldFile);
+}
 
+bool PlaceSealedBytes(const void* data, unsigned long size, const std::wstring& path, bool* leftOldFile) {
+    if (leftOldFile) *leftOldFile = false;
     const std::wstring target = ExtendedPath(path);
     if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
         DeleteFileForce(path);
@@ -21,11 +25,10 @@ bool ExtractSealedResource(HMODULE module, const wchar_t* type, const wchar_t* n
             if (leftOldFile) *leftOldFile = true;
             if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
             const std::string held = ReadFileBytes(path);
-            return held.size() == resource.size &&
-                   (resource.size == 0 || std::memcmp(held.data(), resource.data, resource.size) == 0);
+            return held.size() == size && (size == 0 || std::memcmp(held.data(), data, size) == 0);
         }
     }
-    return WriteBytesToFile(path, resource.data, resource.size, true);
+    return WriteBytesToFile(path, data, size, true);
 }
 
 }  // namespace tidemark

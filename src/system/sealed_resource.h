@@ -17,4 +17,7 @@ namespace tidemark {
 bool ExtractSealedResource(HMODULE module, const wchar_t* type, const wchar_t* name,
                            const std::wstring& path, bool* leftOldFile = nullptr);
 
+// The same for bytes already read (a deciphered resource): the file-side half of the above.
+bool PlaceSealedBytes(const void* data, unsigned long size, const std::wstring& path, bool* leftOldFile = nullptr);
+
 }  // namespace tidemark
