@@ -26,12 +26,12 @@ constexpr wchar_t kDefaultBootExecute[] = L"autocheck autochk *";
 
 bool IsToolEntry(const std::wstring& entry) {
     std::size_t first = 0, last = entry.size();
-    auto blank = [](wchar_t c) { return c == L' ' || (c >= 0 && c < 0x20); };
+    auto blank = [](wchar_t c) { return c == L' ' || c < 0x20; };
     while (first < last && blank(entry[first])) ++first;
     while (last > first && blank(entry[last - 1])) --last;
     std::wstring trimmed = entry.substr(first, last - first);
     for (wchar_t& c : trimmed) c = static_cast<wchar_t>(std::towlower(c));
-    return trimmed.rfind(L"cleandos", 0) == 0;
+    return trimmed.compare(0, 8, L"cleandos") == 0;
 }
 
 }  // namespace

@@ -48,7 +48,9 @@ TEST(StartupContext, ConsoleAndWindowExpandEveryRuleMacroToTheSameRealFolder) {
         SCOPED_TRACE(Utf8(RuleMacroNames[i]));
         EXPECT_FALSE(folder.empty());
         // Every folder but the drive itself is a folder that exists.
-        if (i > 0) EXPECT_NE(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(folder);
+        if (i > 0) {
+            EXPECT_NE(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(folder);
+        }
         const std::string pair = JsonPath(RuleMacroNames[i]) + ": " + JsonPath(folder);
         EXPECT_NE(info.out.find(pair, folders), std::string::npos) << pair << "\n" << info.out;
     }

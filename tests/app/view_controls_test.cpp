@@ -34,7 +34,9 @@ TEST(ViewControls, EveryNameTheFrameAndTheViewsUseIsInTheLayoutWithItsKind) {
         ++lookupsByOwner[lookup.owner];
         const auto row = layout.find(lookup.name);
         ASSERT_NE(row, layout.end()) << Describe(lookup);
-        if (lookup.kind) EXPECT_EQ(row->second->kind, *lookup.kind) << Describe(lookup);
+        if (lookup.kind) {
+            EXPECT_EQ(row->second->kind, *lookup.kind) << Describe(lookup);
+        }
         EXPECT_TRUE(lookup.found) << Describe(lookup);
     }
     EXPECT_TRUE(window->Controls().Unresolved().empty());

@@ -275,9 +275,10 @@ TEST_F(DriveRoots, EveryDeletionRefusesRootsAndBareDrives) {
     EXPECT_TRUE(PathExists(L"Y:\\sub\\keep.txt"));
     UniqueHKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_SET_VALUE | KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS)
+                      KEY_SET_VALUE | KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
         EXPECT_NE(RegDeleteValueW(key.get(), L"PendingFileRenameOperations"), ERROR_SUCCESS)
             << "a refused path was registered for deletion at restart";
+    }
 }
 
 TEST_F(DriveRoots, FoldersBelowARootStillGo) {

@@ -31,7 +31,9 @@ TEST(ExtractSealedResource, AFileThatStaysCountsOnlyWhenItHoldsTheResource) {
         SCOPED_TRACE(c.label);
         test::ScratchDir dir;
         const std::wstring path = dir / L"helper.dll";
-        if (c.before) ASSERT_TRUE(test::WriteFileText(path, *c.before, c.attributes));
+        if (c.before) {
+            ASSERT_TRUE(test::WriteFileText(path, *c.before, c.attributes));
+        }
         UniqueHandle held;
         if (c.held) {
             held.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

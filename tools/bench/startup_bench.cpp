@@ -60,7 +60,8 @@ Timing Measure(const Target& target) {
     Timing timing;
     std::wstring commandLine = L"\"" + target.path + L"\"";
     const std::wstring folder = target.path.substr(0, target.path.find_last_of(L'\\'));
-    STARTUPINFOW si{sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     const double t0 = NowMs();
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))

@@ -45,7 +45,7 @@ struct RowStyle {
 struct RowOptions {
     CheckKind checkKind = CheckKind::None;
     CheckState check = CheckState::Unchecked;  // ignored without a check box
-    RowStyle style;
+    RowStyle style{};
     std::uintptr_t userData = 0;
     bool expanded = false;
     // Shows the expand glyph before any child exists; the view adds the children when the
