@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "system/ansi_text.h"
 #include "system/guarded_call.h"
 #include "system/sealed_resource.h"
 #include "system/win_info.h"
@@ -39,23 +40,6 @@ bool LoadHelper(JumpHelper& helper) {
     return true;
 }
 
-// False when the text needs a character the ANSI code page does not have.
-bool ToAnsi(const std::wstring& text, std::string& bytes) {
-    bytes.clear();
-    if (text.empty()) return true;
-    // The no-best-fit check is not available for a UTF-8 system code page, which spells everything.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, usedDefaultOut);
-    if (n <= 0 || usedDefault) return false;
-    bytes.resize(n);
-    WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), n, nullptr, nullptr);
-    return true;
-}
-
 // The path in the ANSI code page, up to the first key name it cannot spell: a '?' typed in its
 // place would send the editor's search to some other key.
 std::string AnsiPathPrefix(const std::wstring& path) {
@@ -63,10 +47,11 @@ std::string AnsiPathPrefix(const std::wstring& path) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = path.find(L'\\', start);
-        std::string name;
-        if (!ToAnsi(path.substr(start, end == std::wstring::npos ? end : end - start), name)) break;
+        const std::optional<std::string> name =
+            ToAnsiExactly(path.substr(start, end == std::wstring::npos ? end : end - start));
+        if (!name) break;
         if (start != 0) result += '\\';
-        result += name;
+        result += *name;
         if (end == std::wstring::npos) break;
         start = end + 1;
     }

@@ -1,6 +1,7 @@
 #include "engine/sealed_store.h"
 
 #include "engine/md5.h"
+#include "system/ansi_text.h"
 #include "engine/sealed_text.h"
 #include "system/file_ops.h"
 #include "system/guarded_call.h"
@@ -9,27 +10,6 @@
 
 namespace tidemark {
 namespace {
-
-std::wstring FromAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    std::wstring text(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), n);
-    return text;
-}
-
-std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    // UTF-7 and UTF-8 refuse the flag.
-    const UINT codePage = GetACP();
-    const DWORD flags = codePage == CP_UTF7 || codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string bytes(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
 
 struct MappedView {
     const void* data = nullptr;
@@ -71,7 +51,7 @@ bool ExtractSealedResource(HMODULE module, const wchar_t* type, const wchar_t* n
 }
 
 Md5Digest StringMD5(const std::wstring& text) {
-    const std::string bytes = ToAnsi(text);
+    const std::string bytes = ToAnsiNoBestFit(text);
     Md5 md5;
     md5.Update(bytes.data(), bytes.size());
     return md5.Final();

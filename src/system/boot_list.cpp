@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "system/ansi_text.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/win_info.h"
@@ -24,33 +25,6 @@ wchar_t TagOf(int type) {
 
 bool IsControlChar(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-// The text in the ANSI code page, or nothing when a character has no exact form there. The
-// system's default conversion best-fits ("ª" becomes "a"), and the boot tool would delete the
-// name that came out; the round trip also catches what the default-character flag does not
-// report (a lone surrogate under a UTF-8 code page).
-std::optional<std::string> ToAnsiExactly(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    // UTF-7 and UTF-8 take neither the flag nor the default-character question.
-    const UINT codePage = GetACP();
-    const bool unicode = codePage == CP_UTF7 || codePage == CP_UTF8;
-    const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr,
-                                      unicode ? nullptr : &usedDefault);
-    if (n <= 0 || usedDefault) return std::nullopt;
-    std::string bytes(n, '\0');
-    if (WideCharToMultiByte(CP_ACP, flags, text.data(), size, bytes.data(), n, nullptr,
-                            unicode ? nullptr : &usedDefault) != n ||
-        usedDefault)
-        return std::nullopt;
-    const int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, nullptr, 0);
-    std::wstring again(back > 0 ? back : 0, L'\0');
-    if (back <= 0 || MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, again.data(), back) != back || again != text)
-        return std::nullopt;
-    return bytes;
-}
-
 // What a line of the list may hold: the tool splits at line ends and refuses other control
 // characters, and reads the file in the ANSI code page.
 bool IsRecordable(const std::wstring& text) {
@@ -58,15 +32,9 @@ bool IsRecordable(const std::wstring& text) {
 }
 
 std::wstring Decode(const std::string& bytes) {
-    auto convert = [](UINT codePage, const char* data, int size) {
-        const int n = MultiByteToWideChar(codePage, 0, data, size, nullptr, 0);
-        std::wstring text(n > 0 ? n : 0, L'\0');
-        if (n > 0) MultiByteToWideChar(codePage, 0, data, size, text.data(), n);
-        return text;
-    };
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
-        return convert(CP_UTF8, bytes.data() + 3, static_cast<int>(bytes.size() - 3));
+        return FromCodePage(CP_UTF8, bytes.data() + 3, bytes.size() - 3);
     if (bytes.size() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
         const bool bigEndian = b[0] == 0xFE;
         std::wstring text;
@@ -74,7 +42,7 @@ std::wstring Decode(const std::string& bytes) {
             text.push_back(static_cast<wchar_t>(bigEndian ? (b[i] << 8) | b[i + 1] : b[i] | (b[i + 1] << 8)));
         return text;
     }
-    return convert(CP_ACP, bytes.data(), static_cast<int>(bytes.size()));
+    return FromAnsi(bytes);
 }
 
 }  // namespace
