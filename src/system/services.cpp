@@ -38,4 +38,12 @@ bool DeleteServiceWith(SC_HANDLE manager, const std::wstring& name) {
     return DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
 }
 
+ServicePresence QueryServicePresence(SC_HANDLE manager, const std::wstring& name) {
+    UniqueScHandle service(OpenServiceW(manager, name.c_str(), SERVICE_ALL_ACCESS));
+    if (!service) return ServicePresence::Absent;
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service.get(), &status)) return ServicePresence::Unknown;
+    return status.dwCurrentState == SERVICE_RUNNING ? ServicePresence::Running : ServicePresence::Stopped;
+}
+
 }  // namespace tidemark

@@ -13,4 +13,9 @@ UniqueScHandle OpenServiceManager();
 bool StopServiceByName(const std::wstring& name);
 bool DeleteServiceWith(SC_HANDLE manager, const std::wstring& name);
 
+// What a detection learns of a service, opened with the access its removal needs: one that does
+// not open counts as absent; one whose status cannot be queried is present in an unknown state.
+enum class ServicePresence { Absent, Stopped, Running, Unknown };
+ServicePresence QueryServicePresence(SC_HANDLE manager, const std::wstring& name);
+
 }  // namespace tidemark

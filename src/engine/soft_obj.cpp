@@ -1,0 +1,213 @@
+#include "engine/soft_obj.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "system/file_ops.h"
+#include "system/folder_macros.h"
+#include "system/prompt.h"
+#include "system/reg_paths.h"
+#include "system/services.h"
+
+namespace tidemark {
+
+namespace {
+
+bool PlainFileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool KeyExists(const std::wstring& path) { return KeyPathExists(path); }
+bool ValueExists(const std::wstring& path) { return ValuePathExists(path); }
+
+// Sets the state on every exit, also when an error ends the detection early.
+struct DetectedOnExit {
+    std::uint8_t& state;
+    ~DetectedOnExit() { state = RunDetected; }
+};
+
+}  // namespace
+
+ScriptFixRequests& DefinitionFixRequests() {
+    static ScriptFixRequests fixes;
+    return fixes;
+}
+
+std::uint8_t StatusOfChecks(int found, int total) {
+    if (found <= 0) return StatusNotFound;
+    if (total >= 20 && found * 100 / total < 40) return StatusRemnants;
+    return StatusInstalled;
+}
+
+const CleanClass TSoftObj::Class = {
+    "TSoftObj",
+    [](CleanHost& host) -> std::unique_ptr<TCleanObj> { return std::make_unique<TSoftObj>(host); },
+    [](const std::vector<std::wstring>& script, CleanHost& host) -> std::unique_ptr<TCleanObj> {
+        return std::make_unique<TSoftObj>(script, host);
+    },
+};
+
+TSoftObj::TSoftObj(CleanHost& host) : TCleanObj(host) {}
+
+TSoftObj::TSoftObj(const std::vector<std::wstring>& script, CleanHost& host) : TCleanObj(host) {
+    DefinitionScriptRead read = ReadDefinitionScript(script, DefinitionFixRequests());
+    if (read.Error) throw DefinitionScriptFailure(*read.Error);
+    Build(read.Script);
+}
+
+void TSoftObj::Build(const DefinitionScript& script) {
+    Id = script.Id;
+    Name = script.Name;
+    Main = script.Main;
+    Hint = script.Hint;
+    CancelShutdown = script.CancelShutdown;
+    SafeMode = script.SafeMode;
+    KillExplorer = script.KillExplorer;
+    Includes = script.Includes;
+    for (const ScriptEntry& entry : script.Services) AddService(entry.Text);
+    for (const ScriptEntry& entry : script.RegKeys) AddRegKey(entry.Text);
+    for (const ScriptEntry& entry : script.RegValues) AddRegValue(entry.Text);
+    for (const ScriptEntry& entry : script.KeyFiles) Append(KeyFiles, entry.Text);
+    for (const ScriptEntry& entry : script.CheckKeys) AddCheckKey(entry.Text);
+    for (const ScriptEntry& entry : script.CheckValues) AddCheckValue(entry.Text);
+    for (const ScriptEntry& entry : script.CheckTexts) AddCheckText(entry.Text);
+    // Files, folders and check files in the order the script wrote them: a wildcard adds the
+    // folders it matches to Folders, between the folder lines around it.
+    struct Line {
+        std::size_t number;
+        int list;  // 0 file, 1 folder, 2 check file
+        const std::wstring* text;
+    };
+    std::vector<Line> lines;
+    for (const ScriptEntry& entry : script.Files) lines.push_back({entry.Line, 0, &entry.Text});
+    for (const ScriptEntry& entry : script.Folders) lines.push_back({entry.Line, 1, &entry.Text});
+    for (const ScriptEntry& entry : script.CheckFiles) lines.push_back({entry.Line, 2, &entry.Text});
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) { return a.number < b.number; });
+    const TSysDir& macros = Host().Macros();
+    for (const Line& line : lines) {
+        if (line.list == 1) {
+            AddFolder(*line.text);
+        } else if (line.list == 0) {
+            AddFile(macros.Expand(*line.text));
+        } else {
+            AddCheckFile(macros.Expand(*line.text));
+        }
+    }
+    std::stable_sort(Files.begin(), Files.end(), [](const auto& a, const auto& b) {
+        return FileOrderGroup(a->Path) < FileOrderGroup(b->Path);
+    });
+}
+
+int TSoftObj::AddFile(const std::wstring& path) {
+    AddExpanded(path, Files);
+    return path.find(L'*') == std::wstring::npos ? static_cast<int>(Files.size()) - 1 : -1;
+}
+
+int TSoftObj::AddCheckFile(const std::wstring& path) {
+    AddExpanded(path, CheckFiles);
+    return path.find(L'*') == std::wstring::npos ? static_cast<int>(CheckFiles.size()) - 1 : -1;
+}
+
+int TSoftObj::AddCheckKey(const std::wstring& path) { return Append(CheckKeys, path); }
+int TSoftObj::AddCheckValue(const std::wstring& path) { return Append(CheckValues, path); }
+int TSoftObj::AddCheckText(const std::wstring& text) { return Append(CheckTexts, text); }
+
+bool TSoftObj::CleanCheckFile(int index, bool recheck) {
+    return CleanOne(CheckFiles, index, recheck, &TSoftObj::RemoveFileEntry);
+}
+
+bool TSoftObj::CleanCheckValue(int index, bool recheck) {
+    return CleanOne(CheckValues, index, recheck, &TSoftObj::RemoveCheckTextEntry);
+}
+
+int TSoftObj::CheckCount() const {
+    return static_cast<int>(CheckFiles.size() + CheckKeys.size() + CheckValues.size() + CheckTexts.size());
+}
+
+void TSoftObj::Examine(ItemList& list, ItemKind kind, bool (*exists)(const std::wstring&), int& found) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        TSingleItem& item = *list[i];
+        const bool present = exists(item.Path);
+        item.State = present ? StateFound : StateNotFound;
+        found += present ? 1 : 0;
+        if (OnItem) OnItem->Found(ItemReport{this, static_cast<int>(i), &item, kind, Tag});
+    }
+}
+
+std::uint8_t TSoftObj::Check() {
+    Status = StatusNotFound;
+    RunState = RunDetecting;
+    DetectedOnExit detected{RunState};
+    int servicesFound = 0;
+    if (!Services.empty()) {
+        if (UniqueScHandle manager = OpenServiceManager()) {
+            for (std::size_t i = 0; i < Services.size(); ++i) {
+                TSingleItem& item = *Services[i];
+                switch (QueryServicePresence(manager.get(), item.Path)) {
+                    case ServicePresence::Absent: item.State = StateNotFound; break;
+                    case ServicePresence::Running: item.State = StateRunning; ++servicesFound; break;
+                    case ServicePresence::Stopped: item.State = StateFound; ++servicesFound; break;
+                    case ServicePresence::Unknown: ++servicesFound; break;
+                }
+                if (OnItem) OnItem->Found(ItemReport{this, static_cast<int>(i), &item, ItemService, Tag});
+            }
+        }
+    }
+    if (servicesFound > 0) {
+        Status = StatusInstalled;
+        return Status;
+    }
+    int found = 0;
+    Examine(CheckFiles, ItemFile, PlainFileExists, found);
+    Examine(CheckKeys, ItemRegKey, KeyExists, found);
+    Examine(CheckValues, ItemRegValue, ValueExists, found);
+    // A check text is looked for as a key of the whole text, comma and all.
+    Examine(CheckTexts, ItemRegKey, KeyExists, found);
+    Status = StatusOfChecks(found, CheckCount());
+    return Status;
+}
+
+bool TSoftObj::Clean() {
+    if (SafeMode && !Host().InSafeMode()) ShowInfo(L"清理<" + Name + L">需要安全模式，否则难以被完全清除");
+    if (KillExplorer) {
+        if (const std::uint32_t explorer = Host().ExplorerProcess()) {
+            const int answer = AskYesNo(L"清理<" + Name +
+                                        L">需要关闭Explorer，选择\"是\"将关闭Explorer继续清理，选择\"否\"直接进行剩下的操作");
+            if (answer == AnswerYes) Host().EndExplorer(explorer);
+        }
+    }
+    if (!Includes.empty()) {
+        RunState = RunCleaningIncludes;
+        try {
+            for (const std::int32_t id : Includes) {
+                TSoftObj* other = FindById ? FindById(*this, id) : nullptr;
+                if (other && other != this && other->RunState != RunCleaning &&
+                    other->RunState != RunCleaningIncludes && other->RunState != RunCleaned) {
+                    other->Clean();
+                }
+            }
+        } catch (...) {
+        }
+    }
+    RunState = RunCleaning;
+    const auto removeAll = [&](ItemList& list, bool (TSoftObj::*remove)(TSingleItem&)) {
+        for (auto& item : list) {
+            try {
+                item->State = (this->*remove)(*item) ? StateRemoved : StateRemoveFailed;
+            } catch (...) {
+                item->State = StateRemoveFailed;
+            }
+        }
+    };
+    removeAll(CheckFiles, &TSoftObj::RemoveFileEntry);
+    removeAll(CheckTexts, &TSoftObj::RemoveCheckTextEntry);
+    removeAll(CheckKeys, &TSoftObj::RemoveKeyEntry);
+    removeAll(CheckValues, &TSoftObj::RemoveValueEntry);
+    const bool cleaned = TCleanObj::Clean();
+    RunState = RunCleaned;
+    return cleaned;
+}
+
+}  // namespace tidemark
