@@ -74,7 +74,9 @@ bool IsAtOrBelow(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-std::wstring ComparablePath(std::wstring_view path) {
+namespace {
+
+std::wstring ComparableOnce(std::wstring_view path) {
     std::wstring text;
     text.reserve(path.size());
     std::size_t i = 0;
@@ -94,6 +96,16 @@ std::wstring ComparablePath(std::wstring_view path) {
         text.push_back(Folded(c));
     }
     while (text.size() > 1 && text.back() == L'\\' && !(text.size() == 2 && text[0] == L'\\')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::wstring ComparablePath(std::wstring_view path) {
+    // Every step only folds or shortens, so this ends; a prefix uncovered by one step
+    // ("\\?\UNC\\?\...") is dealt with by the next.
+    std::wstring text = ComparableOnce(path);
+    for (std::wstring next = ComparableOnce(text); next != text; next = ComparableOnce(text)) text = std::move(next);
     return text;
 }
 
