@@ -590,8 +590,11 @@ void TFBrimMain::CreateEngines() {
     try {
         // On the NT family the current-user root is redirected to the desktop user's hive when
         // the program runs as somebody else; that needs the session user of the process
-        // snapshot, and the cleaning engine is created here as well.
+        // snapshot.
+        // The definitions the program carries; a set that cannot be loaded leaves no engine.
+        definitions_ = DefinitionSet::Load(nullptr, DefaultCleanHost(), nullptr);
     } catch (...) {
+        definitions_.reset();
     }
     SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
 }

@@ -22,6 +22,7 @@
 #include "app/widgets/picture_button.h"
 #include "app/widgets/picture_view.h"
 #include "core/startup_context.h"
+#include "engine/definition_store.h"
 #include "system/handles.h"
 #include "system/prompt.h"
 
@@ -61,6 +62,9 @@ public:
     HWND hwnd() const { return hwnd_; }
     // What the engines work in; built at the start of the start-up sequence.
     const StartupContext& Context() const { return context_; }
+    // The definition set loaded at start-up; null when it could not be loaded (the scan and
+    // clean of the plug-in view then say the program was not initialised).
+    DefinitionSet* Definitions() const { return definitions_.get(); }
     bool Destroyed() const { return hwnd_ == nullptr; }
     // The close sequence has run (the window may still exist, hidden, until the process ends).
     bool Closed() const { return closed_; }
@@ -189,6 +193,7 @@ private:
     UniqueGdiObject font_;
     MessageBoxPrompt prompt_;
     StartupContext context_;
+    std::unique_ptr<DefinitionSet> definitions_;
     Prompt* previousPrompt_ = nullptr;
     int painting_ = 0;  // the window's text is answered only while painting
     Page currentPage_ = Page::TraceGroups;  // the layout shows the first page at creation

@@ -47,6 +47,12 @@ const std::vector<Command>& Commands() {
          RunInfo},
         {{L"rules"}, {}, false, "rules [--json]",
          "the file-type rules a junk scan would use now: pattern rules, then extension rules", RunRules},
+        {{L"defs", L"list"}, {}, false, "defs list [--json]",
+         "the rogue-software definitions the program carries: id, name, entries to remove, check entries",
+         RunDefsList},
+        {{L"defs", L"check"}, {L"--id"}, false, "defs check [--id N]... [--json]",
+         "detects the definitions (all, or those named) on this system: status and the entries found",
+         RunDefsCheck},
     };
     return commands;
 }

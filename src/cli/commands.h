@@ -49,5 +49,7 @@ int RunCli(const std::vector<std::wstring>& args, Output& out);
 int RunVersion(CommandContext& ctx);
 int RunInfo(CommandContext& ctx);
 int RunRules(CommandContext& ctx);
+int RunDefsList(CommandContext& ctx);
+int RunDefsCheck(CommandContext& ctx);
 
 }  // namespace tidemark::cli

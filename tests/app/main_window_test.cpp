@@ -114,6 +114,15 @@ TEST_F(MainWindowTest, StartUpValues) {
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
 }
 
+// The test carries the program's own definition set; every definition of it is loaded.
+TEST_F(MainWindowTest, TheWholeDefinitionSetLoadsAtStartUp) {
+    auto window = Start();
+    const std::size_t carried = DefinitionResourceNames(nullptr).size();
+    ASSERT_GT(carried, 0u);
+    ASSERT_NE(window->Definitions(), nullptr);
+    EXPECT_EQ(window->Definitions()->Count(), carried);
+}
+
 TEST_F(MainWindowTest, Windows7IdentityLibraryIsCalledAndUnloaded) {
     // qkWin7.dll lies beside this test; the default test prefix reports Windows 7.
     test::ScratchDir dir;
