@@ -192,6 +192,12 @@ bool TSoftObj::Clean() {
         }
     }
     RunState = RunCleaning;
+    if (BeforeRemoval) {
+        try {
+            BeforeRemoval(*this);
+        } catch (...) {
+        }
+    }
     const auto removeAll = [&](ItemList& list, bool (TSoftObj::*remove)(TSingleItem&)) {
         for (auto& item : list) {
             try {

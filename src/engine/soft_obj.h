@@ -44,6 +44,9 @@ public:
     std::uint8_t RunState = RunLoaded;
     // Resolves Includes; attached by whoever owns the whole set.
     std::function<TSoftObj*(const TSoftObj& sender, std::int32_t id)> FindById;
+    // What a built-in routine found at load and must do only when the user cleans this
+    // definition, just before its entries are removed (suspending a rogue driver's threads).
+    std::function<void(TSoftObj& self)> BeforeRemoval;
 
     ItemList CheckFiles, CheckKeys, CheckValues, CheckTexts;
 

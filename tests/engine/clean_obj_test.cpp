@@ -401,7 +401,10 @@ TEST_F(CleanObjects, CleanAsksWhatItMustAndCleansIncludesOnce) {
     prompt.Clear();
     host_.ended.clear();
     TSoftObj third({L"id=3", L"name=丙", L"killexplorer=1"}, host_);
+    int before = 0;
+    third.BeforeRemoval = [&](TSoftObj& self) { before += self.Id; };
     EXPECT_TRUE(third.Clean());
+    EXPECT_EQ(before, 3);
     EXPECT_TRUE(host_.ended.empty());
     ASSERT_EQ(prompt.Asked().size(), 1u);
 }
