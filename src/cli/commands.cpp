@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "cli/json_writer.h"
+#include "engine/process_sheet.h"
+#include "system/win_sys.h"
 
 namespace tidemark::cli {
 namespace {
@@ -53,6 +55,8 @@ const std::vector<Command>& Commands() {
         {{L"defs", L"check"}, {L"--id"}, false, "defs check [--id N]... [--json]",
          "detects the definitions (all, or those named) on this system: status and the entries found",
          RunDefsCheck},
+        {{L"procs"}, {}, false, "procs [--json]",
+         "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
     };
     return commands;
 }
@@ -111,6 +115,7 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
         static_cast<Output*>(sink)->Err(ToUtf8(line) + "\n");
     }, &out);
     const ScopedPrompt installed(prompt);
+    SetProcessRater(RateProcessFile);
     const StartupContext context = BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr});
     CommandContext ctx{inv, out, context};
     return command->run(ctx);

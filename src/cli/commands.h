@@ -51,5 +51,6 @@ int RunInfo(CommandContext& ctx);
 int RunRules(CommandContext& ctx);
 int RunDefsList(CommandContext& ctx);
 int RunDefsCheck(CommandContext& ctx);
+int RunProcs(CommandContext& ctx);
 
 }  // namespace tidemark::cli

@@ -1,0 +1,247 @@
+// The process snapshot and what is done to processes, against real processes started here.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/test_support.h"
+#include "fixtures/proc_holder/holder_run.h"
+#include "system/boot_list.h"
+#include "system/text_case.h"
+#include "system/win_info.h"
+#include "system/win_sys.h"
+
+namespace tidemark {
+namespace {
+
+// The services object of this system, with the list open to the test.
+template <typename Base>
+class Probe : public Base {
+public:
+    void Add(std::uint32_t id, const std::wstring& name, const std::wstring& path, std::uint8_t rating) {
+        auto item = std::make_unique<TProcessItem>(id, name, path);
+        item->Rating = rating;
+        this->Append(std::move(item));
+    }
+    void AddModule(std::size_t index, const std::wstring& path) {
+        auto module = std::make_unique<TModuleItem>();
+        module->Path = path;
+        this->processes_[index]->Modules.push_back(std::move(module));
+    }
+};
+
+const TProcessItem* Listed(const TWinSys& sys, DWORD id) {
+    for (std::size_t i = 0; i < sys.ProcessCount(); ++i)
+        if (sys.ProcessAt(i)->ProcessId == id) return sys.ProcessAt(i);
+    return nullptr;
+}
+
+bool HasModule(const TProcessItem& item, const std::wstring& path) {
+    return std::any_of(item.Modules.begin(), item.Modules.end(),
+                       [&](const auto& m) { return UpperCased(m->Path) == UpperCased(path); });
+}
+
+TEST(ProcessItems, PathsAreNormalised) {
+    const std::wstring windir = GetWinInfo().WindowsDir;
+    const struct { const wchar_t* name; const wchar_t* path; std::wstring expected; } cases[] = {
+        {L"System", L"", L"System"},
+        {L"smss.exe", L"\\SystemRoot\\System32\\smss.exe", windir + L"\\System32\\smss.exe"},
+        {L"csrss.exe", L"\\??\\C:\\WINDOWS\\system32\\csrss.exe", L"C:\\WINDOWS\\system32\\csrss.exe"},
+        {L"a.exe", L"C:\\Tools\\a.exe", L"C:\\Tools\\a.exe"},
+        {L"b.exe", L"\\SystemRootX\\b.exe", L"\\SystemRootX\\b.exe"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NormaliseProcessPath(c.name, c.path, windir), c.expected) << c.path;
+}
+
+TEST(ProcessItems, NinetyFiveThreadPrioritiesStayInTheirClass) {
+    const struct { long base, delta; std::uint32_t expected; } cases[] = {
+        {8, 2, 10}, {8, -15, 1}, {15, 2, 15}, {1, -1, 1}, {16, 0, 16}, {24, -10, 16}, {24, 15, 31}, {31, 1, 31},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ClampThreadPriority9x(c.base, c.delta), c.expected) << c.base << "+" << c.delta;
+}
+
+TEST(ProcessList, SortsByRatingThenPathlessThenPath) {
+    Probe<TWinSys9x> sys;
+    sys.Add(10, L"b.exe", L"C:\\b\\b.exe", 0);
+    sys.Add(11, L"System", L"", 0);
+    sys.Add(12, L"x.exe", L"C:\\x\\x.exe", 4);
+    sys.Add(13, L"a.exe", L"c:\\A\\a.exe", 0);
+    sys.Add(14, L"k.exe", L"C:\\k.exe", 1);
+    sys.SortProcesses();
+    std::vector<std::uint32_t> order;
+    for (std::size_t i = 0; i < sys.ProcessCount(); ++i) order.push_back(sys.ProcessAt(i)->ProcessId);
+    EXPECT_EQ(order, (std::vector<std::uint32_t>{12, 14, 11, 13, 10}));
+}
+
+TEST(ProcessList, ModuleUsersAreCountedWhenTheRoomIsShort) {
+    Probe<TWinSys9x> sys;
+    for (std::uint32_t id : {20u, 21u, 22u}) sys.Add(id, L"p.exe", L"C:\\p" + std::to_wstring(id) + L".exe", 0);
+    sys.AddModule(0, L"C:\\lib\\shared.dll");
+    sys.AddModule(2, L"c:\\LIB\\SHARED.DLL");
+    std::vector<std::size_t> indices;
+    std::size_t room = 1;
+    EXPECT_FALSE(sys.FindProcessesUsingModule(L"C:\\lib\\shared.dll", indices, room));
+    EXPECT_EQ(room, 2u);
+    EXPECT_TRUE(indices.empty());
+    room = 260;
+    EXPECT_TRUE(sys.FindProcessesUsingModule(L"C:\\lib\\shared.dll", indices, room));
+    EXPECT_EQ(indices, (std::vector<std::size_t>{0, 2}));
+    EXPECT_EQ(room, 2u);
+    EXPECT_FALSE(sys.FindProcessesUsingModule(L"C:\\lib\\other.dll", indices, room));
+}
+
+TEST(ProcessGuards, OwnCriticalAndShellProcessesAreNeverEndedByTheGeneralCalls) {
+    const TWinInfo& info = GetWinInfo();
+    const struct { std::uint32_t id; std::wstring path; ProcessGuard expected; } cases[] = {
+        {GetCurrentProcessId(), L"C:\\any\\tidemark.exe", ProcessGuard::OwnProcess},
+        {4, L"System", ProcessGuard::CriticalProcess},
+        {1234, info.SystemDir + L"\\CSRSS.EXE", ProcessGuard::CriticalProcess},
+        {1234, info.SystemDir + L"\\lsass.exe", ProcessGuard::CriticalProcess},
+        {1234, L"winlogon.exe", ProcessGuard::CriticalProcess},  // its image cannot be read
+        {1234, info.TempDir + L"\\services.exe", ProcessGuard::Allowed},  // a rogue in disguise
+        {1234, info.WindowsDir + L"\\explorer.exe", ProcessGuard::SessionShell},
+        {1234, L"C:\\Tools\\explorer.exe", ProcessGuard::Allowed},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GuardOfProcess(c.id, c.path), c.expected) << testing::PrintToString(c.path);
+
+    TWinSysXp sys;
+    EXPECT_FALSE(sys.KillProcess(GetCurrentProcessId()));
+    EXPECT_EQ(sys.LastGuard(), ProcessGuard::OwnProcess);
+    EXPECT_FALSE(sys.KillProcessFallback(GetCurrentProcessId()));
+}
+
+TEST(ProcessSnapshot, ListsTheHelperWithItsLibraryAndThreadsButNeverItself) {
+    test::HolderRun holder(L"tm_Holder_Case.exe");
+    ASSERT_TRUE(holder.Started());
+    TWinSysXp sys;
+    sys.RefreshProcesses();
+    EXPECT_EQ(Listed(sys, GetCurrentProcessId()), nullptr);
+    const TProcessItem* item = Listed(sys, holder.Id());
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(UpperCased(item->Path), UpperCased(holder.Exe()));
+    EXPECT_EQ(item->Name, L"tm_Holder_Case.exe");
+    EXPECT_TRUE(HasModule(*item, holder.Library()));
+    EXPECT_FALSE(HasModule(*item, holder.Exe())) << "the image itself is not a module";
+    EXPECT_GE(item->Threads.size(), 1u);
+    std::wstring path;
+    sys.GetProcessImagePath(holder.Id(), path);
+    EXPECT_EQ(UpperCased(path), UpperCased(holder.Exe()));
+    EXPECT_EQ(sys.FindProcessByPath(UpperCased(holder.Exe())), item);
+
+    EXPECT_EQ(FindProcessIdByImageName(L"tm_holder_case.exe"), holder.Id());
+    EXPECT_EQ(FindProcessIdByImageName(L"tm_holder_case"), 0u);
+
+    // The tool-help listing finds the same, its library once.
+    TWinSys9x nine;
+    nine.RefreshProcesses();
+    const TProcessItem* seen = Listed(nine, holder.Id());
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(UpperCased(seen->Path), UpperCased(holder.Exe()));
+    EXPECT_EQ(std::count_if(seen->Modules.begin(), seen->Modules.end(),
+                            [&](const auto& m) { return UpperCased(m->Path) == UpperCased(holder.Library()); }),
+              1);
+    EXPECT_EQ(Listed(nine, GetCurrentProcessId()), nullptr);
+}
+
+TEST(ProcessEnding, EndsAListedProcessButNotOneWhoseIdNowNamesAnotherImage) {
+    {
+        test::HolderRun holder;
+        ASSERT_TRUE(holder.Started());
+        Probe<TWinSysXp> sys;
+        // The list says this id was another program when it was taken.
+        sys.Add(holder.Id(), L"editor.exe", L"C:\\Tools\\editor.exe", 0);
+        EXPECT_FALSE(sys.KillProcess(holder.Id()));
+        EXPECT_EQ(sys.LastGuard(), ProcessGuard::ReusedId);
+        EXPECT_FALSE(sys.EndShellProcess(holder.Id())) << "not the session's shell";
+        EXPECT_TRUE(holder.Running());
+    }
+    for (bool nine : {false, true}) {
+        test::HolderRun holder;
+        ASSERT_TRUE(holder.Started());
+        std::unique_ptr<TWinSys> sys = nine ? std::unique_ptr<TWinSys>(new TWinSys9x) : std::unique_ptr<TWinSys>(new TWinSys2k);
+        sys->RefreshProcesses();
+        EXPECT_TRUE(sys->KillProcess(holder.Id())) << nine;
+        EXPECT_TRUE(holder.WaitExit(10000)) << nine;
+    }
+}
+
+TEST(DeleteInUse, EndsTheProgramOrTheLibraryUsersAndRemovesTheFile) {
+    for (bool library : {false, true}) {
+        test::HolderRun holder;
+        ASSERT_TRUE(holder.Started());
+        TWinSysXp sys;
+        const std::wstring target = library ? holder.Library() : holder.Exe();
+        EXPECT_EQ(sys.DeleteFileKillingUsers(target), FileDeletion::Removed) << library;
+        EXPECT_TRUE(holder.WaitExit(10000)) << library;
+        EXPECT_FALSE(test::PathExists(target)) << library;
+    }
+}
+
+TEST(DeleteInUse, ALockedFileIsScheduledAndRecordedAndItsHolderLeftRunning) {
+    test::HolderRun holder;
+    ASSERT_TRUE(holder.Started());
+    TWinSysXp sys;
+    EXPECT_EQ(sys.DeleteFileKillingUsers(holder.Held()), FileDeletion::Deferred);
+    EXPECT_TRUE(holder.Running());
+    EXPECT_TRUE(test::PathExists(holder.Held()));
+    const auto& lines = BootDeleteList().Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"F" + holder.Held()), lines.end());
+    // The system's own list of deletions at restart names it too.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    std::wstring pending(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
+    const LONG read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(pending.data()), &bytes);
+    // A reboot never comes in a test prefix; do not leave the entry behind.
+    RegDeleteValueW(key, L"PendingFileRenameOperations");
+    RegCloseKey(key);
+    ASSERT_EQ(read, ERROR_SUCCESS);
+    EXPECT_NE(UpperCased(pending).find(UpperCased(holder.Held())), std::wstring::npos);
+
+    EXPECT_EQ(sys.DeleteFileKillingUsers(holder.Held() + L".missing"), FileDeletion::Removed);
+    // A pattern names no file: nothing is ended, deleted or scheduled.
+    const std::wstring folder = holder.Exe().substr(0, holder.Exe().find_last_of(L'\\'));
+    for (const std::wstring& pattern : {folder + L"\\*.exe", folder + L"\\holder_li?.dll"})
+        EXPECT_EQ(sys.DeleteFileKillingUsers(pattern), FileDeletion::Failed) << testing::PrintToString(pattern);
+    EXPECT_TRUE(holder.Running());
+    EXPECT_TRUE(test::PathExists(holder.Exe()));
+}
+
+TEST(SessionAndDrivers, SessionFactsAndDriverThreads) {
+    TWinSysXp sys;
+    std::wstring user, hosts;
+    sys.GetSessionUserName(user);
+    EXPECT_FALSE(user.empty());
+    sys.GetHostsPath(hosts);
+    EXPECT_EQ(hosts, GetWinInfo().SystemDir + L"\\drivers\\etc\\hosts");
+    TWinSys9x nine;
+    nine.GetHostsPath(hosts);
+    EXPECT_EQ(hosts, GetWinInfo().WindowsDir + L"\\hosts");
+    std::wstring key = L"x";
+    nine.GetSessionUserKey(key);
+    EXPECT_TRUE(key.empty());
+
+    const std::vector<DriverRecord> drivers = ReadDriverRecords();
+    EXPECT_TRUE(std::is_sorted(drivers.begin(), drivers.end(),
+                               [](const DriverRecord& a, const DriverRecord& b) { return a.Base > b.Base; }));
+    EXPECT_TRUE(sys.FindDriverThreads(L"C:\\nowhere\\tm_no_such_driver.sys").empty());
+    EXPECT_FALSE(sys.SuspendDriverThreads(L"tm_no_such_driver.sys"));
+    EXPECT_FALSE(nine.SuspendDriverThreads(L"tm_no_such_driver.sys"));
+    // Whatever a loaded driver runs, the threads found lie inside its image.
+    for (const DriverRecord& driver : drivers) {
+        for (const std::uint32_t id : sys.FindDriverThreads(driver.Name)) {
+            bool inside = false;
+            for (std::size_t i = 0; i < sys.ProcessCount(); ++i)
+                for (const auto& t : sys.ProcessAt(i)->Threads)
+                    if (t->ThreadId == id) inside = t->StartAddress >= driver.Base && t->StartAddress - driver.Base < driver.Size;
+            EXPECT_TRUE(inside) << testing::PrintToString(driver.Name);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tidemark
