@@ -28,6 +28,8 @@
 #include "system/rule_macros.h"
 #include "system/text_util.h"
 #include "system/win_info.h"
+#include "engine/process_sheet.h"
+#include "system/win_sys.h"
 
 namespace tidemark {
 
@@ -493,6 +495,7 @@ void TFBrimMain::RunStartupSequence() {
     // the window's message boxes as the prompt), built the way the console program builds it.
     app.AppFolder = ExecutableFolder();
     previousPrompt_ = &CurrentPrompt();
+    SetProcessRater(RateProcessFile);
     context_ = BuildStartupContext(StartupOptions{app.AppFolder, &prompt_});
     app.LogLibraryPath = context_.LogLibraryPath;
     // 2. The start record goes out from a thread of its own.

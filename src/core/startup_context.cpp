@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "support/usage_log.h"
+#include "system/reg_paths.h"
+#include "system/win_sys.h"
 
 namespace tidemark {
 
@@ -18,6 +20,12 @@ std::wstring ExecutableFolder() {
         path.resize(path.size() * 2);
     }
     return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring UserHiveRedirectKey(int windowsKind, const std::wstring& processUser, const std::wstring& sessionUser,
+                                 const std::wstring& sessionUserKey) {
+    if (windowsKind < 2 || sessionUser == processUser) return {};
+    return sessionUserKey;
 }
 
 StartupContext BuildStartupContext(const StartupOptions& options) {
@@ -36,9 +44,20 @@ StartupContext BuildStartupContext(const StartupOptions& options) {
     BuildSpecialFolders();
     context.Folders = SpecialFolders;
 
-    // The current-user root follows the desktop's user when the program runs as somebody else;
-    // that comparison needs the session user of the process snapshot and is made here once it
-    // exists.
+    // The current-user root follows the desktop's user when the program runs as somebody else
+    // (started from another account, or as a service's helper); failures leave it as it is.
+    try {
+        if (context.Win.Kind >= 2) {
+            TWinSys& system = GetWinSys();
+            std::wstring sessionUser, sessionKey;
+            system.GetSessionUserName(sessionUser);
+            if (sessionUser != context.Win.UserName) system.GetSessionUserKey(sessionKey);
+            context.UserHiveKey = UserHiveRedirectKey(context.Win.Kind, context.Win.UserName, sessionUser, sessionKey);
+            if (!context.UserHiveKey.empty()) SetUserHiveRedirect(true, context.UserHiveKey);
+        }
+    } catch (...) {
+        context.UserHiveKey.clear();
+    }
 
     context.BootDelete = &BootDeleteList();
     return context;

@@ -31,6 +31,9 @@ struct StartupContext {
     BootList* BootDelete = nullptr;
     // Every question and notice of an engine goes here.
     Prompt* Questions = nullptr;
+    // The desktop user's key under HKEY_USERS when the program runs as somebody else and the
+    // current-user root is redirected to that user's hive; empty when there is no redirection.
+    std::wstring UserHiveKey;
 };
 
 struct StartupOptions {
@@ -42,6 +45,14 @@ struct StartupOptions {
 // log library path, the prompt). Steps that fail leave their part empty; nothing here shows a
 // message.
 StartupContext BuildStartupContext(const StartupOptions& options);
+
+// The key the current-user root is to be redirected to: on the NT family (kind 2 and above),
+// when the session's user differs (exactly, case and all) from the process's own user, that
+// user's key under HKEY_USERS. Empty when nothing is to be redirected, and also when the
+// session user's key is unknown: redirecting to HKEY_USERS itself would make every current-user
+// path name a key of HKEY_USERS.
+std::wstring UserHiveRedirectKey(int windowsKind, const std::wstring& processUser, const std::wstring& sessionUser,
+                                 const std::wstring& sessionUserKey);
 
 // The folder of the running executable, with a trailing backslash.
 std::wstring ExecutableFolder();

@@ -8,23 +8,17 @@
 #include "system/file_ops.h"
 #include "system/folder_macros.h"
 #include "system/handles.h"
-#include "system/process_basics.h"
 #include "system/reg_paths.h"
 #include "system/services.h"
 #include "system/text_case.h"
 #include "system/win_info.h"
+#include "system/win_sys.h"
 
 namespace tidemark {
 
 namespace {
 
 const ColouredText kNoText{L"", kBlack};
-
-bool PathIsGone(const std::wstring& path) {
-    if (GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
 
 }  // namespace
 
@@ -51,31 +45,27 @@ const ProtectedPlaces& CleanHost::Protected() const {
 }
 
 FileRemoval CleanHost::RemoveFile(const std::wstring& path) {
-    if (PathIsGone(path)) return FileRemoval::Removed;
-    // A folder where a file was expected is not a file to delete now or at the next restart.
-    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        return FileRemoval::Failed;
+    // The programs that run the file or have it loaded are ended first (never the session's
+    // shell, the program itself or a critical process); what survives goes at the next restart.
+    switch (GetWinSys().DeleteFileKillingUsers(path)) {
+        case FileDeletion::Removed: return FileRemoval::Removed;
+        case FileDeletion::Deferred: return FileRemoval::Deferred;
+        case FileDeletion::Failed: break;
     }
-    DeleteFileForce(path);
-    if (PathIsGone(path)) return FileRemoval::Removed;
-    // In use or locked: the system removes it at the next restart, and the boot-time tool
-    // makes sure of it before anything can load it again.
-    const bool scheduled = DeleteAtReboot(path);
-    const bool recorded = RecordBootDelete(BootRecordFile, path) != BootRecordResult::Refused;
-    return scheduled || recorded ? FileRemoval::Deferred : FileRemoval::Failed;
+    return FileRemoval::Failed;
 }
 
 bool CleanHost::PostCleanRepair(int) { return true; }
 
 bool CleanHost::InSafeMode() const { return IsSafeMode(); }
 
-std::uint32_t CleanHost::ExplorerProcess() const { return FindShellProcessId(GetWinInfo().WindowsDir + L"\\Explorer.EXE"); }
-
-bool CleanHost::EndExplorer(std::uint32_t processId) {
-    return EndProcessOfImage(processId, GetWinInfo().WindowsDir + L"\\Explorer.EXE");
+std::uint32_t CleanHost::ExplorerProcess() const {
+    TWinSys& system = GetWinSys();
+    system.RefreshProcesses();
+    return system.GetExplorerPid();
 }
+
+bool CleanHost::EndExplorer(std::uint32_t processId) { return GetWinSys().EndShellProcess(processId); }
 
 CleanHost& DefaultCleanHost() {
     static CleanHost host;
