@@ -1,5 +1,6 @@
 #include "engine/definition_store.h"
 
+#include "engine/builtin_routines.h"
 #include "engine/sealed_store.h"
 #include "engine/sealed_text.h"
 #include "engine/soft_obj.h"
@@ -42,7 +43,7 @@ std::optional<DefinitionLoadError> LoadDefinitions(HMODULE module, const CleanCl
 
 std::unique_ptr<DefinitionSet> DefinitionSet::Load(HMODULE module, CleanHost& host, DefinitionLoadError* error) {
     auto set = std::unique_ptr<DefinitionSet>(new DefinitionSet);
-    if (auto failed = LoadDefinitions(module, TSoftObj::Class, set->items_, host)) {
+    if (auto failed = LoadDefinitions(module, TSoftObj::Class, set->items_, host, RunBuiltInRoutine)) {
         if (error) *error = std::move(*failed);
         return nullptr;
     }

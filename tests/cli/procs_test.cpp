@@ -67,7 +67,9 @@ TEST(CliProcs, RatesAProcessOfARogueNameAsRiskyOnBothFamilies) {
     const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\tm_procs_cli.exe";
     for (const wchar_t* version : {L"", L"win98"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(version)));
-        if (*version) ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, appDefaults, L"Version", version));
+        if (*version) {
+            ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, appDefaults, L"Version", version));
+        }
         const test::ProcessResult r = test::RunProcess(L"\"" + cli + L"\" procs --json");
         if (*version) RegDeleteKeyW(HKEY_CURRENT_USER, appDefaults.c_str());
         ASSERT_EQ(r.exitCode, 0u) << r.err;
