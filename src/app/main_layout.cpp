@@ -87,8 +87,11 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"HeaderExType", K::HeaderBar, L"TabSheet4", 0, 0, PageW, 24, L"", 0, L::Action, StretchWidth, true, kNormal},
         {L"VST_type", K::TreeList, L"TabSheet4", 0, 24, PageW, PageH - 24, L"", 0, L::Action, Fill, true, kNormal},
         {L"TabSheet5", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
-        {L"HeaderExExpect", K::HeaderBar, L"TabSheet5", 0, 0, PageW, 24, L"", 0, L::Action, StretchWidth, true, kNormal},
-        {L"VDT1", K::TreeList, L"TabSheet5", 0, 24, PageW, PageH - 24, L"", 0, L::Action, Fill, true, kNormal},
+        // The result tree is the model of the cards and is never shown.
+        {L"HeaderExExpect", K::HeaderBar, L"TabSheet5", 0, 0, PageW, 24, L"", 0, L::Action, StretchWidth, false, kNormal},
+        {L"VDT1", K::TreeList, L"TabSheet5", 0, 24, PageW, PageH - 24, L"", 0, L::Action, Fill, false, kNormal},
+        {L"ScrollBox1", K::Panel, L"TabSheet5", 0, 0, PageW, PageH, L"", 0, L::Action, Fill, true, kNormal},
+        {L"PanlLoading", K::Panel, L"TabSheet5", 0, 0, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
         {L"TabSheet6", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
         {L"RzBmpButton7", K::Button, L"TabSheet6", (PageW - 180) / 2, (PageH - 56) / 2, 180, 56, L"开始扫描", 0, L::Large, CenterHorizontal, true, kNormal},
         {L"TabSheet7", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},

@@ -594,10 +594,11 @@ void TFBrimMain::CreateEngines() {
         // On the NT family the current-user root is redirected to the desktop user's hive when
         // the program runs as somebody else; that needs the session user of the process
         // snapshot.
-        // The definitions the program carries; a set that cannot be loaded leaves no engine.
-        definitions_ = DefinitionSet::Load(nullptr, DefaultCleanHost(), nullptr);
+        // The definitions the program carries and the plug-in table; either failing to load
+        // leaves no engine.
+        cleaner_ = TCleaner::Create(nullptr, DefaultCleanHost(), nullptr);
     } catch (...) {
-        definitions_.reset();
+        cleaner_.reset();
     }
     SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
 }
@@ -662,6 +663,12 @@ void TFBrimMain::RunCloseSequence() {
 
 void TFBrimMain::Close() {
     if (!hwnd_ || closed_) return;
+    if (plugins_ && plugins_->Busy()) {
+        // The loop's controls and engine objects must outlive it.
+        App().Stop.Request();
+        closeDeferred_ = true;
+        return;
+    }
     closed_ = true;
     if (quitOnDestroy_) {
         // The program's own window goes at once for the user; the close sequence runs behind
@@ -676,6 +683,17 @@ void TFBrimMain::Close() {
     }
     RunCloseSequence();
     DestroyWindow(hwnd_);
+}
+
+void TFBrimMain::SetCleaner(std::unique_ptr<TCleaner> cleaner) {
+    if (plugins_) plugins_->ForgetResults();
+    cleaner_ = std::move(cleaner);
+}
+
+void TFBrimMain::FinishDeferredClose() {
+    if (!closeDeferred_) return;
+    closeDeferred_ = false;
+    Close();
 }
 
 void TFBrimMain::Paint() {

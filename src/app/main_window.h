@@ -22,6 +22,7 @@
 #include "app/widgets/picture_button.h"
 #include "app/widgets/picture_view.h"
 #include "core/startup_context.h"
+#include "engine/cleaner.h"
 #include "engine/definition_store.h"
 #include "system/handles.h"
 #include "system/prompt.h"
@@ -62,9 +63,18 @@ public:
     HWND hwnd() const { return hwnd_; }
     // What the engines work in; built at the start of the start-up sequence.
     const StartupContext& Context() const { return context_; }
-    // The definition set loaded at start-up; null when it could not be loaded (the scan and
-    // clean of the plug-in view then say the program was not initialised).
-    DefinitionSet* Definitions() const { return definitions_.get(); }
+    // The cleaning engine made at start-up (the definitions and the plug-in table); null when it
+    // could not be made (the scan and clean of the plug-in view then say the program was not
+    // initialised).
+    TCleaner* Cleaner() const { return cleaner_.get(); }
+    DefinitionSet* Definitions() const { return cleaner_ ? &cleaner_->Definitions() : nullptr; }
+    // Puts another engine (or none) in place of the start-up one (tests); the plug-in view
+    // forgets the objects of the old one first.
+    void SetCleaner(std::unique_ptr<TCleaner> cleaner);
+    // A close asked for while a view's scan or clean loop runs waits for it: the stop is
+    // requested and the window closes when the loop has unwound (FinishDeferredClose).
+    bool ClosePending() const { return closeDeferred_; }
+    void FinishDeferredClose();
     bool Destroyed() const { return hwnd_ == nullptr; }
     // The close sequence has run (the window may still exist, hidden, until the process ends).
     bool Closed() const { return closed_; }
@@ -177,11 +187,14 @@ private:
     HWND hwnd_ = nullptr;
     bool quitOnDestroy_ = false;
     bool closed_ = false;
+    bool closeDeferred_ = false;
     std::vector<std::wstring> args_;
     ControlTable controls_;
     ControlResolver frameControls_{controls_, L"TFBrimMain"};
     FrameControls frame_;
     std::map<std::wstring, std::vector<int>> listColumns_;  // list name -> column widths
+    // Freed after the views, which hold its objects.
+    std::unique_ptr<TCleaner> cleaner_;
     std::unique_ptr<Owned> owned_;
     // The views hold the rows their lists show; the lists (in owned_) may outlive them.
     std::unique_ptr<TracesView> traces_;
@@ -193,7 +206,6 @@ private:
     UniqueGdiObject font_;
     MessageBoxPrompt prompt_;
     StartupContext context_;
-    std::unique_ptr<DefinitionSet> definitions_;
     Prompt* previousPrompt_ = nullptr;
     int painting_ = 0;  // the window's text is answered only while painting
     Page currentPage_ = Page::TraceGroups;  // the layout shows the first page at creation

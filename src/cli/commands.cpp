@@ -55,6 +55,11 @@ const std::vector<Command>& Commands() {
         {{L"defs", L"check"}, {L"--id"}, false, "defs check [--id N]... [--json]",
          "detects the definitions (all, or those named) on this system: status and the entries found",
          RunDefsCheck},
+        {{L"plugins", L"scan"}, {}, false, "plugins scan [--json]",
+         "the browser plug-ins the plug-in page lists: kind, risk, name, key and the entries found", RunPluginsScan},
+        {{L"plugins", L"clean"}, {}, true, "plugins clean KEY... [--json]",
+         "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows",
+         RunPluginsClean},
         {{L"procs"}, {}, false, "procs [--json]",
          "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
     };

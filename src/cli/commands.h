@@ -52,5 +52,7 @@ int RunRules(CommandContext& ctx);
 int RunDefsList(CommandContext& ctx);
 int RunDefsCheck(CommandContext& ctx);
 int RunProcs(CommandContext& ctx);
+int RunPluginsScan(CommandContext& ctx);
+int RunPluginsClean(CommandContext& ctx);
 
 }  // namespace tidemark::cli

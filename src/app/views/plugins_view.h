@@ -1,29 +1,81 @@
-// The plug-in view (top tab 5): the plug-ins found, under the list's two root rows; pressing
-// the tab starts the scan.
+// The plug-in view (top tab 5): pressing the tab scans the browser plug-ins; each plug-in found
+// is a card the user ticks, and "清理" removes the ticked ones, runs the repairs that follow a
+// clean and scans again. The hidden result tree behind the cards is PluginResults.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/views/plugin_cards.h"
+#include "app/views/plugin_results.h"
 #include "app/views/view.h"
-#include "app/widgets/tree_list_model.h"
 
 namespace tidemark {
+
+class TCleaner;
+class TPluginObj;
 
 namespace widgets {
 class PictureButton;
 }
 
+// What follows every plug-in clean (the browser and shell repairs), handed the plain file
+// deletion and the folder-tree removal.
+using PostCleanRepairs = std::function<void(bool (*deleteFile)(const std::wstring&),
+                                            bool (*removeTree)(const std::wstring&))>;
+PostCleanRepairs& PluginPostCleanRepairs();
+
 class PluginsView final : public View {
 public:
     PluginsView(TFBrimMain& window, ControlTable& table);
+    ~PluginsView() override;
 
     void TabPressed() override;
-    // The footer links tick or clear every row under the first root row only.
+    // The footer links tick or clear every plug-in.
     void SetChecksInPage(Page page, bool checked) override;
 
+    void btnScanClick();
+    void btnCleanClick();
+    // A card's check box, or its "查询详情" link (which opens the details window modally).
+    void CardCheckClick(int index);
+    void CardDetailsClick(int index);
+    // Drops the cards and the plug-in results (their objects are about to go).
+    void ForgetResults();
+    // The result tree's actions on its focused node. The tree is never shown, so only "删除"
+    // could be reached (by its shortcut), and only once a node has the focus.
+    void actDeleteExecute();
+    void actUnloadExecute();
+    void actSelectAllExecute();
+    void actUnselectAllExecute();
+    void actFilePropertyExecute();
+    void actFindObjExecute();
+    void actQueryWebInfoExecute();
+    void actStopServerExecute();
+    void actOpenByRegeditExecute();
+
+    // A scan or clean loop is running (the window defers its close until it has unwound).
+    bool Busy() const { return busy_ > 0; }
+    PluginResults& Results() { return results_; }
+    PluginCards* Cards() { return cards_.get(); }
+    // Lines of a card's details window.
+    std::vector<std::wstring> DetailsOf(int index) const;
+
 private:
+    void OnNewPlugin(TPluginObj& plugin, void* context);
+    void BuildCards();
+    void UpdateCleanButton();
+    widgets::NodeId ObjectAtCard(int index) const;
+    void SetPluginChecks(bool checked);
+
     widgets::PictureButton* scan_ = nullptr;
     widgets::PictureButton* clean_ = nullptr;
-    // The plug-ins found; the plug-in engine's records will stand behind these rows.
-    widgets::TreeListModel found_;
+    HWND label_ = nullptr;    // "LabPlugin"
+    HWND loading_ = nullptr;  // "PanlLoading"
+    PluginResults results_;
+    std::unique_ptr<PluginCards> cards_;
+    int busy_ = 0;
 };
 
 }  // namespace tidemark

@@ -1,0 +1,183 @@
+// plugins scan / plugins clean: the browser plug-ins the plug-in page lists, and the removal of
+// those named.
+#include <windows.h>
+
+#include <array>
+#include <map>
+#include <set>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "engine/cleaner.h"
+#include "system/text_case.h"
+
+namespace tidemark::cli {
+
+namespace {
+
+struct ListedEntry {
+    ItemKind Kind;
+    const TSingleItem* Item;
+};
+
+// The entries of every plug-in in the order its Load reported them.
+class EntryCollector final : public Sink<ItemReport> {
+public:
+    void Found(const ItemReport& report) override {
+        entries_[report.Sender].push_back(ListedEntry{report.Kind, report.Item});
+    }
+    const std::vector<ListedEntry>& Of(const TPluginObj& plugin) const {
+        static const std::vector<ListedEntry> none;
+        const auto it = entries_.find(&plugin);
+        return it == entries_.end() ? none : it->second;
+    }
+
+private:
+    std::map<const TCleanInterface*, std::vector<ListedEntry>> entries_;
+};
+
+// The cleaner as the window creates it; exit status 3 (and why, on standard error) when it cannot be.
+std::unique_ptr<TCleaner> CreateCleaner(CommandContext& ctx) {
+    CleanerCreateError error;
+    auto cleaner = TCleaner::Create(nullptr, DefaultCleanHost(), &error);
+    if (!cleaner) {
+        if (error.Definitions) {
+            ctx.Error("tidemark-cli: the definition set cannot be loaded: " + ToUtf8(error.Definitions->Resource));
+        } else {
+            ctx.Error("tidemark-cli: the plug-in table cannot be read");
+        }
+    }
+    return cleaner;
+}
+
+// Where each kind is registered (by kind - 1): the registration entry is this + the key.
+constexpr std::array<const wchar_t*, 5> kRegistrationOf = {
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar\\",
+    L"HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\MenuExt\\",
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\",
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars\\",
+};
+
+// The key the scan made the plug-in for (the table's identifier, the registration's name or the
+// menu text), read back from its registration entry.
+std::wstring KeyOf(const TPluginObj& plugin) {
+    if (plugin.Kind < 1 || plugin.Kind > kRegistrationOf.size()) return {};
+    const std::wstring prefix = UpperCased(kRegistrationOf[plugin.Kind - 1u]);
+    const ItemList& list = plugin.Kind == 2 ? plugin.RegValues : plugin.RegKeys;
+    for (const auto& entry : list) {
+        if (entry->Path.size() > prefix.size() && UpperCased(entry->Path.substr(0, prefix.size())) == prefix)
+            return entry->Path.substr(prefix.size());
+    }
+    return {};
+}
+
+void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vector<ListedEntry>& entries,
+                 const bool* result) {
+    const std::wstring kindName =
+        plugin.Kind >= 1 && plugin.Kind <= PluginKindNames.size() ? PluginKindNames[plugin.Kind - 1u] : L"";
+    const std::wstring riskName = RiskText(plugin.Risk).Text;
+    const std::wstring key = KeyOf(plugin);
+    if (ctx.args.json) {
+        std::string list = "[";
+        for (const ListedEntry& entry : entries) {
+            if (list.size() > 1) list += ", ";
+            list += JsonObject()
+                        .Add("item_kind", static_cast<int>(entry.Kind))
+                        .Add("state", static_cast<int>(entry.Item->State))
+                        .Add("text", entry.Item->Path)
+                        .Render();
+        }
+        list += "]";
+        JsonObject line;
+        line.Add("kind", static_cast<int>(plugin.Kind))
+            .Add("kind_name", kindName)
+            .Add("risk", static_cast<int>(plugin.Risk))
+            .Add("risk_name", riskName)
+            .Add("name", plugin.Name)
+            .Add("key", key)
+            .AddRaw("entries", list);
+        if (result) line.AddBool("result", *result);
+        ctx.Line(line.Render());
+        return;
+    }
+    std::string text = ToUtf8(riskName) + "\t" + ToUtf8(kindName) + "\t" + ToUtf8(plugin.Name) + "\t" + ToUtf8(key);
+    if (result) text += *result ? "\tcleaned" : "\tfailed";
+    ctx.Line(text);
+    for (const ListedEntry& entry : entries) {
+        ctx.Line("    " + ToUtf8(ItemKindNames[entry.Kind]) + "\t" + ToUtf8(EntryStateText(entry.Item->State).Text) +
+                 "\t" + ToUtf8(entry.Item->Path));
+    }
+}
+
+// The five scans in the page's order; every plug-in made reports its entries to collector.
+void ScanAll(TCleaner& cleaner, EntryCollector& collector) {
+    cleaner.OnNewPlugin = [&collector](TCleaner&, TPluginObj& plugin, void*) { plugin.OnItem = &collector; };
+    cleaner.ScanHelperObjects(nullptr);
+    cleaner.ScanToolbars(nullptr);
+    cleaner.ScanMenuExtensions(nullptr);
+    cleaner.ScanToolbarButtons(nullptr);
+    cleaner.ScanExplorerBars(nullptr);
+    cleaner.OnNewPlugin = nullptr;
+}
+
+}  // namespace
+
+int RunPluginsScan(CommandContext& ctx) {
+    const auto cleaner = CreateCleaner(ctx);
+    if (!cleaner) return ExitNoEngine;
+    EntryCollector collector;
+    ScanAll(*cleaner, collector);
+    for (const auto& plugin : cleaner->Plugins) PrintPlugin(ctx, *plugin, collector.Of(*plugin), nullptr);
+    const int count = static_cast<int>(cleaner->Plugins.size());
+    if (ctx.args.json) {
+        ctx.Line(JsonObject().Add("summary", JsonObject().Add("plugins", count)).Render());
+    } else {
+        ctx.Line(std::to_string(count) + " plug-ins");
+    }
+    return ExitOk;
+}
+
+int RunPluginsClean(CommandContext& ctx) {
+    if (ctx.args.operands.empty()) {
+        ctx.Error("tidemark-cli: name the plug-ins to clean by the key 'plugins scan' shows");
+        return ExitUsage;
+    }
+    const auto cleaner = CreateCleaner(ctx);
+    if (!cleaner) return ExitNoEngine;
+    EntryCollector collector;
+    ScanAll(*cleaner, collector);
+    std::set<std::wstring> keys;
+    for (const auto& plugin : cleaner->Plugins) keys.insert(UpperCased(KeyOf(*plugin)));
+    std::set<std::wstring> wanted;
+    for (const std::wstring& key : ctx.args.operands) {
+        // Nothing is removed unless every key names a plug-in the scan found.
+        if (!keys.count(UpperCased(key))) {
+            ctx.Error("tidemark-cli: no plug-in has the key " + ToUtf8(key));
+            return ExitUsage;
+        }
+        wanted.insert(UpperCased(key));
+    }
+    // In scan order, as the page cleans its cards; a key registered in several places names
+    // every one of them.
+    int cleaned = 0, failed = 0;
+    for (const auto& plugin : cleaner->Plugins) {
+        if (!wanted.count(UpperCased(KeyOf(*plugin)))) continue;
+        const bool result = plugin->Clean();
+        (result ? cleaned : failed) += 1;
+        PrintPlugin(ctx, *plugin, collector.Of(*plugin), &result);
+    }
+    if (ctx.args.json) {
+        ctx.Line(JsonObject()
+                     .Add("summary", JsonObject()
+                                         .Add("plugins", cleaned + failed)
+                                         .Add("cleaned", cleaned)
+                                         .Add("failed", failed))
+                     .Render());
+    } else {
+        ctx.Line(std::to_string(cleaned) + " plug-ins cleaned, " + std::to_string(failed) + " failed");
+    }
+    return failed ? ExitItemFailed : ExitOk;
+}
+
+}  // namespace tidemark::cli

@@ -1,0 +1,275 @@
+#include "plugins/plugin_obj.h"
+
+#include <windows.h>
+
+#include <iterator>
+
+#include "system/file_ops.h"
+#include "system/folder_macros.h"
+#include "system/handles.h"
+#include "system/reg_ops.h"
+#include "system/reg_paths.h"
+#include "system/text_case.h"
+#include "system/win_info.h"
+
+namespace tidemark {
+
+namespace {
+
+constexpr wchar_t kBhoKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\";
+constexpr wchar_t kToolbarKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar\\";
+constexpr wchar_t kMenuExtKey[] = L"Software\\Microsoft\\Internet Explorer\\MenuExt\\";
+constexpr wchar_t kExtensionsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\";
+constexpr wchar_t kExplorerBarsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars\\";
+constexpr wchar_t kLocalMachine[] = L"HKEY_LOCAL_MACHINE\\";
+constexpr wchar_t kCurrentUser[] = L"HKEY_CURRENT_USER\\";
+constexpr wchar_t kNoName[] = L"<无名>";
+
+std::wstring Trimmed(const std::wstring& text) {
+    std::size_t first = 0, last = text.size();
+    while (first < last && text[first] <= L' ') ++first;
+    while (last > first && text[last - 1] <= L' ') --last;
+    return text.substr(first, last - first);
+}
+
+std::wstring StringValue(HKEY key, const wchar_t* name) { return QueryStringValue(key, name).value_or(L""); }
+
+// A registered path as the registration means it: one pair of enclosing quotes dropped.
+std::wstring Unquoted(const std::wstring& text) {
+    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') return text.substr(1, text.size() - 2);
+    return text;
+}
+
+// "X:\..." or "\\server\share\...", with no "." or ".." step and nothing the file system would
+// read as a pattern, a device form or part of a command line. A bare name would be looked up in
+// the current folder, which is not what the registration names.
+bool IsFullyQualifiedFilePath(const std::wstring& path) {
+    if (path.find_first_of(L"*?\"<>|") != std::wstring::npos) return false;
+    std::size_t rest = 0;
+    if (path.size() > 3 && (path[0] | 0x20) >= L'a' && (path[0] | 0x20) <= L'z' && path[1] == L':' && path[2] == L'\\') {
+        rest = 3;
+    } else if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.') {
+        rest = 2;
+    } else {
+        return false;
+    }
+    if (path.find(L':', rest) != std::wstring::npos || path.back() == L'\\') return false;
+    for (std::size_t start = rest; start <= path.size();) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (part.empty() || part == L"." || part == L"..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Only such a path to a regular file that exists now may be deleted: anything else (a folder,
+// a pattern, a command line, a name for the search path) reaches what the plug-in never was.
+bool IsDeletableFile(const std::wstring& path) {
+    if (!IsFullyQualifiedFilePath(path)) return false;
+    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsUnderFolder(const std::wstring& path, const std::wstring& folder) {
+    if (folder.empty()) return false;
+    const std::wstring base = ComparablePath(folder) + L"\\";
+    const std::wstring full = ComparablePath(path);
+    if (full.compare(0, base.size(), base) == 0) return true;
+    const std::wstring longForm = ComparablePath(GetLongPath(path));
+    return longForm.compare(0, base.size(), base) == 0;
+}
+
+}  // namespace
+
+// ---- the common part ----
+
+TPluginObj::TPluginObj(CleanHost& host, std::uint8_t kind) : TCleanObj(host) {
+    Id = 0;
+    Status = StatusInstalled;
+    Kind = kind;
+}
+
+void TPluginObj::AddFoundKey(const std::wstring& path) {
+    const int index = AddRegKey(path);
+    TSingleItem& item = *RegKeys[static_cast<std::size_t>(index)];
+    item.State = StateFound;
+    if (OnItem) OnItem->Found(ItemReport{this, index, &item, ItemRegKey, Tag});
+}
+
+void TPluginObj::AddFoundValue(const std::wstring& path) {
+    const int index = AddRegValue(path);
+    TSingleItem& item = *RegValues[static_cast<std::size_t>(index)];
+    item.State = StateFound;
+    if (OnItem) OnItem->Found(ItemReport{this, index, &item, ItemRegValue, Tag});
+}
+
+void TPluginObj::AddNamedFile(const std::wstring& path) {
+    const std::wstring file = Unquoted(path);
+    const int index = AddFile(file);
+    TSingleItem& item = *Files[static_cast<std::size_t>(index)];
+    item.State = IsDeletableFile(file) ? StateFound : StateNotFound;
+    if (OnItem) OnItem->Found(ItemReport{this, index, &item, ItemFile, Tag});
+}
+
+void TPluginObj::LoadClass(const std::wstring& classId) {
+    // An empty or nested identifier (a button's "BandCLSID" is free text) would name the whole
+    // class table, or another key, as this plug-in's.
+    if (classId.empty() || classId.find(L'\\') != std::wstring::npos) return;
+    const std::wstring classKey = L"CLSID\\" + classId;
+    UniqueHKey key = OpenRegKey(HKEY_CLASSES_ROOT, classKey, KEY_READ);
+    if (!key) return;
+    AddFoundKey(L"HKEY_CLASSES_ROOT\\" + classKey);
+    Name = Trimmed(StringValue(key.get(), L""));
+    UniqueHKey server = OpenRegKey(key.get(), L"InprocServer32", KEY_READ);
+    if (!server) return;
+    const std::wstring path = ExpandEnvPath(StringValue(server.get(), L""));
+    if (!path.empty()) AddNamedFile(path);
+}
+
+bool TPluginObj::Clean() {
+    if (Risk == RiskSafe) return true;
+    int meant = 0, removed = 0;
+    const auto count = [&](TSingleItem& item, bool ok) {
+        item.State = ok ? StateRemoved : StateRemoveFailed;
+        ++meant;
+        removed += ok ? 1 : 0;
+    };
+    if (Risk != RiskOrdinary) {
+        const std::wstring windows = Host().Macros().Value(MacroWindir);
+        for (auto& entry : Files) {
+            TSingleItem& item = *entry;
+            if (!IsDeletableFile(item.Path)) {
+                // Nothing the registration names is there to remove.
+                item.State = StateNotFound;
+                ++meant;
+                ++removed;
+                Report(item, ItemFile, Outcome::Missing);
+                continue;
+            }
+            if (Risk == RiskUnknown && IsUnderFolder(item.Path, windows)) {
+                // An unknown plug-in may be served by a library of Windows itself (an explorer
+                // bar of shdocvw.dll): its registration goes, the library stays.
+                Report(item, ItemFile, Outcome::Refused, TargetVerdict::ProtectedFolder);
+                count(item, false);
+                continue;
+            }
+            count(item, RemoveFileEntry(item));
+        }
+        for (auto& entry : Folders) count(*entry, RemoveFolderEntry(*entry));
+    }
+    for (auto& entry : RegKeys) {
+        TSingleItem& item = *entry;
+        if (item.Path.compare(0, std::size(kCurrentUser) - 1, kCurrentUser) != 0) {
+            count(item, RemoveKeyEntry(item));
+            continue;
+        }
+        // The scan listed this key from the current user's own hive, and Load read it there: it
+        // is removed there too, whichever user's hive the other cleaners are redirected to.
+        const std::wstring path = item.Path.substr(std::size(kCurrentUser) - 1);
+        const std::size_t slash = path.rfind(L'\\');
+        bool ok = false;
+        if (slash != std::wstring::npos) {
+            LONG error = ERROR_SUCCESS;
+            UniqueHKey parent = OpenRegKey(HKEY_CURRENT_USER, path.substr(0, slash), KEY_READ, &error);
+            ok = parent ? RegDeleteKeyTree(parent.get(), path.substr(slash + 1)) : IsMissingError(error);
+        }
+        Report(item, ItemRegKey, ok ? Outcome::Done : Outcome::Failed);
+        count(item, ok);
+    }
+    for (auto& entry : RegValues) count(*entry, RemoveValueEntry(*entry));
+    for (auto& entry : KeyFiles) count(*entry, RemoveKeyEntry(*entry));
+    return removed == meant;
+}
+
+// ---- the five kinds ----
+
+TBho::TBho(CleanHost& host) : TPluginObj(host, 1) {}
+
+void TBho::Load(const std::wstring& key) {
+    LoadClass(key);
+    const std::wstring keyPath = std::wstring(kLocalMachine) + kBhoKey + key;
+    if (Name.empty()) ReadValuePath(keyPath + L"\\", Name);
+    if (Name.empty()) Name = kNoName;
+    AddFoundKey(keyPath);
+}
+
+TIEToolBar::TIEToolBar(CleanHost& host) : TPluginObj(host, 2) {}
+
+void TIEToolBar::Load(const std::wstring& key) {
+    LoadClass(key);
+    const std::wstring valuePath = std::wstring(kLocalMachine) + kToolbarKey + key;
+    if (Name.empty()) ReadValuePath(valuePath, Name);
+    if (Name.empty()) Name = kNoName;
+    AddFoundValue(valuePath);
+}
+
+TMenuExt::TMenuExt(CleanHost& host) : TPluginObj(host, 3) {}
+
+void TMenuExt::Load(const std::wstring& key) {
+    Name = key;
+    // A context-menu entry only runs a script of the user's: its files are never the engine's.
+    Risk = RiskOrdinary;
+    AddFoundKey(std::wstring(kCurrentUser) + kMenuExtKey + key);
+    UniqueHKey menu = OpenRegKey(HKEY_CURRENT_USER, kMenuExtKey + key, KEY_READ);
+    if (!menu) return;
+    const std::wstring script = StringValue(menu.get(), L"");
+    if (!script.empty()) AddNamedFile(script);
+}
+
+TIEToolButton::TIEToolButton(CleanHost& host) : TPluginObj(host, 4) {}
+
+void TIEToolButton::Load(const std::wstring& key) {
+    AddFoundKey(std::wstring(kLocalMachine) + kExtensionsKey + key);
+    UniqueHKey button = OpenRegKey(HKEY_LOCAL_MACHINE, kExtensionsKey + key, KEY_READ);
+    if (!button) return;
+    const std::wstring kind = UpperCased(StringValue(button.get(), L"CLSID"));
+    if (kind == kButtonOpensBar) {
+        LoadClass(StringValue(button.get(), L"BandCLSID"));
+    } else if (kind == kButtonRunsCommand) {
+        const std::wstring extension = StringValue(button.get(), L"ClsidExtension");
+        if (!extension.empty()) {
+            LoadClass(extension);
+        } else {
+            const std::wstring command = StringValue(button.get(), L"Exec");
+            if (!command.empty()) AddNamedFile(command);
+        }
+    }
+    Name = Trimmed(StringValue(button.get(), L"MenuText"));
+    if (Name.empty()) Name = Trimmed(StringValue(button.get(), L"ButtonText"));
+    if (Name.empty()) Name = kNoName;
+}
+
+TExplorerBar::TExplorerBar(CleanHost& host) : TPluginObj(host, 5) {}
+
+void TExplorerBar::Load(const std::wstring& key) {
+    LoadClass(key);
+    AddFoundKey(std::wstring(kLocalMachine) + kExplorerBarsKey + key);
+}
+
+// ---- class references ----
+
+namespace {
+
+template <class T>
+std::unique_ptr<TCleanObj> CreatePlugin(CleanHost& host) {
+    return std::make_unique<T>(host);
+}
+
+template <class T>
+std::unique_ptr<TCleanObj> CreatePluginFromScript(const std::vector<std::wstring>&, CleanHost& host) {
+    return std::make_unique<T>(host);
+}
+
+}  // namespace
+
+const CleanClass TBho::Class{"TBho", &CreatePlugin<TBho>, &CreatePluginFromScript<TBho>};
+const CleanClass TIEToolBar::Class{"TIEToolBar", &CreatePlugin<TIEToolBar>, &CreatePluginFromScript<TIEToolBar>};
+const CleanClass TMenuExt::Class{"TMenuExt", &CreatePlugin<TMenuExt>, &CreatePluginFromScript<TMenuExt>};
+const CleanClass TIEToolButton::Class{"TIEToolButton", &CreatePlugin<TIEToolButton>,
+                                      &CreatePluginFromScript<TIEToolButton>};
+const CleanClass TExplorerBar::Class{"TExplorerBar", &CreatePlugin<TExplorerBar>,
+                                     &CreatePluginFromScript<TExplorerBar>};
+
+}  // namespace tidemark

@@ -1,0 +1,73 @@
+// Browser plug-ins as cleanable objects: one object per registration of an Internet Explorer
+// add-on (helper object, toolbar, context-menu entry, toolbar button, explorer bar). Load reads
+// the registration and what it names; Clean removes as much as the plug-in's risk allows.
+#pragma once
+
+#include "engine/clean_obj.h"
+#include "plugins/guids.h"
+
+namespace tidemark {
+
+class TPluginObj : public TCleanObj {
+public:
+    std::uint8_t Risk = RiskUnknown;
+
+    // Reads the registration named key (a class identifier, or a menu text for TMenuExt),
+    // reporting every entry through OnItem as it is added.
+    virtual void Load(const std::wstring& key) = 0;
+
+    std::uint8_t Check() override { return Status; }
+    bool Clean() override;
+    bool CleanCheckFile(int, bool) override { return true; }
+    bool CleanCheckValue(int, bool) override { return true; }
+
+protected:
+    explicit TPluginObj(CleanHost& host, std::uint8_t kind);
+    // The class key and its InprocServer32 library; the name from the class key.
+    void LoadClass(const std::wstring& classId);
+    // A file the registration names: added (state 3 when it exists, 1 otherwise) and reported.
+    void AddNamedFile(const std::wstring& path);
+    void AddFoundKey(const std::wstring& path);
+    void AddFoundValue(const std::wstring& path);
+};
+
+class TBho final : public TPluginObj {
+public:
+    explicit TBho(CleanHost& host = DefaultCleanHost());
+    void Load(const std::wstring& key) override;
+    static const CleanClass Class;
+};
+
+class TIEToolBar final : public TPluginObj {
+public:
+    explicit TIEToolBar(CleanHost& host = DefaultCleanHost());
+    void Load(const std::wstring& key) override;
+    static const CleanClass Class;
+};
+
+class TMenuExt final : public TPluginObj {
+public:
+    explicit TMenuExt(CleanHost& host = DefaultCleanHost());
+    void Load(const std::wstring& key) override;
+    static const CleanClass Class;
+};
+
+class TIEToolButton final : public TPluginObj {
+public:
+    explicit TIEToolButton(CleanHost& host = DefaultCleanHost());
+    void Load(const std::wstring& key) override;
+    static const CleanClass Class;
+};
+
+class TExplorerBar final : public TPluginObj {
+public:
+    explicit TExplorerBar(CleanHost& host = DefaultCleanHost());
+    void Load(const std::wstring& key) override;
+    static const CleanClass Class;
+};
+
+// The two class identifiers of toolbar buttons.
+inline constexpr wchar_t kButtonOpensBar[] = L"{E0DD6CAB-2D10-11D2-8F1A-0000F87ABD16}";
+inline constexpr wchar_t kButtonRunsCommand[] = L"{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}";
+
+}  // namespace tidemark
