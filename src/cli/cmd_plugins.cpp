@@ -50,20 +50,12 @@ std::unique_ptr<TCleaner> CreateCleaner(CommandContext& ctx) {
     return cleaner;
 }
 
-// Where each kind is registered (by kind - 1): the registration entry is this + the key.
-constexpr std::array<const wchar_t*, 5> kRegistrationOf = {
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\",
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar\\",
-    L"HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\MenuExt\\",
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\",
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars\\",
-};
-
 // The key the scan made the plug-in for (the table's identifier, the registration's name or the
 // menu text), read back from its registration entry.
 std::wstring KeyOf(const TPluginObj& plugin) {
-    if (plugin.Kind < 1 || plugin.Kind > kRegistrationOf.size()) return {};
-    const std::wstring prefix = UpperCased(kRegistrationOf[plugin.Kind - 1u]);
+    const PluginRegistration* where = RegistrationOf(plugin.Kind);
+    if (!where) return {};
+    const std::wstring prefix = UpperCased(std::wstring(where->RootName) + L"\\" + where->Key + L"\\");
     const ItemList& list = plugin.Kind == 2 ? plugin.RegValues : plugin.RegKeys;
     for (const auto& entry : list) {
         if (entry->Path.size() > prefix.size() && UpperCased(entry->Path.substr(0, prefix.size())) == prefix)

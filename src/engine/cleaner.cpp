@@ -24,23 +24,11 @@ const std::array<const wchar_t*, 12> kStockNotifyPackages = {
 
 namespace {
 
-constexpr wchar_t kToolbarKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
-constexpr wchar_t kBhoKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-constexpr wchar_t kExplorerBarsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars";
-constexpr wchar_t kExtensionsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
-constexpr wchar_t kMenuExtKey[] = L"Software\\Microsoft\\Internet Explorer\\MenuExt";
 constexpr wchar_t kNotifyKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
 
 constexpr wchar_t kLocalhostLine[] = L"127.0.0.1       localhost";
 // The size of the one notification library the fix was written against.
 constexpr std::int32_t kRogueNotifySize = 234272;
-
-std::wstring Trimmed(const std::wstring& text) {
-    std::size_t first = 0, last = text.size();
-    while (first < last && text[first] <= L' ') ++first;
-    while (last > first && text[last - 1] <= L' ') --last;
-    return text.substr(first, last - first);
-}
 
 // ---- the hosts file ----
 
@@ -201,12 +189,13 @@ std::unique_ptr<TCleaner> TCleaner::Create(HMODULE module, CleanHost& host, Clea
 
 TSoftObj* TCleaner::FindDefinition(std::int32_t id) const { return definitions_->FindById(nullptr, id); }
 
-int TCleaner::Scan(HKEY root, const wchar_t* keyPath, bool namesFromValues, const CleanClass& cls, void* context) {
+int TCleaner::Scan(std::uint8_t kind, bool namesFromValues, const CleanClass& cls, void* context) {
+    const PluginRegistration& where = *RegistrationOf(kind);
     std::vector<std::wstring> names;
     {
         // Reading is all a scan does: a key the program may not change is still listed, and its
         // removal reports the refusal.
-        UniqueHKey key = OpenRegKey(root, keyPath, KEY_READ);
+        UniqueHKey key = OpenRegKey(where.Root, where.Key, KEY_READ);
         if (!key) return 0;
         if (namesFromValues) {
             EnumValueNames(key.get(), names);
@@ -244,24 +233,24 @@ void TCleaner::MakePlugin(const CleanClass& cls, const std::wstring& key, std::u
 }
 
 int TCleaner::ScanToolbars(void* context) {
-    return Scan(HKEY_LOCAL_MACHINE, kToolbarKey, true, TIEToolBar::Class, context);
+    return Scan(2, true, TIEToolBar::Class, context);
 }
 
 int TCleaner::ScanHelperObjects(void* context) {
-    return Scan(HKEY_LOCAL_MACHINE, kBhoKey, false, TBho::Class, context);
+    return Scan(1, false, TBho::Class, context);
 }
 
 int TCleaner::ScanExplorerBars(void* context) {
-    return Scan(HKEY_LOCAL_MACHINE, kExplorerBarsKey, false, TExplorerBar::Class, context);
+    return Scan(5, false, TExplorerBar::Class, context);
 }
 
 int TCleaner::ScanToolbarButtons(void* context) {
-    return Scan(HKEY_LOCAL_MACHINE, kExtensionsKey, false, TIEToolButton::Class, context);
+    return Scan(4, false, TIEToolButton::Class, context);
 }
 
 int TCleaner::ScanMenuExtensions(void* context) {
     // Listed from the current user's own hive, where the extension reads and removes its key.
-    return Scan(HKEY_CURRENT_USER, kMenuExtKey, false, TMenuExt::Class, context);
+    return Scan(3, false, TMenuExt::Class, context);
 }
 
 void TCleaner::FixHostsFile(const std::wstring& path) {

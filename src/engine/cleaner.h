@@ -59,9 +59,9 @@ public:
 
 private:
     TCleaner() = default;
-    // The common scan: the names under root\keyPath (its values' or its subkeys'), rated by the
-    // table; safe ones are neither made nor counted.
-    int Scan(HKEY root, const wchar_t* keyPath, bool namesFromValues, const CleanClass& cls, void* context);
+    // The common scan: the names under the kind's registration key (its values' or its
+    // subkeys'), rated by the table; safe ones are neither made nor counted.
+    int Scan(std::uint8_t kind, bool namesFromValues, const CleanClass& cls, void* context);
     void MakePlugin(const CleanClass& cls, const std::wstring& key, std::uint8_t risk, const std::wstring* tableName,
                     void* context);
     std::unique_ptr<DefinitionSet> definitions_;

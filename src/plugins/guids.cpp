@@ -20,13 +20,6 @@ namespace {
 
 const ColouredText kNoRiskText{L"", kBlack};
 
-std::wstring Trimmed(const std::wstring& text) {
-    std::size_t first = 0, last = text.size();
-    while (first < last && text[first] <= L' ') ++first;
-    while (last > first && text[last - 1] <= L' ') --last;
-    return text.substr(first, last - first);
-}
-
 // The whole text as a decimal integer (an optional sign, then digits only); nothing otherwise.
 bool ParseInteger(const std::wstring& text, long& number) {
     if (text.empty()) return false;

@@ -16,21 +16,25 @@ namespace tidemark {
 
 namespace {
 
-constexpr wchar_t kBhoKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\";
-constexpr wchar_t kToolbarKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar\\";
-constexpr wchar_t kMenuExtKey[] = L"Software\\Microsoft\\Internet Explorer\\MenuExt\\";
-constexpr wchar_t kExtensionsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Extensions\\";
-constexpr wchar_t kExplorerBarsKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars\\";
-constexpr wchar_t kLocalMachine[] = L"HKEY_LOCAL_MACHINE\\";
+const PluginRegistration kRegistrations[] = {
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects"},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar"},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"Software\\Microsoft\\Internet Explorer\\MenuExt"},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\Microsoft\\Internet Explorer\\Extensions"},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars"},
+};
 constexpr wchar_t kCurrentUser[] = L"HKEY_CURRENT_USER\\";
-constexpr wchar_t kNoName[] = L"<无名>";
 
-std::wstring Trimmed(const std::wstring& text) {
-    std::size_t first = 0, last = text.size();
-    while (first < last && text[first] <= L' ') ++first;
-    while (last > first && text[last - 1] <= L' ') --last;
-    return text.substr(first, last - first);
+// The key under the kind's registration key, relative to its root.
+std::wstring KeyUnder(std::uint8_t kind, const std::wstring& key) {
+    return std::wstring(RegistrationOf(kind)->Key) + L"\\" + key;
 }
+
+// The same as a full registry path.
+std::wstring PathUnder(std::uint8_t kind, const std::wstring& key) {
+    return std::wstring(RegistrationOf(kind)->RootName) + L"\\" + KeyUnder(kind, key);
+}
+constexpr wchar_t kNoName[] = L"<无名>";
 
 std::wstring StringValue(HKEY key, const wchar_t* name) { return QueryStringValue(key, name).value_or(L""); }
 
@@ -183,13 +187,17 @@ bool TPluginObj::Clean() {
     return removed == meant;
 }
 
+const PluginRegistration* RegistrationOf(std::uint8_t kind) {
+    return kind >= 1 && kind <= std::size(kRegistrations) ? &kRegistrations[kind - 1] : nullptr;
+}
+
 // ---- the five kinds ----
 
 TBho::TBho(CleanHost& host) : TPluginObj(host, 1) {}
 
 void TBho::Load(const std::wstring& key) {
     LoadClass(key);
-    const std::wstring keyPath = std::wstring(kLocalMachine) + kBhoKey + key;
+    const std::wstring keyPath = PathUnder(1, key);
     if (Name.empty()) ReadValuePath(keyPath + L"\\", Name);
     if (Name.empty()) Name = kNoName;
     AddFoundKey(keyPath);
@@ -199,7 +207,7 @@ TIEToolBar::TIEToolBar(CleanHost& host) : TPluginObj(host, 2) {}
 
 void TIEToolBar::Load(const std::wstring& key) {
     LoadClass(key);
-    const std::wstring valuePath = std::wstring(kLocalMachine) + kToolbarKey + key;
+    const std::wstring valuePath = PathUnder(2, key);
     if (Name.empty()) ReadValuePath(valuePath, Name);
     if (Name.empty()) Name = kNoName;
     AddFoundValue(valuePath);
@@ -211,8 +219,8 @@ void TMenuExt::Load(const std::wstring& key) {
     Name = key;
     // A context-menu entry only runs a script of the user's: its files are never the engine's.
     Risk = RiskOrdinary;
-    AddFoundKey(std::wstring(kCurrentUser) + kMenuExtKey + key);
-    UniqueHKey menu = OpenRegKey(HKEY_CURRENT_USER, kMenuExtKey + key, KEY_READ);
+    AddFoundKey(PathUnder(3, key));
+    UniqueHKey menu = OpenRegKey(HKEY_CURRENT_USER, KeyUnder(3, key), KEY_READ);
     if (!menu) return;
     const std::wstring script = StringValue(menu.get(), L"");
     if (!script.empty()) AddNamedFile(script);
@@ -221,8 +229,8 @@ void TMenuExt::Load(const std::wstring& key) {
 TIEToolButton::TIEToolButton(CleanHost& host) : TPluginObj(host, 4) {}
 
 void TIEToolButton::Load(const std::wstring& key) {
-    AddFoundKey(std::wstring(kLocalMachine) + kExtensionsKey + key);
-    UniqueHKey button = OpenRegKey(HKEY_LOCAL_MACHINE, kExtensionsKey + key, KEY_READ);
+    AddFoundKey(PathUnder(4, key));
+    UniqueHKey button = OpenRegKey(HKEY_LOCAL_MACHINE, KeyUnder(4, key), KEY_READ);
     if (!button) return;
     const std::wstring kind = UpperCased(StringValue(button.get(), L"CLSID"));
     if (kind == kButtonOpensBar) {
@@ -245,7 +253,7 @@ TExplorerBar::TExplorerBar(CleanHost& host) : TPluginObj(host, 5) {}
 
 void TExplorerBar::Load(const std::wstring& key) {
     LoadClass(key);
-    AddFoundKey(std::wstring(kLocalMachine) + kExplorerBarsKey + key);
+    AddFoundKey(PathUnder(5, key));
 }
 
 // ---- class references ----

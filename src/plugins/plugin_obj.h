@@ -66,6 +66,16 @@ public:
     static const CleanClass Class;
 };
 
+// Where plug-ins of a kind are registered: the root (and its full name) and the key under it.
+struct PluginRegistration {
+    HKEY Root;
+    const wchar_t* RootName;
+    const wchar_t* Key;
+};
+// By kind (helper object 1, toolbar 2, context-menu entry 3, toolbar button 4, explorer bar 5);
+// null for any other kind.
+const PluginRegistration* RegistrationOf(std::uint8_t kind);
+
 // The two class identifiers of toolbar buttons.
 inline constexpr wchar_t kButtonOpensBar[] = L"{E0DD6CAB-2D10-11D2-8F1A-0000F87ABD16}";
 inline constexpr wchar_t kButtonRunsCommand[] = L"{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}";

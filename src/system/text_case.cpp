@@ -14,4 +14,11 @@ std::wstring LowerCased(std::wstring text) {
     return text;
 }
 
+std::wstring Trimmed(const std::wstring& text) {
+    std::size_t first = 0, last = text.size();
+    while (first < last && text[first] <= L' ') ++first;
+    while (last > first && text[last - 1] <= L' ') --last;
+    return text.substr(first, last - first);
+}
+
 }  // namespace tidemark
