@@ -538,7 +538,8 @@ void TFBrimMain::RunStartupSequence() {
     SetInitialColumnWidths();
     // 20–21. The interface pictures, extracted into the work folder and loaded.
     LoadInterfacePictures();
-    // 22. The trace tree is filled by the trace view; the settings tree now.
+    // 22. The trace tree and the settings tree.
+    traces_->BuildTraceTree();
     settings_->FillSettingsTree();
     // 23. The usage-trace view first, as a press of its tab.
     SelectTopTab(1);

@@ -60,8 +60,22 @@ const std::vector<Command>& Commands() {
         {{L"plugins", L"clean"}, {}, true, "plugins clean KEY... [--json]",
          "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows",
          RunPluginsClean},
+        {{L"repair", L"check"}, {}, false, "repair check [--json]",
+         "what the repairs after a clean would change now (Run entries, start page, WinSock2, advertising "
+         "files), without changing it",
+         RunRepairCheck},
+        {{L"repair", L"run"}, {}, false, "repair run [--yes] [--json]",
+         "runs the repairs after a clean; the WinSock2 repair only with --yes (its backup then goes to the "
+         "current folder)",
+         RunRepairRun},
         {{L"procs"}, {}, false, "procs [--json]",
          "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
+        {{L"traces", L"scan"}, {L"--group"}, false, "traces scan [--group N]... [--json]",
+         "the usage traces the trace page lists: 1 Internet Explorer, 2 Windows, 3 applications", RunTracesScan},
+        {{L"traces", L"clean"}, {L"--group"}, false, "traces clean [--group N]... [--json]",
+         "scans as 'traces scan' and removes what it found by the deletion method of the settings; with "
+         "group 1 also empties the browser's history, cache and cookies",
+         RunTracesClean},
     };
     return commands;
 }

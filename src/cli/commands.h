@@ -54,5 +54,9 @@ int RunDefsCheck(CommandContext& ctx);
 int RunProcs(CommandContext& ctx);
 int RunPluginsScan(CommandContext& ctx);
 int RunPluginsClean(CommandContext& ctx);
+int RunRepairCheck(CommandContext& ctx);
+int RunRepairRun(CommandContext& ctx);
+int RunTracesScan(CommandContext& ctx);
+int RunTracesClean(CommandContext& ctx);
 
 }  // namespace tidemark::cli

@@ -4,6 +4,7 @@
 
 #include "engine/definition_script.h"
 #include "engine/removal_guard_system.h"
+#include "repair/browser_repair.h"
 #include "system/boot_list.h"
 #include "system/file_ops.h"
 #include "system/folder_macros.h"
@@ -55,7 +56,7 @@ FileRemoval CleanHost::RemoveFile(const std::wstring& path) {
     return FileRemoval::Failed;
 }
 
-bool CleanHost::PostCleanRepair(int) { return true; }
+bool CleanHost::PostCleanRepair(int id) { return RunDefinitionRepair(id); }
 
 bool CleanHost::InSafeMode() const { return IsSafeMode(); }
 

@@ -241,6 +241,12 @@ if [ ${#REG_FILES[@]} -gt 0 ]; then
   say "${#reg_args[@]} of ${#REG_FILES[@]} registry shapes imported"
 fi
 
+# Browser traces (cache, cookies, history) exist only through the browser's library.
+WININET_HELPER=$(dirname "$HELPER")/tm_seed_wininet.exe
+if [ -f "$WININET_HELPER" ]; then
+  prefix_wine "$WININET_HELPER" >/dev/null 2>&1 || { echo "seed: $WININET_HELPER failed" >&2; failed=1; }
+fi
+
 if [ $failed -ne 0 ]; then
   echo "seed: $PREFIX stays pending; the next seeding completes it" >&2
   exit 1

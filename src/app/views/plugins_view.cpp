@@ -1,6 +1,7 @@
 #include "app/views/plugins_view.h"
 
 #include "app/app_state.h"
+#include "app/backup_file_dialog.h"
 #include "app/main_window.h"
 #include "app/message_pump.h"
 #include "app/registry_jump.h"
@@ -10,6 +11,7 @@
 #include "engine/cleaner.h"
 #include "engine/soft_obj.h"
 #include "lang/text_tables.h"
+#include "repair/browser_repair.h"
 #include "support/usage_log.h"
 #include "system/file_ops.h"
 #include "system/prompt.h"
@@ -68,9 +70,16 @@ private:
 }  // namespace
 
 PostCleanRepairs& PluginPostCleanRepairs() {
-    // The browser and shell repairs land here with their own issue; until then a clean ends
-    // with the fixes its definitions asked for.
-    static PostCleanRepairs repairs = [](bool (*)(const std::wstring&), bool (*)(const std::wstring&)) {};
+    // The browser, shell and WinSock2 repairs; the WinSock2 backup is asked for with the save
+    // dialog, owned by the window the user works in.
+    static PostCleanRepairs repairs = [](bool (*deleteFile)(const std::wstring&), bool (*removeTree)(const std::wstring&)) {
+        struct ChooserScope {
+            BackupFileChooser previous = SetBackupFileChooser(
+                [](const BackupFileRequest& request) { return AskBackupFile(GetActiveWindow(), request); });
+            ~ChooserScope() { SetBackupFileChooser(std::move(previous)); }
+        } scope;
+        RunPostCleanRepairs(deleteFile, removeTree);
+    };
     return repairs;
 }
 

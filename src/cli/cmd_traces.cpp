@@ -1,0 +1,171 @@
+// traces scan / traces clean: the usage traces the trace page lists, and their removal.
+#include <windows.h>
+
+#include <cstring>
+#include <set>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "lang/text_tables.h"
+#include "settings/settings_store.h"
+#include "system/recycle_file.h"
+#include "system/reg_ops.h"
+#include "traces/trace_engine.h"
+
+namespace tidemark::cli {
+
+namespace {
+
+// The groups named by --group (1 to 3), or all three.
+bool SelectGroups(CommandContext& ctx, TraceTree& tree) {
+    std::set<int> wanted;
+    const auto range = ctx.args.options.equal_range(L"--group");
+    for (auto it = range.first; it != range.second; ++it) {
+        wchar_t* stop = nullptr;
+        const long n = std::wcstol(it->second.c_str(), &stop, 10);
+        if (it->second.empty() || *stop != L'\0' || n < 1 || n > 3) {
+            ctx.Error("tidemark-cli: --group takes 1 to 3, not '" + ToUtf8(it->second) + "'");
+            return false;
+        }
+        wanted.insert(static_cast<int>(n));
+    }
+    for (int g = 0; g < 3; ++g) tree.Groups[g].Selected = wanted.empty() || wanted.count(g + 1);
+    return true;
+}
+
+int GroupOfTable(int table) {
+    for (std::size_t g = 0; g < TraceGroups.size(); ++g)
+        if (TraceGroups[g].Table == table) return static_cast<int>(g) + 1;
+    return 0;
+}
+
+// One progress line on a console's standard error, ten times a second at most.
+class Reporter final : public Sink<TraceEntry> {
+public:
+    explicit Reporter(CommandContext& ctx) : ctx_(ctx) {
+        DWORD mode = 0;
+        console_ = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+    }
+    ~Reporter() override {
+        if (shown_) ctx_.out.Err("\r" + std::string(79, ' ') + "\r");
+    }
+    void Found(const TraceEntry&) override { ++found_; }
+    void Progressed(const Progress& progress) override {
+        if (!console_ || GetTickCount() - last_ < 100) return;
+        last_ = GetTickCount();
+        std::string line = std::to_string(found_) + " found  " + ToUtf8(progress.current);
+        if (line.size() > 78) line = line.substr(0, 78);
+        ctx_.out.Err("\r" + line + std::string(78 - line.size(), ' '));
+        shown_ = true;
+    }
+
+private:
+    CommandContext& ctx_;
+    bool console_ = false, shown_ = false;
+    DWORD last_ = 0;
+    int found_ = 0;
+};
+
+void PrintEntry(CommandContext& ctx, const TraceEntry& entry, const Outcome* outcome) {
+    const std::wstring item = GetUiText(TraceTextId(entry.Table, entry.Row), GetSystemDefaultLangID());
+    const bool file = entry.Kind == TraceEntryKind::File;
+    if (ctx.args.json) {
+        JsonObject line;
+        line.Add("group", GroupOfTable(entry.Table))
+            .Add("table", entry.Table)
+            .Add("row", entry.Row)
+            .Add("item", item)
+            .Add("kind", file ? L"file" : L"value")
+            .Add("text", entry.Text)
+            .Add("root", entry.RootName)
+            .Add("key", entry.KeyPath);
+        if (outcome) line.Add("result", std::wstring(OutcomeName(*outcome), OutcomeName(*outcome) + std::strlen(OutcomeName(*outcome))));
+        ctx.Line(line.Render());
+        return;
+    }
+    std::string text = ToUtf8(item) + "\t";
+    text += file ? ToUtf8(entry.Text)
+                 : ToUtf8(entry.RootName + L"\\" + entry.KeyPath) + "\t" + (entry.Text.empty() ? "(default)" : ToUtf8(entry.Text));
+    if (outcome) text += std::string("\t") + OutcomeName(*outcome);
+    ctx.Line(text);
+}
+
+std::wstring Elapsed(DWORD start) {
+    const DWORD seconds = (GetTickCount() - start) / 1000;
+    wchar_t text[16];
+    swprintf(text, 16, L"%02lu:%02lu:%02lu", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+}  // namespace
+
+int RunTracesScan(CommandContext& ctx) {
+    TraceTree tree = MakeTraceTree();
+    if (!SelectGroups(ctx, tree)) return ExitUsage;
+    const DWORD start = GetTickCount();
+    Reporter reporter(ctx);
+    NullPump pump;
+    StopToken stop;
+    StartTraceScan(tree, TracePlacesOfSystem(), {reporter, pump, stop});
+    int entries = 0;
+    for (const TraceGroupState& group : tree.Groups)
+        for (const TraceItem& item : group.Items)
+            for (const TraceEntry& entry : item.Entries) {
+                PrintEntry(ctx, entry, nullptr);
+                ++entries;
+            }
+    const std::wstring elapsed = Elapsed(start);
+    if (ctx.args.json) {
+        ctx.Line(JsonObject().Add("summary", JsonObject().Add("files", entries).Add("elapsed", elapsed)).Render());
+    } else {
+        ctx.Line(std::to_string(entries) + " traces, " + ToUtf8(elapsed));
+    }
+    return ExitOk;
+}
+
+int RunTracesClean(CommandContext& ctx) {
+    TraceTree tree = MakeTraceTree();
+    if (!SelectGroups(ctx, tree)) return ExitUsage;
+    const DWORD start = GetTickCount();
+    NullPump pump;
+    StopToken stop;
+    {
+        Reporter reporter(ctx);
+        StartTraceScan(tree, TracePlacesOfSystem(), {reporter, pump, stop});
+    }
+    // Reported in the order the clean handles them.
+    class Printer final : public Sink<TraceEntry> {
+    public:
+        explicit Printer(CommandContext& ctx) : ctx_(ctx) {}
+        void Processed(const TraceEntry& entry, Outcome outcome) override { PrintEntry(ctx_, entry, &outcome); }
+        CommandContext& ctx_;
+    } printer(ctx);
+    TraceCleanOptions options;
+    options.Recycle = ReadRegIntDefault(HKEY_CURRENT_USER, kSettingsKey, kDirectDel, 0) != 0;
+    options.RecycleFile = [](const std::wstring& path) { return RecycleFile(path); };
+    const TraceCleanResult result = CleanTraces(tree, options, {printer, pump, stop});
+    const WalkTotals& t = result.Totals;
+    if (result.HistoryFailed) ctx.Error("tidemark-cli: the browser's history store could not be opened");
+    const std::wstring elapsed = Elapsed(start);
+    const std::uint64_t failed = t.failed + t.refused;
+    if (ctx.args.json) {
+        ctx.Line(JsonObject()
+                     .Add("summary", JsonObject()
+                                         .Add("files", static_cast<std::int64_t>(t.Processed()))
+                                         .Add("cleaned", static_cast<std::int64_t>(t.done + t.recycled + t.missing))
+                                         .Add("reboot", static_cast<std::int64_t>(t.deferred))
+                                         .Add("failed", static_cast<std::int64_t>(failed))
+                                         .Add("cache_entries", result.CacheEntries)
+                                         .Add("cookies", result.Cookies)
+                                         .Add("elapsed", elapsed))
+                     .Render());
+    } else {
+        ctx.Line(std::to_string(t.done + t.recycled + t.missing) + " of " + std::to_string(t.Processed()) +
+                 " traces cleaned, " + std::to_string(t.deferred) + " at restart, " + std::to_string(failed) +
+                 " failed; " + std::to_string(result.CacheEntries) + " cache entries, " +
+                 std::to_string(result.Cookies) + " cookies; " + ToUtf8(elapsed));
+    }
+    return failed ? ExitItemFailed : ExitOk;
+}
+
+}  // namespace tidemark::cli

@@ -1,0 +1,264 @@
+#include "repair/winsock2.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+#include <cstdio>
+
+#include "system/file_ops.h"
+#include "system/handles.h"
+#include "system/prompt.h"
+#include "system/reg_paths.h"
+#include "system/sealed_resource.h"
+#include "system/text_case.h"
+#include "system/text_util.h"
+
+namespace tidemark {
+
+const wchar_t* const kWinsock2Key = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2";
+const wchar_t* const kWinsock2Parameters = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
+const wchar_t* const kNameSpaceEntries =
+    L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\NameSpace_Catalog5\\Catalog_Entries";
+const wchar_t* const kProtocolEntries =
+    L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9\\Catalog_Entries";
+const wchar_t* const kProtocolTrans = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Protocol_Trans";
+
+const wchar_t* const kWinsock2Question =
+    L"发现你的WinSock2被修改，本软件可以尝试修复，修复前会自动备份当前的设置，请问是否修复？";
+const wchar_t* const kRestoreSucceeded = L"注册表恢复成功";
+// Said when the backup the user asked for could not be written: nothing was changed then.
+const wchar_t* const kBackupFailed = L"WinSock2的当前设置未能备份，没有进行修复。";
+
+namespace {
+
+constexpr std::array<const wchar_t*, 10> kSuspiciousFragments = {
+    L"hbmter.dll", L"yehoo\\hp", L"msplus", L"adplus", L"quartz32",
+    L"wmpcd32.dll", L"srvdll.dll", L"bootvid32.dll", L"ultra32.dll", L"aelupsvc32.dll",
+};
+
+BackupFileChooser& Chooser() {
+    static BackupFileChooser chooser;
+    return chooser;
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// The library path at the head of a packed catalogue item: 8-bit text up to the first zero.
+std::wstring LibraryPathOf(const std::vector<unsigned char>& packed) {
+    std::string bytes;
+    for (unsigned char c : packed) {
+        if (c == 0) break;
+        bytes.push_back(static_cast<char>(c));
+    }
+    if (bytes.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return text;
+}
+
+std::wstring DwordText(std::int32_t value) {
+    wchar_t buffer[20];
+    std::swprintf(buffer, 20, L"dword:%08x", static_cast<unsigned>(value));
+    return buffer;
+}
+
+// What a name-space entry's "Enabled" holds now, as the listing shows it.
+std::wstring EnabledNow(const std::wstring& key) {
+    UniqueHKey open = OpenRegKey(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE);
+    if (!open) return {};
+    DWORD type = 0;
+    if (auto text = QueryStringValue(open.get(), L"Enabled", &type)) return *text;
+    DWORD data = 0, size = sizeof data;
+    if (RegQueryValueExW(open.get(), L"Enabled", nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
+        return {};
+    return type == REG_DWORD ? DwordText(static_cast<std::int32_t>(data)) : L"(binary)";
+}
+
+}  // namespace
+
+DefaultCatalogue DefaultCatalogueOf(int kind) {
+    switch (kind) {
+        case 0: return {L"98", 1, 6};
+        case 1: return {L"ME", 1, 6};
+        case 2: return {L"2K", 2, 11};
+        case 3: return {L"XP", 3, 13};
+        default: return {L"2K3", 3, 11};
+    }
+}
+
+bool IsSuspiciousProtocolLibrary(const std::wstring& libraryPath) {
+    const std::wstring lower = LowerCased(libraryPath);
+    for (const wchar_t* fragment : kSuspiciousFragments)
+        if (lower.find(fragment) != std::wstring::npos) return true;
+    return false;
+}
+
+bool CheckWinsock2(std::vector<RepairChange>* fixes) {
+    bool found = false;
+    auto add = [&](RepairChange change) {
+        change.Step = 3;
+        change.Root = HKEY_LOCAL_MACHINE;
+        if (fixes) fixes->push_back(std::move(change));
+    };
+
+    // Name-space providers the system needs, switched off.
+    std::vector<std::wstring> entries;
+    if (!RegListSubKeys(HKEY_LOCAL_MACHINE, kNameSpaceEntries, entries) || entries.empty()) {
+        found = true;
+    } else {
+        for (const std::wstring& entry : entries) {
+            const std::wstring key = std::wstring(kNameSpaceEntries) + L"\\" + entry;
+            std::wstring display;
+            ReadRegString(HKEY_LOCAL_MACHINE, key, L"DisplayString", L"", display);
+            const std::wstring lower = LowerCased(display);
+            if (lower != L"tcpip" && lower != L"dns name space provider") continue;
+            if (RegReadIntIfInt(HKEY_LOCAL_MACHINE, key, L"Enabled") == 1) continue;
+            found = true;
+            RepairChange change;
+            change.Action = RepairAction::SetInt;
+            change.Key = key;
+            change.Name = L"Enabled";
+            change.Now = EnabledNow(key);
+            change.After = DwordText(1);
+            change.Number = 1;
+            add(change);
+        }
+    }
+
+    // A key no installation of Windows has.
+    if (RegKeyExists(HKEY_LOCAL_MACHINE, kProtocolTrans)) {
+        found = true;
+        RepairChange change;
+        change.Action = RepairAction::DeleteKey;
+        change.Key = kProtocolTrans;
+        change.Now = L"(key)";
+        add(change);
+    }
+
+    // Protocol entries served by a library of the advertising software.
+    entries.clear();
+    if (!RegListSubKeys(HKEY_LOCAL_MACHINE, kProtocolEntries, entries) || entries.empty()) {
+        found = true;
+    } else {
+        for (const std::wstring& entry : entries) {
+            const std::wstring key = std::wstring(kProtocolEntries) + L"\\" + entry;
+            const auto packed = RegReadBinary(HKEY_LOCAL_MACHINE, key, L"PackedCatalogItem");
+            if (!packed) continue;
+            const std::wstring library = LibraryPathOf(*packed);
+            if (!IsSuspiciousProtocolLibrary(library)) continue;
+            found = true;
+            RepairChange change;
+            change.Action = RepairAction::DeleteKey;
+            change.Key = key;
+            change.Name = L"PackedCatalogItem";
+            change.Now = library;
+            add(change);
+        }
+    }
+    return found;
+}
+
+BackupFileChooser SetBackupFileChooser(BackupFileChooser chooser) {
+    BackupFileChooser previous = std::move(Chooser());
+    Chooser() = std::move(chooser);
+    return previous;
+}
+
+BackupFileRequest Winsock2BackupRequest(const SYSTEMTIME& t) {
+    wchar_t stamp[40];
+    std::swprintf(stamp, 40, L"%04u_%02u_%02u_%02u_%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
+    return BackupFileRequest{L"把WinSock2的当前设置备份为，不输入文件名则不进行备份", L"注册表文件 (*.reg)|*.reg",
+                             L"reg", std::wstring(L"WinSock2备份_") + stamp + L".reg"};
+}
+
+RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder, DWORD waitMs) {
+    RegEditRun run;
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = L"RegEdit.exe";
+    info.lpParameters = arguments.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info)) return run;
+    run.Started = true;
+    UniqueHandle process(info.hProcess);
+    if (!process) return run;  // started, but nothing to wait for: its end is unknown
+    if (WaitForSingleObject(process.get(), waitMs) != WAIT_OBJECT_0) return run;
+    run.Ended = GetExitCodeProcess(process.get(), &run.ExitCode) != 0;
+    return run;
+}
+
+bool BackupWinsock2(const std::wstring& file) {
+    std::wstring folder, name;
+    SplitLastBackslash(file, folder, name);
+    // An older file of that name must not pass for the new backup.
+    if (FileSizeOrNone(file) >= 0 && !DeleteFileForce(file)) return false;
+    const RegEditRun run = RunRegEdit(
+        L"/e " + Quoted(file) + L" " + Quoted(std::wstring(L"HKEY_LOCAL_MACHINE\\") + kWinsock2Parameters), folder);
+    return run.Ended && run.ExitCode == 0 && FileSizeOrNone(file) > 0;
+}
+
+bool RestoreRegistryDefaults(int kind, const RepairSystem& system) {
+    // The catalogues of Vista and later differ from those the program carries.
+    if (system.VistaOrLater) return false;
+    const DefaultCatalogue catalogue = DefaultCatalogueOf(kind);
+    std::wstring temp = system.Win.TempDir;
+    if (temp.empty()) return false;
+    temp = WithTrailingBackslash(temp);
+    const std::wstring file = temp + catalogue.Resource + L".reg";
+    if (!ExtractSealedResource(GetModuleHandleW(nullptr), L"REG", catalogue.Resource, file)) return false;
+    const RegEditRun run = RunRegEdit(L"/s " + Quoted(file), temp);
+    // The file stays while the editor may still be reading it.
+    if (run.Ended || !run.Started) DeleteFileW(file.c_str());
+    const bool imported =
+        run.Ended && run.ExitCode == 0 &&
+        RegReadIntIfInt(HKEY_LOCAL_MACHINE, std::wstring(kWinsock2Parameters) + L"\\Protocol_Catalog9",
+                        L"Num_Catalog_Entries") == catalogue.ProtocolEntries &&
+        RegReadIntIfInt(HKEY_LOCAL_MACHINE, std::wstring(kWinsock2Parameters) + L"\\NameSpace_Catalog5",
+                        L"Num_Catalog_Entries") == catalogue.NameSpaceEntries;
+    if (imported) CurrentPrompt().Ask({PromptKind::Info, L"提示", kRestoreSucceeded});
+    return imported;
+}
+
+void RepairWinsock2(bool ask, const RepairSystem& system, const ChangeReport& report) {
+    std::vector<RepairChange> fixes;
+    const bool found = CheckWinsock2(&fixes);
+    if (ask) {
+        if (!found) return;
+        if (CurrentPrompt().Ask({PromptKind::YesNo, L"注意", kWinsock2Question}) != AnswerYes) return;
+    }
+
+    // The backup first; a backup the user asked for and that did not happen stops the repair.
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    std::optional<std::wstring> file;
+    if (const BackupFileChooser& chooser = Chooser()) file = chooser(Winsock2BackupRequest(now));
+    // Where there are no settings at all there is nothing to keep.
+    const bool anythingToKeep = RegKeyExists(HKEY_LOCAL_MACHINE, kWinsock2Parameters);
+    if (file && !file->empty() && anythingToKeep && !BackupWinsock2(*file)) {
+        CurrentPrompt().Ask({PromptKind::Error, L"提示", kBackupFailed});
+        return;
+    }
+
+    for (const RepairChange& fix : fixes) {
+        const bool done = ApplyRepairChange(fix, {}, {});
+        if (report) report(fix, done);
+    }
+    if (system.VistaOrLater) return;
+    RepairChange import;
+    import.Step = 3;
+    import.Action = RepairAction::ImportDefaults;
+    import.Root = HKEY_LOCAL_MACHINE;
+    import.Key = kWinsock2Parameters;
+    import.Name = DefaultCatalogueOf(system.Win.Kind).Resource;
+    import.After = L"REG " + import.Name;
+    const bool done = RestoreRegistryDefaults(system.Win.Kind, system);
+    if (report) report(import, done);
+}
+
+void RepairWinsock2(bool ask) { RepairWinsock2(ask, RepairSystemOfProcess()); }
+
+}  // namespace tidemark

@@ -1,0 +1,84 @@
+// The WinSock2 catalogues: the check of what advertising software of the XP era did to them (a
+// name-space provider switched off, a private "Protocol_Trans" key, its own library in the
+// protocol catalogue), the backup of the current settings and the import of the default
+// catalogue the program carries for the running Windows kind.
+//
+// The check only reads. Everything it would change is returned as a list, and is carried out
+// only after the user said Yes and after the backup the user asked for was written.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "repair/repair_system.h"
+
+namespace tidemark {
+
+// Where the catalogues live, under HKEY_LOCAL_MACHINE.
+extern const wchar_t* const kWinsock2Key;            // SYSTEM\CurrentControlSet\Services\WinSock2
+extern const wchar_t* const kWinsock2Parameters;     // ...\Parameters
+extern const wchar_t* const kNameSpaceEntries;       // ...\Parameters\NameSpace_Catalog5\Catalog_Entries
+extern const wchar_t* const kProtocolEntries;        // ...\Parameters\Protocol_Catalog9\Catalog_Entries
+extern const wchar_t* const kProtocolTrans;          // ...\Protocol_Trans
+
+// The default catalogue of a Windows kind: its resource (type "REG") and its entry counts.
+struct DefaultCatalogue {
+    const wchar_t* Resource;
+    int NameSpaceEntries;
+    int ProtocolEntries;
+};
+DefaultCatalogue DefaultCatalogueOf(int kind);
+
+// Whether a protocol library path (any case) is one the check removes.
+bool IsSuspiciousProtocolLibrary(const std::wstring& libraryPath);
+
+// Reads the catalogues; true when anything was found or a catalogue cannot be inspected. fixes
+// (when given) receives what the repair would change, in order (step 3 of the post-clean
+// sequence). Nothing is changed here.
+bool CheckWinsock2(std::vector<RepairChange>* fixes = nullptr);
+
+// The save dialog that asks where the backup goes; nothing when the user cancels.
+struct BackupFileRequest {
+    std::wstring Title;         // "把WinSock2的当前设置备份为，不输入文件名则不进行备份"
+    std::wstring Filter;        // "注册表文件 (*.reg)|*.reg"
+    std::wstring DefaultExt;    // "reg"
+    std::wstring ProposedName;  // "WinSock2备份_yyyy_mm_dd_hh_nn.reg"
+};
+using BackupFileChooser = std::function<std::optional<std::wstring>(const BackupFileRequest&)>;
+// The chooser the repair asks (the window's save dialog, a test's script). None installed: the
+// dialog counts as cancelled. Returns the previous one.
+BackupFileChooser SetBackupFileChooser(BackupFileChooser chooser);
+BackupFileRequest Winsock2BackupRequest(const SYSTEMTIME& localTime);
+
+// How the registry editor ran.
+struct RegEditRun {
+    bool Started = false;
+    bool Ended = false;   // within the wait
+    DWORD ExitCode = 0;   // when it ended
+};
+// Starts "RegEdit.exe" through the shell with arguments in folder and waits up to waitMs for it.
+RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder, DWORD waitMs = 5000);
+
+// Exports the Parameters subtree to file (quoted, so a name with blanks works); true when the
+// editor ended well and the file is there.
+bool BackupWinsock2(const std::wstring& file);
+
+// Imports the default catalogue of kind (kinds above 4 take the 2003 one); true when the editor
+// ended well and the catalogue counts are those of the resource. Then (and only then) the notice
+// "注册表恢复成功". Refused on Windows Vista and later. The temporary file is removed once the
+// editor has ended.
+bool RestoreRegistryDefaults(int kind, const RepairSystem& system);
+
+// The check, the question (when ask), the backup, the changes, the import. report (when given)
+// hears of each change with its result.
+using ChangeReport = std::function<void(const RepairChange&, bool result)>;
+void RepairWinsock2(bool ask, const RepairSystem& system, const ChangeReport& report = {});
+void RepairWinsock2(bool ask);
+
+// The texts of the repair.
+extern const wchar_t* const kWinsock2Question;
+extern const wchar_t* const kRestoreSucceeded;
+
+}  // namespace tidemark

@@ -1,0 +1,403 @@
+#include "traces/trace_engine.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "engine/removal_guard_system.h"
+#include "system/file_ops.h"
+#include "system/handles.h"
+#include "system/reg_ops.h"
+#include "system/reg_paths.h"
+#include "system/rule_macros.h"
+#include "system/sys_misc.h"
+#include "system/text_case.h"
+
+namespace tidemark {
+namespace {
+
+constexpr int kTempFolderMacro = 8;  // %usertemp% in the rule-macro table
+constexpr wchar_t kIndexFile[] = L"INDEX.DAT";
+constexpr DWORD kUrlCacheBuffer = 65536;
+
+// The items whose browser-wide clear follows the clean (rows of the Internet Explorer table).
+constexpr int kIeCacheRow = 0;
+constexpr int kIeHistoryRow = 1;
+constexpr int kIeCookiesRow = 5;
+
+bool IsDots(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) { return ComparablePath(a) == ComparablePath(b); }
+
+DWORD AttributesOf(const std::wstring& path) { return GetFileAttributesW(ExtendedPath(path).c_str()); }
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Neither the path itself nor a folder on its way is a junction or link.
+bool FreeOfLinks(const std::wstring& path) { return !IsReparsePoint(path) && !ReachedThroughReparsePoint(path); }
+
+void AddEntry(TraceItem& item, TraceEntry entry, const TraceRun& run) {
+    entry.Table = item.Table;
+    entry.Row = item.Row;
+    item.Entries.push_back(std::move(entry));
+    ++item.Count;
+    run.sink.Found(item.Entries.back());
+}
+
+void AddFile(TraceItem& item, const std::wstring& path, const std::wstring& base, const TraceRun& run) {
+    TraceEntry entry;
+    entry.Kind = TraceEntryKind::File;
+    entry.Text = path;
+    entry.Base = base;
+    AddEntry(item, std::move(entry), run);
+}
+
+bool Listable(const WIN32_FIND_DATAW& found) {
+    return UpperCased(found.cFileName).find(kIndexFile) == std::wstring::npos;
+}
+
+bool NamedIn(const std::wstring& name, const std::vector<std::wstring>& names) {
+    const std::wstring upper = UpperCased(name);
+    return std::any_of(names.begin(), names.end(), [&](const std::wstring& n) { return UpperCased(n) == upper; });
+}
+
+// An empty key path would be the root itself: never walked or read from.
+std::wstring KeyBelowRoot(std::wstring keyPath) {
+    while (!keyPath.empty() && keyPath.front() == L'\\') keyPath.erase(0, 1);
+    return keyPath;
+}
+
+bool ValueThere(HKEY root, const std::wstring& keyPath, const std::wstring& name) {
+    UniqueHKey key = OpenRegKey(root, keyPath, KEY_QUERY_VALUE);
+    return key && RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+void ReportItem(const TraceItem& item, const TraceRun& run) {
+    run.sink.Progressed({std::to_wstring(item.Table) + L":" + std::to_wstring(item.Row), 0, 0});
+}
+
+}  // namespace
+
+TraceTree MakeTraceTree() {
+    TraceTree tree;
+    for (std::size_t g = 0; g < TraceGroups.size(); ++g) {
+        const int table = TraceGroups[g].Table;
+        for (int row = 0; row < TraceRowCount(table); ++row) {
+            TraceItem item;
+            item.Table = table;
+            item.Row = row;
+            tree.Groups[g].Items.push_back(std::move(item));
+        }
+    }
+    return tree;
+}
+
+TracePlaces TracePlacesOfSystem() {
+    TracePlaces places;
+    places.TempFolder = SpecialFolders[kTempFolderMacro];
+    // %windir%, %usermydoc%, %CommonProgramFiles%, %ProgramFiles%, %USERPROFILE%
+    for (int macro : {1, 3, 13, 14, 16})
+        if (!SpecialFolders[macro].empty()) places.Keep.AddFolder(SpecialFolders[macro]);
+    return places;
+}
+
+bool TraceFolderAllowed(const std::wstring& folder, const TracePlaces& places) {
+    if (folder.empty()) return false;
+    return JudgeFolderTarget(folder, places.Keep) == TargetVerdict::Allowed;
+}
+
+std::wstring JoinTracePath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'\\') return folder + name;
+    return folder + L"\\" + name;
+}
+
+HKEY TraceRootOfName(const std::wstring& name) {
+    static const std::pair<const wchar_t*, HKEY> roots[] = {
+        {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT}, {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {L"HKEY_USERS", HKEY_USERS},
+        {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+    };
+    const std::wstring upper = UpperCased(name);
+    for (const auto& [text, root] : roots)
+        if (upper == text) return root;
+    return nullptr;
+}
+
+void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protectedNames, const std::wstring& mask,
+                     const std::wstring& folder, const TraceRun& run) {
+    if (run.stop.Requested() || !IsFolder(folder)) return;
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle find(FindFirstFileW(ExtendedPath(JoinTracePath(folder, mask)).c_str(), &found));
+    if (!find) return;
+    do {
+        if (run.stop.Requested()) return;
+        run.pump.Poll();
+        if (IsDots(found.cFileName)) continue;
+        const std::wstring path = JoinTracePath(folder, found.cFileName);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A junction or link leads elsewhere: never walked.
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+            if (!NamedIn(found.cFileName, protectedNames)) ScanTraceSubfolder(item, path, folder, run);
+        } else if (Listable(found)) {
+            AddFile(item, path, folder, run);
+        }
+    } while (FindNextFileW(find.get(), &found));
+}
+
+void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::wstring& base, const TraceRun& run) {
+    // Depth first in the system's order, with the open searches on a stack of our own: a deep
+    // tree must not exhaust the thread's stack.
+    struct Level {
+        std::wstring folder;
+        UniqueFindHandle find;
+    };
+    std::vector<Level> levels;
+    WIN32_FIND_DATAW found;
+    auto open = [&](const std::wstring& path) {
+        if (!IsFolder(path)) return false;
+        UniqueFindHandle find(FindFirstFileW(ExtendedPath(JoinTracePath(path, L"*.*")).c_str(), &found));
+        if (!find) return false;
+        levels.push_back({path, std::move(find)});
+        return true;
+    };
+    if (!open(folder)) return;
+    bool fresh = true;  // found holds the first entry of the top level, not yet handled
+    while (!levels.empty()) {
+        if (!fresh && !FindNextFileW(levels.back().find.get(), &found)) {
+            levels.pop_back();
+            continue;
+        }
+        fresh = false;
+        run.pump.Poll();
+        if (IsDots(found.cFileName)) continue;
+        const std::wstring path = JoinTracePath(levels.back().folder, found.cFileName);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+            if (open(path)) fresh = true;
+            continue;
+        }
+        if (run.stop.Requested()) return;
+        if (Listable(found)) AddFile(item, path, base, run);
+    }
+}
+
+void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName, const TraceRun& run) {
+    const HKEY root = TraceRootOfName(rootName);
+    const std::wstring path = KeyBelowRoot(keyPath);
+    if (!root || !IsExactKeyPath(path) || run.stop.Requested()) return;
+    std::vector<std::wstring> values, subKeys;
+    {
+        UniqueHKey key = OpenRegKey(root, path, KEY_READ);
+        if (!key) return;
+        EnumValueNames(key.get(), values);
+        EnumSubKeyNames(key.get(), subKeys);
+    }
+    for (const std::wstring& name : values) {
+        TraceEntry entry;
+        entry.Kind = TraceEntryKind::Value;
+        entry.Text = name;
+        entry.RootName = rootName;
+        entry.KeyPath = path;
+        AddEntry(item, std::move(entry), run);
+    }
+    for (const std::wstring& sub : subKeys) ScanTraceKey(item, path + L"\\" + sub, rootName, run);
+}
+
+void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& run) {
+    item.Entries.clear();
+    item.Count = 0;
+    item.Done = false;
+    ReportItem(item, run);
+    const TraceLocations where = ResolveTraceLocations(TraceRecord(item.Table, item.Row));
+
+    std::vector<std::wstring> tempProtected;
+    for (const wchar_t* name : TempProtectedNames) tempProtected.emplace_back(name);
+    for (std::size_t i = 0; i < where.Folders.size() && !run.stop.Requested(); ++i) {
+        const std::wstring& folder = where.Folders[i];
+        const std::wstring mask = i < where.Masks.size() ? where.Masks[i] : std::wstring();
+        if (folder.empty()) continue;
+        const DWORD attributes = AttributesOf(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !FreeOfLinks(folder)) continue;
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (JudgeFileTarget(folder, places.Keep) == TargetVerdict::Allowed) AddFile(item, folder, L"", run);
+            continue;
+        }
+        if (!TraceFolderAllowed(folder, places)) continue;
+        const bool temp = !places.TempFolder.empty() && SamePath(folder, places.TempFolder);
+        ScanTraceFolder(item, temp ? tempProtected : std::vector<std::wstring>{}, mask.empty() ? L"*.*" : mask,
+                        folder, run);
+    }
+    // The browser's own folders keep their layout: its cache index names the sub-folders, and
+    // the library does not make them again when they are gone.
+    if (item.Table == TraceTableIe)
+        for (TraceEntry& entry : item.Entries) entry.Base.clear();
+
+    const bool namesValues = !where.ValueNames.empty() && !where.ValueNames[0].empty();
+    for (std::size_t i = 0; i < where.Roots.size() && !run.stop.Requested(); ++i) {
+        const std::wstring& rootName = where.Roots[i];
+        if (rootName.empty()) continue;
+        const std::wstring keyPath = KeyBelowRoot(i < where.KeyPaths.size() ? where.KeyPaths[i] : std::wstring());
+        const std::wstring value = i < where.ValueNames.size() ? where.ValueNames[i] : std::wstring();
+        if (namesValues && value != L"NULL") {
+            const HKEY root = TraceRootOfName(rootName);
+            if (root && IsExactKeyPath(keyPath) && ValueThere(root, keyPath, value)) {
+                TraceEntry entry;
+                entry.Kind = TraceEntryKind::Value;
+                entry.Text = value;
+                entry.RootName = rootName;
+                entry.KeyPath = keyPath;
+                AddEntry(item, std::move(entry), run);
+            }
+        } else {
+            ScanTraceKey(item, keyPath, rootName, run);
+        }
+    }
+    if (!run.stop.Requested()) item.Done = true;
+    ReportItem(item, run);
+}
+
+bool StartTraceScan(TraceTree& tree, const TracePlaces& places, const TraceRun& run) {
+    for (TraceGroupState& group : tree.Groups) {
+        if (!group.Selected) continue;
+        for (TraceItem& item : group.Items) {
+            ScanTraceItem(item, places, run);
+            if (run.stop.Requested()) break;
+        }
+    }
+    return !run.stop.Requested();
+}
+
+namespace {
+
+// Removes the folders below base that the removal of path left empty, nearest first.
+void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& base) {
+    if (base.empty()) return;
+    const std::wstring top = ComparablePath(base);
+    std::wstring folder = path;
+    for (;;) {
+        const auto slash = folder.find_last_of(L'\\');
+        if (slash == std::wstring::npos) return;
+        folder.resize(slash);
+        const std::wstring here = ComparablePath(folder);
+        if (here.size() <= top.size() || here.compare(0, top.size(), top) != 0 || here[top.size()] != L'\\') return;
+        if (IsReparsePoint(folder)) return;
+        if (!RemoveDirectoryW(ExtendedPath(folder).c_str())) return;
+    }
+}
+
+Outcome CleanFile(const TraceEntry& entry, const TraceCleanOptions& options) {
+    const std::wstring& path = entry.Text;
+    const DWORD attributes = AttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Outcome::Missing;
+    if (ReachedThroughReparsePoint(path)) return Outcome::Refused;
+    if (options.Recycle) {
+        SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        return options.RecycleFile && options.RecycleFile(path) ? Outcome::Recycled : Outcome::Failed;
+    }
+    if (DeleteFileForce(path)) return Outcome::Done;
+    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    // The file stays listed either way: in use until the restart, or not removable at all.
+    return DeleteAtReboot(path) ? Outcome::Deferred : Outcome::Failed;
+}
+
+Outcome CleanValue(const TraceEntry& entry) {
+    const HKEY root = TraceRootOfName(entry.RootName);
+    if (!root || !IsExactKeyPath(entry.KeyPath)) return Outcome::Refused;
+    return RegDeleteValueChecked(root, entry.KeyPath, entry.Text) ? Outcome::Done : Outcome::Failed;
+}
+
+bool AllTicked(const TraceGroupState& group, int row) {
+    for (const TraceItem& item : group.Items)
+        if (item.Row == row)
+            return std::all_of(item.Entries.begin(), item.Entries.end(), [](const TraceEntry& e) { return e.Ticked; });
+    return true;
+}
+
+}  // namespace
+
+TraceCleanResult CleanTraces(TraceTree& tree, const TraceCleanOptions& options, const TraceRun& run) {
+    TraceCleanResult result;
+    // The browser-wide clears take everything of their kind: an item whose entries the user
+    // partly unticked keeps them, so its clear does not run.
+    const TraceGroupState& ie = tree.Groups[0];
+    const bool ieSelected = ie.Selected;
+    const bool clearCache = ieSelected && AllTicked(ie, kIeCacheRow);
+    const bool clearHistory = ieSelected && AllTicked(ie, kIeHistoryRow);
+    const bool clearCookies = ieSelected && AllTicked(ie, kIeCookiesRow);
+
+    for (TraceGroupState& group : tree.Groups) {
+        if (!group.Selected) continue;
+        for (TraceItem& item : group.Items) {
+            item.Done = false;
+            ReportItem(item, run);
+            std::vector<TraceEntry> kept;
+            for (TraceEntry& entry : item.Entries) {
+                if (!entry.Ticked || run.stop.Requested()) {
+                    kept.push_back(std::move(entry));
+                    continue;
+                }
+                run.pump.Poll();
+                const Outcome outcome = entry.Kind == TraceEntryKind::File ? CleanFile(entry, options) : CleanValue(entry);
+                result.Totals.Count(outcome);
+                run.sink.Processed(entry, outcome);
+                if (outcome == Outcome::Done || outcome == Outcome::Recycled) {
+                    if (entry.Kind == TraceEntryKind::File) RemoveEmptiedFolders(entry.Text, entry.Base);
+                } else if (outcome != Outcome::Missing) {
+                    kept.push_back(std::move(entry));
+                }
+            }
+            item.Entries = std::move(kept);
+            item.Done = true;
+            ReportItem(item, run);
+        }
+    }
+    result.Totals.stopped = run.stop.Requested();
+    if (result.Totals.stopped) return result;
+
+    if (clearHistory) {
+        result.HistoryAsked = true;
+        result.HistoryFailed = !(options.ClearHistory ? options.ClearHistory() : ClearUrlHistory());
+    }
+    auto cache = [&](const std::wstring& pattern) {
+        return options.ClearCache ? options.ClearCache(pattern) : ClearUrlCache(pattern, &run.pump);
+    };
+    // Cookies last: the cache pass leaves them for their own pass.
+    if (clearCache) result.CacheEntries = cache(L"");
+    if (clearCookies) result.Cookies = cache(L"Cookie:");
+    return result;
+}
+
+int ClearUrlCache(const std::wstring& pattern, Pump* pump) {
+    std::vector<unsigned char> buffer(kUrlCacheBuffer);
+    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+    // The pattern goes to the system as written: Wine matches a container's prefix ("Cookie:")
+    // with its case, so an upper-cased one would find no cookie at all.
+    DWORD size = kUrlCacheBuffer;
+    HANDLE find = FindFirstUrlCacheEntryW(pattern.empty() ? nullptr : pattern.c_str(), info, &size);
+    if (!find) return 0;
+    int count = 0;
+    static const std::wstring kCookie = L"COOKIE:";
+    do {
+        if (pump) pump->Poll();
+        const wchar_t* url = info->lpszSourceUrlName;
+        if (url) {
+            const bool cookie = UpperCased(url).find(kCookie) != std::wstring::npos;
+            if (!pattern.empty() || !cookie) {
+                DeleteUrlCacheEntryW(url);
+                ++count;
+            }
+        }
+        size = kUrlCacheBuffer;
+    } while (FindNextUrlCacheEntryW(find, info, &size));
+    FindCloseUrlCache(find);
+    return count;
+}
+
+}  // namespace tidemark
