@@ -156,6 +156,13 @@ const std::vector<LayoutEntry>& MainLayout() {
 
         {L"Pnl_Score", K::Panel, nullptr, OffX, 179, 242, 111, L"", 0, L::Action, AnchorNone, true, kNormal},
         {L"Img_ScoreBG", K::Picture, L"Pnl_Score", 0, 0, 242, 111, L"", 0, L::Action, AnchorNone, true, kNormal},
+        {L"Lab_Score", K::Label, L"Pnl_Score", 8, 12, 36, 18, L"44", 0, L::Action, AnchorNone, true, kAccent},
+        {L"Img_ScoreBar", K::Panel, L"Pnl_Score", 47, 19, 0, 17, L"", 0, L::Action, AnchorNone, true, kNormal},
+        // The two lines carry the pictures of the hidden face holder (same look, same faces).
+        {L"BBtn_ScoreLineFaces", K::Button, L"Pnl_Score", 1, 41, 240, 22, L"", 0, L::Action, AnchorNone, false, kNormal},
+        {L"BBtn_ScoreRegLine", K::Button, L"Pnl_Score", 1, 38, 240, 22, L"", 0, L::Action, AnchorNone, true, kNormal},
+        {L"BBtn_ScoreDiskLine", K::Button, L"Pnl_Score", 1, 60, 240, 22, L"", 0, L::Action, AnchorNone, true, kNormal},
+        {L"Lab_DiskPercent", K::Label, L"Pnl_Score", 200, 88, 36, 16, L"0", 0, L::Action, AnchorNone, false, kNormal},
         {L"Lab_ScoreReg", K::Label, L"Pnl_Score", 14, 40, 200, 16, L"", 1008, L::Action, AnchorNone, true, kNormal},
         {L"Lab_ScoreDisk", K::Label, L"Pnl_Score", 14, 62, 200, 16, L"", 1009, L::Action, AnchorNone, true, kNormal},
         {L"BBtn_FreeDisk", K::Button, L"Pnl_Score", 150, 80, 80, 24, L"", 1029, L::Action, AnchorNone, true, kNormal},

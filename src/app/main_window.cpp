@@ -136,7 +136,7 @@ COLORREF PanelColor(const LayoutEntry& entry) {
     const std::wstring name = entry.name;
     if (name == L"FirstRunPrompt" || name == L"PanelDel" || name == L"Pnl_Result") return skin::Strip;
     if (name == L"ImageBack") return skin::Separator;
-    if (name == L"Imageproess") return skin::Accent;
+    if (name == L"Imageproess" || name == L"Img_ScoreBar") return skin::Accent;
     return RGB(255, 255, 255);
 }
 
@@ -583,7 +583,7 @@ void TFBrimMain::ApplyCommandLine() {
     case StartSwitch::ClearFile: SelectTopTab(2); break;
     case StartSwitch::ClearReg:
         SelectTopTab(4);
-        registry_->StartRegistryPage();  // as a press of its start button
+        registry_->StartRegistryPageFromSwitch();  // as a press of its start button, the scan once the loop runs
         break;
     default: break;
     }
@@ -664,7 +664,7 @@ void TFBrimMain::RunCloseSequence() {
 
 void TFBrimMain::Close() {
     if (!hwnd_ || closed_) return;
-    if (plugins_ && plugins_->Busy()) {
+    if ((plugins_ && plugins_->Busy()) || (registry_ && registry_->Busy())) {
         // The loop's controls and engine objects must outlive it.
         App().Stop.Request();
         closeDeferred_ = true;

@@ -70,6 +70,16 @@ const std::vector<Command>& Commands() {
          RunRepairRun},
         {{L"procs"}, {}, false, "procs [--json]",
          "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
+        {{L"reg", L"scan"}, {L"--category"}, false, "reg scan [--category N]... [--json]",
+         "registry entries naming files that are gone: 0 shared libraries, 1 start-up, 2 uninstall, "
+         "3 the thorough search (only when named)",
+         RunRegScan},
+        {{L"reg", L"fix"}, {L"--category", L"--backup"}, false, "reg fix [--category N]... [--backup FILE] [--json]",
+         "scans as 'reg scan' and removes what it found; with --backup, first writes it all to FILE "
+         "(registry editor 5.00, UTF-16), and removes nothing when that fails",
+         RunRegFix},
+        {{L"score"}, {}, false, "score [--json]",
+         "the health score: registry findings of categories 0-2, free disk space, the score", RunScore},
         {{L"traces", L"scan"}, {L"--group"}, false, "traces scan [--group N]... [--json]",
          "the usage traces the trace page lists: 1 Internet Explorer, 2 Windows, 3 applications", RunTracesScan},
         {{L"traces", L"clean"}, {L"--group"}, false, "traces clean [--group N]... [--json]",

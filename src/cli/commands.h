@@ -56,6 +56,9 @@ int RunPluginsScan(CommandContext& ctx);
 int RunPluginsClean(CommandContext& ctx);
 int RunRepairCheck(CommandContext& ctx);
 int RunRepairRun(CommandContext& ctx);
+int RunRegScan(CommandContext& ctx);
+int RunRegFix(CommandContext& ctx);
+int RunScore(CommandContext& ctx);
 int RunTracesScan(CommandContext& ctx);
 int RunTracesClean(CommandContext& ctx);
 

@@ -1,0 +1,195 @@
+// reg scan / reg fix / score: the registry view's scan and fix, and the health score.
+#include <windows.h>
+
+#include <cwchar>
+#include <set>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "registry/registry_scan.h"
+#include "support/health_score.h"
+#include "system/disk_space.h"
+
+namespace tidemark::cli {
+
+namespace {
+
+std::wstring Elapsed(DWORD startTicks) {
+    const DWORD seconds = (GetTickCount() - startTicks) / 1000;
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02lu:%02lu:%02lu", static_cast<unsigned long>(seconds / 3600),
+                  static_cast<unsigned long>(seconds / 60 % 60), static_cast<unsigned long>(seconds % 60));
+    return text;
+}
+
+// The categories named with --category, in the list's order; without any, 0-2 (the thorough
+// search only when named). False on a bad number.
+bool Categories(CommandContext& ctx, std::vector<int>& categories) {
+    std::set<int> wanted;
+    for (auto [it, end] = ctx.args.options.equal_range(L"--category"); it != end; ++it) {
+        wchar_t* stop = nullptr;
+        const long n = std::wcstol(it->second.c_str(), &stop, 10);
+        if (it->second.empty() || *stop != L'\0' || n < 0 || n >= kRegCategoryCount) {
+            ctx.Error("tidemark-cli: --category takes 0 to 3, not '" + ToUtf8(it->second) + "'");
+            return false;
+        }
+        wanted.insert(static_cast<int>(n));
+    }
+    if (wanted.empty()) wanted = {0, 1, 2};
+    categories.assign(wanted.begin(), wanted.end());
+    return true;
+}
+
+// Findings kept in order; one progress line on a console's standard error, ten times a second at most.
+class Collector final : public Sink<TDataRegItems> {
+public:
+    explicit Collector(CommandContext& ctx) : ctx_(ctx) {
+        DWORD mode = 0;
+        console_ = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+    }
+    ~Collector() override {
+        if (shown_) ctx_.out.Err("\r" + std::string(79, ' ') + "\r");
+    }
+    void Found(const TDataRegItems& row) override { rows.push_back(row); }
+    void Progressed(const Progress& progress) override {
+        if (!console_ || GetTickCount() - last_ < 100) return;
+        last_ = GetTickCount();
+        std::string line = std::to_string(rows.size()) + " found  " + ToUtf8(progress.current);
+        if (line.size() > 78) line = line.substr(0, 78);
+        ctx_.out.Err("\r" + line + std::string(78 - line.size(), ' '));
+        shown_ = true;
+    }
+    std::vector<TDataRegItems> rows;
+
+private:
+    CommandContext& ctx_;
+    bool console_ = false, shown_ = false;
+    DWORD last_ = 0;
+};
+
+JsonObject FindingObject(const TDataRegItems& row) {
+    return JsonObject()
+        .Add("category", row.Category)
+        .Add("category_name", row.CategoryName)
+        .Add("root", RootName(row.Root))
+        .Add("key", row.KeyPath)
+        .Add("name", row.Name);
+}
+
+std::string FindingText(const TDataRegItems& row) {
+    const std::wstring separator = !row.KeyPath.empty() && row.KeyPath[0] == L'\\' ? L"" : L"\\";
+    return std::to_string(row.Category) + "\t" + ToUtf8(row.CategoryName) + "\t" +
+           ToUtf8(RootName(row.Root) + separator + row.KeyPath) + "\t" + ToUtf8(row.Name.empty() ? L"(default)" : row.Name);
+}
+
+std::vector<TDataRegItems> Scan(CommandContext& ctx, const std::vector<int>& categories) {
+    const std::vector<TDataRegDefault> list = RegistryCategories(GetSystemDefaultLangID());
+    Collector found(ctx);
+    NullPump pump;
+    StopToken stop;
+    SystemPathProbe probe;
+    RegScanRun run{found, pump, stop, probe, list};
+    ScanRegistryCategories(categories, run);
+    return std::move(found.rows);
+}
+
+}  // namespace
+
+int RunRegScan(CommandContext& ctx) {
+    std::vector<int> categories;
+    if (!Categories(ctx, categories)) return ExitUsage;
+    const DWORD start = GetTickCount();
+    const std::vector<TDataRegItems> rows = Scan(ctx, categories);
+    for (const TDataRegItems& row : rows) ctx.Line(ctx.args.json ? FindingObject(row).Render() : FindingText(row));
+    const std::wstring elapsed = Elapsed(start);
+    if (ctx.args.json) {
+        ctx.Line(JsonObject()
+                     .Add("summary", JsonObject().Add("findings", static_cast<std::int64_t>(rows.size())).Add("elapsed", elapsed))
+                     .Render());
+    } else {
+        ctx.Line(std::to_string(rows.size()) + " findings, " + ToUtf8(elapsed));
+    }
+    return ExitOk;
+}
+
+int RunRegFix(CommandContext& ctx) {
+    std::vector<int> categories;
+    if (!Categories(ctx, categories)) return ExitUsage;
+    const auto backup = ctx.args.options.find(L"--backup");
+    if (backup != ctx.args.options.end() && backup->second.empty()) {
+        ctx.Error("tidemark-cli: --backup takes a file name");
+        return ExitUsage;
+    }
+    const DWORD start = GetTickCount();
+    const std::vector<TDataRegItems> rows = Scan(ctx, categories);
+    if (backup != ctx.args.options.end() && !WriteRegistryBackup(backup->second, rows)) {
+        ctx.Error("tidemark-cli: the backup '" + ToUtf8(backup->second) + "' cannot be written; nothing was removed");
+        return ExitItemFailed;
+    }
+
+    struct Reporter final : Sink<TDataRegItems> {
+        explicit Reporter(CommandContext& c) : ctx(c) {}
+        void Processed(const TDataRegItems& row, Outcome outcome) override {
+            if (outcome == Outcome::Missing) {
+                // Put back or changed since the scan: left alone.
+                ctx.Error("tidemark-cli: kept, no longer missing: " + FindingText(row));
+                return;
+            }
+            const bool removed = outcome == Outcome::Done;
+            failed += removed ? 0 : 1;
+            cleaned += removed ? 1 : 0;
+            if (ctx.args.json) {
+                ctx.Line(FindingObject(row).Add("result", removed ? L"removed" : L"failed").Render());
+            } else {
+                ctx.Line(FindingText(row) + "\t" + (removed ? "removed" : "failed"));
+            }
+        }
+        CommandContext& ctx;
+        int failed = 0, cleaned = 0;
+    } reporter(ctx);
+    NullPump pump;
+    StopToken stop;
+    SystemPathProbe probe;
+    FixRegistryItems(rows, Operation<TDataRegItems>{reporter, pump, stop}, probe);
+    const std::wstring elapsed = Elapsed(start);
+    if (ctx.args.json) {
+        ctx.Line(JsonObject()
+                     .Add("summary", JsonObject()
+                                         .Add("findings", static_cast<std::int64_t>(rows.size()))
+                                         .Add("cleaned", reporter.cleaned)
+                                         .Add("elapsed", elapsed))
+                     .Render());
+    } else {
+        ctx.Line(std::to_string(reporter.cleaned) + " of " + std::to_string(rows.size()) + " findings removed, " + ToUtf8(elapsed));
+    }
+    return reporter.failed ? ExitItemFailed : ExitOk;
+}
+
+int RunScore(CommandContext& ctx) {
+    const std::vector<TDataRegDefault> list = RegistryCategories(GetSystemDefaultLangID());
+    struct Counter final : Sink<TDataRegItems> {
+        void Found(const TDataRegItems&) override { ++count; }
+        std::uint64_t count = 0;
+    } counter;
+    NullPump pump;
+    StopToken stop;
+    SystemPathProbe probe;
+    RegScanRun run{counter, pump, stop, probe, list};
+    ScanForHealthScore(run);
+    const int free = DiskFreePercent();
+    const int score = HealthScore(counter.count, free);
+    if (ctx.args.json) {
+        ctx.Line(JsonObject()
+                     .Add("registry_junk", static_cast<std::int64_t>(counter.count))
+                     .Add("disk_free_percent", free)
+                     .Add("score", score)
+                     .Render());
+    } else {
+        ctx.Line("Registry junk:     " + std::to_string(counter.count));
+        ctx.Line("Disk free percent: " + std::to_string(free));
+        ctx.Line("Score:             " + std::to_string(score));
+    }
+    return ExitOk;
+}
+
+}  // namespace tidemark::cli
