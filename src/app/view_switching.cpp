@@ -36,12 +36,21 @@ const std::vector<ActionSetRow>& ActionSetTable() {
     static const std::vector<const wchar_t*> fileScan = {
         L"Lab_InforPath", L"BBtn_ScanStop", L"Lab_TotalNum", L"Label2", L"Lab_Totalsize", L"Label3", L"BBtn_Scan",
         L"BBtn_Clear", L"RzURLLabAll", L"RzURLLabNone"};
+    // A junk scan also shows its completion banner and the cleaned count in the same place.
+    static const std::vector<const wchar_t*> junkScan = [] {
+        std::vector<const wchar_t*> names = fileScan;
+        for (const wchar_t* name : {L"Lab_ScanFinishTitle", L"Lab_totalFileNumChar",
+                                    L"Lab_totalFileNum", L"Lab_totalFileSizeChar", L"Lab_totalFileSize", L"Lab_Time",
+                                    L"Lab_ClearInf", L"Lab_ClearNum"})
+            names.push_back(name);
+        return names;
+    }();
     static const std::vector<ActionSetRow> table = {
         {ActionSet::TraceStart,
          {L"BBtn_ScanHengji", L"Lab_TraceSlogan", L"BBtn_hengjiClear", L"Img_ViewIcon"},
          {{L"BBtn_ScanHengji", kRescanSlot}, {L"BBtn_hengjiClear", kCleanNowSlot}}},
         {ActionSet::JunkModes, {L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {}, L"自动清理", L"自定义清理"},
-        {ActionSet::JunkScan, fileScan, {}},
+        {ActionSet::JunkScan, junkScan, {}},
         {ActionSet::CustomScan, fileScan, {}},
         {ActionSet::Plugins,
          {L"Lab_PlugInfo", L"BBtn_PlugScan", L"BBtn_PlugClear", L"RzURLLabAll", L"RzURLLabNone", L"Img_ViewIcon"},

@@ -68,6 +68,13 @@ const std::vector<Command>& Commands() {
          "runs the repairs after a clean; the WinSock2 repair only with --yes (its backup then goes to the "
          "current folder)",
          RunRepairRun},
+        {{L"junk", L"scan"}, {L"--root"}, false, "junk scan [--root DIR]... [--json]",
+         "the junk files of the fixed drives (or of the folders named), grouped by rule as the junk page lists them",
+         RunJunkScan},
+        {{L"junk", L"clean"}, {L"--root", L"--method"}, false,
+         "junk clean [--root DIR]... [--method direct|recycle] [--json]",
+         "scans as 'junk scan' does and removes every file listed (default method: the stored setting)",
+         RunJunkClean},
         {{L"procs"}, {}, false, "procs [--json]",
          "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
         {{L"reg", L"scan"}, {L"--category"}, false, "reg scan [--category N]... [--json]",

@@ -54,6 +54,8 @@ int RunDefsCheck(CommandContext& ctx);
 int RunProcs(CommandContext& ctx);
 int RunPluginsScan(CommandContext& ctx);
 int RunPluginsClean(CommandContext& ctx);
+int RunJunkScan(CommandContext& ctx);
+int RunJunkClean(CommandContext& ctx);
 int RunRepairCheck(CommandContext& ctx);
 int RunRepairRun(CommandContext& ctx);
 int RunRegScan(CommandContext& ctx);

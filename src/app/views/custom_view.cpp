@@ -2,8 +2,15 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include <shlobj.h>
+
 #include "app/views/junk_view.h"
+#include "app/views/settings_view.h"
 #include "app/widgets/picture_button.h"
+#include "app/widgets/tree_list.h"
+#include "junk/custom_folders.h"
+#include "lang/text_tables.h"
+#include "settings/settings_store.h"
 #include "support/usage_log.h"
 
 namespace tidemark {
@@ -20,7 +27,8 @@ CustomView::CustomView(TFBrimMain& window, ControlTable& table) : View(window, t
     clean_ = controls_.Button(L"BBtn_Clear");
     otherViewsButtons_ = {controls_.Button(L"BBtn_Save"), controls_.Button(L"BBtn_ScanClear"),
                       controls_.Button(L"BBtn_PlugScan"), controls_.Button(L"BBtn_PlugClear")};
-    BindList(L"Vst_Custom", folders_);
+    if (widgets::TreeList* list = BindList(L"Vst_Custom", folders_))
+        list->OnRightClick = [this](widgets::NodeId row, POINT screen) { ShowFolderMenu(row, screen); };
     BindList(L"VST_Items", items_);
     BindList(L"VST_DeleteList", deleteList_);
 }
@@ -41,6 +49,66 @@ void CustomView::TabPressed() {
     for (const widgets::PictureButton* button : otherViewsButtons_) ShowControl(button, false);
     ShowControl(clean_);
     ShowControl(scan_);
+    RefillFolders();
+}
+
+void CustomView::RefillFolders() {
+    folders_.Clear();
+    for (const std::wstring& path : CustomFolderEntries(ReadSettingText(kCustomFileExt))) {
+        widgets::RowOptions row;
+        row.checkKind = widgets::CheckKind::TwoState;
+        row.check = widgets::CheckState::Checked;
+        folders_.AddRow(widgets::kRoot, {path}, row);
+    }
+}
+
+bool CustomView::AddCustomFolderPath(const std::wstring& path) {
+    const std::optional<std::wstring> list = CustomFolderListWith(ReadSettingText(kCustomFileExt), path);
+    if (!list) return false;
+    (void)WriteSettingText(kCustomFileExt, *list);
+    RefillFolders();
+    return true;
+}
+
+void CustomView::AddCustomFolder() {
+    const std::wstring title = GetUiText(90018, App().UiLanguageId);
+    BROWSEINFOW info{};
+    info.hwndOwner = window_.hwnd();
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
+    if (!chosen) return;
+    wchar_t path[MAX_PATH] = {};
+    const bool ok = SHGetPathFromIDListW(chosen, path) != FALSE;
+    CoTaskMemFree(chosen);
+    if (ok && path[0]) AddCustomFolderPath(path);
+}
+
+void CustomView::DeleteCustomFolder(widgets::NodeId row) {
+    if (row == widgets::kNoNode || !folders_.IsValid(row)) return;
+    folders_.RemoveRow(row);
+    std::vector<std::wstring> rest;
+    for (widgets::NodeId node : folders_.Children(widgets::kRoot)) rest.push_back(folders_.Text(node, 0));
+    (void)WriteSettingText(kCustomFileExt, CustomFolderListText(rest));
+}
+
+void CustomView::EditCustomRules() {
+    window_.SelectTopTab(6);
+    window_.Settings().SelectSettingsEntry(2);
+}
+
+void CustomView::ShowFolderMenu(widgets::NodeId row, POINT screen) {
+    enum : UINT { kAdd = 1038, kDelete = 1039, kRules = 1040 };
+    HMENU menu = CreatePopupMenu();
+    for (UINT id : {kAdd, kDelete, kRules}) {
+        const std::wstring text = GetUiText(static_cast<int>(id), App().UiLanguageId);
+        AppendMenuW(menu, MF_STRING | (id == kDelete && row == widgets::kNoNode ? MF_GRAYED : 0), id, text.c_str());
+    }
+    const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, 0, window_.hwnd(), nullptr);
+    DestroyMenu(menu);
+    if (chosen == kAdd) AddCustomFolder();
+    if (chosen == kDelete) DeleteCustomFolder(row);
+    if (chosen == kRules) EditCustomRules();
 }
 
 void CustomView::DeselectSubTab() {

@@ -24,8 +24,23 @@ public:
     // Sub-tabs 1 to 3: the chosen one shows its highlight (App().CurrentSubView).
     void SelectSubTab(int tab);
     void DeselectSubTab();
+    // The restart-deletion list: files whose direct deletion failed in the last junk clean.
+    widgets::TreeListModel& DeleteListRows() { return deleteList_; }
+
+    // The custom folder list ("CustomFileExt") and its menu: "添加自定义目录" (the folder dialog),
+    // "删除自定义目录" (the row), "设置自定义规则" (the settings' custom rule page).
+    widgets::TreeListModel& FolderRows() { return folders_; }
+    void AddCustomFolder();
+    // Appends path unless it is listed already; false when it is refused ("###" in it).
+    bool AddCustomFolderPath(const std::wstring& path);
+    void DeleteCustomFolder(widgets::NodeId row);
+    void EditCustomRules();
+    // Lists the stored folders again.
+    void RefillFolders();
 
 private:
+    void ShowFolderMenu(widgets::NodeId row, POINT screen);
+
     std::array<widgets::PictureButton*, 4> subTabs_{};  // by sub-tab number, 1 to 3
     HWND hint_ = nullptr;                               // "(右击添加清理目录)"
     widgets::PictureButton* scan_ = nullptr;

@@ -3,8 +3,14 @@
 // buttons; the view remembers the last one chosen.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "app/views/view.h"
 #include "app/widgets/tree_list_model.h"
+#include "junk/junk_clean.h"
+#include "junk/junk_scan.h"
 
 namespace tidemark {
 
@@ -28,9 +34,62 @@ public:
     // Custom cleaning's start button: as StartJunkPage, once a folder is ticked.
     void StartCustomScan();
     // Forgets the junk found (the custom view does when it is entered from this view).
-    void ClearResults() { found_.Clear(); }
+    void ClearResults() {
+        found_.Clear();
+        result_ = JunkScanResult{};
+    }
+
+    // "扫描" / "重新扫描": the scan of the current mode's folders. Only while the window is idle.
+    void BBtn_ScanClick();
+    // "清理": removes the ticked files of ticked groups by the stored method.
+    void BBtn_ClearClick();
+    // "扫描中止" and the progress panel's "取消" / "确定".
+    void StopScan();
+    void CancelClean();
+    void CloseProgress();
+
+    // What the automatic mode walks: the fixed drives, unless folders are given here.
+    void SetAutomaticFolders(std::vector<std::wstring> folders) { automaticFolders_ = std::move(folders); }
+    const JunkScanResult& Result() const { return result_; }
+    widgets::TreeListModel& FoundRows() { return found_; }
+    // The file row of result file index (kNoNode when it has none).
+    widgets::NodeId FileRow(std::size_t index) const {
+        return index < fileRows_.size() ? fileRows_[index] : widgets::kNoNode;
+    }
+    const JunkCleanTotals& LastClean() const { return lastClean_; }
+
+    // The folder tree: one row per fixed drive (no CD-ROM, A: or B:), sub-folders added when a
+    // row first opens, ticks following the parent.
+    widgets::TreeListModel& FolderRows() { return folders_; }
+    std::wstring FolderPath(widgets::NodeId row) const;
+    void ExpandFolderRow(widgets::NodeId row);
+    // "将目录导入到自定义清理": the row's folder joins the custom folder list.
+    void ImportCustomFolder(widgets::NodeId row);
+    // The folders a custom scan walks: fully ticked rows, partly ticked rows entered.
+    std::vector<std::wstring> CustomFolderList() const;
 
 private:
+    std::vector<std::wstring> FolderList() const;
+    void FillFolderRoots();
+    widgets::NodeId AddFolderRow(widgets::NodeId parent, const std::wstring& path, const std::wstring& name,
+                                 widgets::CheckState check);
+    std::vector<std::wstring> folderPaths_;  // by row user data
+    void ShowScanning(bool scanning);
+
+    HWND label2_ = nullptr, label3_ = nullptr, inforPath_ = nullptr, time_ = nullptr;
+    HWND totalNum_ = nullptr, totalSize_ = nullptr, clearNum_ = nullptr;
+    std::vector<HWND> scanBanner_, finishBanner_, clearLabels_;
+    HWND panelDel_ = nullptr, barBack_ = nullptr, bar_ = nullptr, percent_ = nullptr;
+    widgets::PictureButton* stop_ = nullptr;
+    widgets::PictureButton* rescan_ = nullptr;
+    widgets::PictureButton* cancel_ = nullptr;
+    widgets::PictureButton* closeClear_ = nullptr;
+    std::vector<std::wstring> automaticFolders_;
+    JunkScanResult result_;
+    std::vector<widgets::NodeId> groupRows_, fileRows_;
+    std::uint64_t toClean_ = 0;  // what the last scan listed ("Lab_DelNum")
+    JunkCleanTotals lastClean_;
+
     widgets::PictureButton* start_ = nullptr;       // the start page's large button
     widgets::PictureButton* customStart_ = nullptr;  // custom cleaning's "开始扫描"
     widgets::PictureButton* scan_ = nullptr;

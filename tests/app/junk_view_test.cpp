@@ -1,0 +1,242 @@
+// The junk page driven in-process through the real window: the scan fills the result tree and
+// the counters, the clean removes the ticked files of ticked groups and lists what must wait for
+// the restart.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/views/custom_view.h"
+#include "app/views/junk_view.h"
+#include "app/widgets/gdiplus_session.h"
+#include "app/widgets/picture_button.h"
+#include "app/widgets/tree_list_model.h"
+#include "common/test_support.h"
+#include "lang/text_tables.h"
+#include "settings/settings_store.h"
+#include "system/prompt.h"
+#include "system/reg_ops.h"
+#include "system/text_case.h"
+
+namespace tidemark {
+namespace {
+
+const widgets::GdiplusSession gdiplus;
+
+using widgets::CheckState;
+using widgets::kRoot;
+using widgets::NodeId;
+
+std::wstring WindowText(HWND control) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(control, text, 1024);
+    return text;
+}
+
+class JunkPageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        App() = AppState{};
+        ASSERT_TRUE(WriteRegInt(HKEY_CURRENT_USER, L"Software\\Corvane\\BRIM", L"InitSet", 1));
+        window_ = TFBrimMain::Create({}, false);
+        ASSERT_TRUE(window_);
+        prompt_.emplace(answers_);
+        Junk().SetAutomaticFolders({dir_.path()});
+    }
+    void TearDown() override {
+        prompt_.reset();
+        window_.reset();
+        DeleteRegSubKey(HKEY_CURRENT_USER, L"Software\\Corvane", L"BRIM");
+    }
+
+    JunkView& Junk() { return window_->Junk(); }
+    widgets::TreeListModel& Rows() { return Junk().FoundRows(); }
+    std::wstring Label(const wchar_t* name) { return WindowText(window_->Control(name)); }
+    // Shown by the page (the window itself is never shown in these tests).
+    bool Shown(const wchar_t* name) { return (GetWindowLongW(window_->Control(name), GWL_STYLE) & WS_VISIBLE) != 0; }
+    void Start() {
+        window_->SelectTopTab(2);
+        window_->Button(L"RzBmpButton9")->Click();
+    }
+    // The group row whose text starts with the description and holds the type.
+    NodeId Group(const std::wstring& type) {
+        for (NodeId node : Rows().Children(kRoot))
+            if (Rows().Text(node, 0).find(L"(" + type + L" ") != std::wstring::npos) return node;
+        return widgets::kNoNode;
+    }
+    bool Asked(int id) const {
+        for (const PromptRequest& r : answers_.Asked())
+            if (r.Text == GetUiText(id, App().UiLanguageId)) return true;
+        return false;
+    }
+
+    test::ScratchDir dir_;
+    ScriptedPrompt answers_;
+    std::optional<ScopedPrompt> prompt_;
+    std::unique_ptr<TFBrimMain> window_;
+};
+
+TEST_F(JunkPageTest, ScanListsGroupsAndCountersThenCleanTakesOnlyTheTickedOnes) {
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"a.tmp", std::string(1536, 'x')));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"b.tmp", "x"));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"c.old", "x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"sub\\d.old", "x"));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"keep.txt", "x"));
+    ASSERT_TRUE(WriteRegInt(HKEY_CURRENT_USER, L"Software\\Corvane\\BRIM", L"DirectDel", 0));
+    Start();
+
+    EXPECT_TRUE(App().UiIdle);
+    ASSERT_EQ(Rows().ChildCount(kRoot), 2u);
+    const NodeId tmp = Group(L"*.tmp"), old = Group(L"*.old");
+    ASSERT_NE(tmp, widgets::kNoNode);
+    ASSERT_NE(old, widgets::kNoNode);
+    EXPECT_EQ(Rows().Text(tmp, 0), L"临时文件   (*.tmp 文件大小: 1.50 KB  文件个数: 2个)");
+    EXPECT_EQ(Rows().ChildCount(old), 2u);
+    const NodeId first = Rows().FirstChild(tmp);
+    EXPECT_EQ(Rows().Text(first, 2), Rows().Text(first, 0) == L"a.tmp" ? dir_ / L"a.tmp" : dir_ / L"b.tmp");
+    EXPECT_EQ(Label(L"Lab_totalFileNum"), L"4");
+    EXPECT_EQ(Label(L"Lab_totalFileSize"), L"0 MB");  // 1.5 KB in MB
+    EXPECT_EQ(Label(L"Label2"), L"0");
+    EXPECT_TRUE(Shown(L"Lab_ScanFinishTitle"));
+    EXPECT_FALSE(Shown(L"BBtn_ScanStop"));
+
+    // The *.old group unticked (its files stay ticked), b.tmp unticked.
+    Rows().SetCheck(old, CheckState::Unchecked, false);
+    for (NodeId file : Rows().Children(tmp))
+        if (Rows().Text(file, 0) == L"b.tmp") Rows().SetCheck(file, CheckState::Unchecked);
+    window_->Button(L"BBtn_Clear")->Click();
+
+    EXPECT_TRUE(App().UiIdle);
+    EXPECT_FALSE(test::PathExists(dir_ / L"a.tmp"));
+    EXPECT_TRUE(test::PathExists(dir_ / L"b.tmp"));
+    EXPECT_TRUE(test::PathExists(dir_ / L"c.old"));
+    EXPECT_TRUE(test::PathExists(dir_ / L"sub\\d.old"));
+    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1");
+    EXPECT_TRUE(Shown(L"Lab_ClearInf"));
+    EXPECT_FALSE(Shown(L"Lab_ScanFinishTitle"));
+    EXPECT_EQ(Label(L"Lab_prect"), L"100%");
+    EXPECT_EQ(Rows().RowCount(), 0u);
+    EXPECT_TRUE(Shown(L"BBtn_CloseClear"));
+    window_->Button(L"BBtn_CloseClear")->Click();
+    EXPECT_FALSE(Shown(L"PanelDel"));
+    SetFileAttributesW((dir_ / L"c.old").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(JunkPageTest, ALockedFileGoesToTheRestartListAndIsNotCountedAsCleaned) {
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"held.tmp", "x"));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"free.tmp", "x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteRegInt(HKEY_CURRENT_USER, L"Software\\Corvane\\BRIM", L"DirectDel", 0));
+    Start();
+    ASSERT_EQ(Junk().Result().files.size(), 2u);
+    HANDLE hold = CreateFileW((dir_ / L"held.tmp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    window_->Button(L"BBtn_Clear")->Click();
+    CloseHandle(hold);
+
+    EXPECT_FALSE(test::PathExists(dir_ / L"free.tmp"));  // read-only and hidden: gone all the same
+    EXPECT_TRUE(test::PathExists(dir_ / L"held.tmp"));
+    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1");
+    widgets::TreeListModel& deleteList = window_->Custom().DeleteListRows();
+    ASSERT_EQ(deleteList.ChildCount(kRoot), 1u);
+    const NodeId row = deleteList.FirstChild(kRoot);
+    EXPECT_EQ(deleteList.Text(row, 0), L"    临时文件");
+    EXPECT_EQ(deleteList.Text(row, 1), L"held.tmp");
+    EXPECT_EQ(deleteList.Text(row, 3), dir_ / L"held.tmp");
+
+    // The next scan starts with an empty restart list.
+    window_->Button(L"BBtn_Scan")->Click();
+    EXPECT_EQ(deleteList.ChildCount(kRoot), 0u);
+}
+
+TEST_F(JunkPageTest, NoRulesNoFilesOrNoFoldersOnlySaySo) {
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"a.tmp", "x"));
+    // Every type unticked, no user type: nothing is scanned.
+    ASSERT_TRUE(WriteSettingText(kFileExtEnabled, std::wstring(kBuiltInTypeCount, L'1')));
+    Start();
+    EXPECT_TRUE(Asked(90012));
+    EXPECT_TRUE(App().UiIdle);
+    EXPECT_EQ(Rows().RowCount(), 0u);
+    // Nothing listed: the clean says so.
+    window_->Button(L"BBtn_Clear")->Click();
+    EXPECT_TRUE(Asked(90010));
+    EXPECT_TRUE(App().UiIdle);
+    EXPECT_TRUE(test::PathExists(dir_ / L"a.tmp"));
+    // Custom mode with no folder ticked.
+    ASSERT_TRUE(WriteSettingText(kFileExtEnabled, kDefaultTypeStates));
+    Junk().ModeChosen(false);
+    for (NodeId root : Junk().FolderRows().Children(kRoot)) Junk().FolderRows().SetCheck(root, CheckState::Unchecked);
+    window_->Button(L"BBtn_SelfScan")->Click();
+    EXPECT_TRUE(Asked(90019));
+    EXPECT_TRUE(App().UiIdle);
+}
+
+TEST_F(JunkPageTest, TheFolderTreeOpensLazilyAndACustomScanWalksOnlyTheTickedFolder) {
+    const std::wstring mine = L"C:\\tm-junk-view";
+    ASSERT_TRUE(test::WriteFileText(mine + L"\\inside.tmp", "x"));
+    ASSERT_TRUE(test::MakeDirs(mine + L"\\Beta"));
+    ASSERT_TRUE(test::MakeDirs(mine + L"\\alpha"));
+    widgets::TreeListModel& tree = Junk().FolderRows();
+    // One row per fixed drive, ticked, C: among them (the test prefix's CD-ROM T: is not).
+    NodeId c = widgets::kNoNode;
+    for (NodeId root : tree.Children(kRoot)) {
+        EXPECT_EQ(tree.GetCheck(root), CheckState::Checked);
+        EXPECT_NE(Junk().FolderPath(root), L"T:\\");
+        if (Junk().FolderPath(root) == L"C:\\") c = root;
+    }
+    ASSERT_NE(c, widgets::kNoNode);
+    EXPECT_EQ(tree.ChildCount(c), 0u);
+    Junk().ExpandFolderRow(c);
+    NodeId mineRow = widgets::kNoNode;
+    for (NodeId child : tree.Children(c)) {
+        EXPECT_EQ(tree.GetCheck(child), CheckState::Checked);  // the parent's tick
+        if (Junk().FolderPath(child) == mine) mineRow = child;
+    }
+    ASSERT_NE(mineRow, widgets::kNoNode);
+    Junk().ExpandFolderRow(mineRow);
+    const std::vector<NodeId> sub = tree.Children(mineRow);
+    ASSERT_EQ(sub.size(), 2u);  // folders only, sorted without regard to case
+    EXPECT_EQ(tree.Text(sub[0], 0), L"alpha");
+    EXPECT_EQ(tree.Text(sub[1], 0), L"Beta");
+
+    // The drive unticked and one folder below it ticked: only that folder is walked.
+    tree.SetCheck(c, CheckState::Unchecked);
+    tree.SetCheck(mineRow, CheckState::Checked);
+    EXPECT_EQ(Junk().CustomFolderList(), std::vector<std::wstring>{mine});
+    window_->SelectTopTab(2);
+    Junk().ModeChosen(false);
+    window_->Button(L"BBtn_SelfScan")->Click();
+    ASSERT_EQ(Junk().Result().files.size(), 1u);
+    EXPECT_EQ(Junk().Result().FullPath(0), mine + L"\\inside.tmp");
+    RemoveDirectoryW((mine + L"\\alpha").c_str());
+    RemoveDirectoryW((mine + L"\\Beta").c_str());
+    DeleteFileW((mine + L"\\inside.tmp").c_str());
+    RemoveDirectoryW(mine.c_str());
+}
+
+TEST_F(JunkPageTest, CustomFoldersAreImportedAddedOnceAndDeleted) {
+    CustomView& custom = window_->Custom();
+    widgets::TreeListModel& tree = Junk().FolderRows();
+    ASSERT_GT(tree.ChildCount(kRoot), 0u);
+    const NodeId drive = tree.FirstChild(kRoot);
+    Junk().ImportCustomFolder(drive);
+    Junk().ImportCustomFolder(drive);  // already there
+    EXPECT_EQ(ReadSettingText(kCustomFileExt), Junk().FolderPath(drive));
+    EXPECT_TRUE(custom.AddCustomFolderPath(dir_.path()));
+    EXPECT_TRUE(custom.AddCustomFolderPath(UpperCased(dir_.path())));  // the last entry, other case
+    EXPECT_FALSE(custom.AddCustomFolderPath(L"C:\\a###b"));         // would split the list
+    EXPECT_EQ(ReadSettingText(kCustomFileExt), Junk().FolderPath(drive) + L"###" + dir_.path());
+
+    window_->SelectTopTab(3);
+    widgets::TreeListModel& rows = custom.FolderRows();
+    ASSERT_EQ(rows.ChildCount(kRoot), 2u);
+    EXPECT_EQ(rows.GetCheck(rows.FirstChild(kRoot)), CheckState::Checked);
+    custom.DeleteCustomFolder(rows.FirstChild(kRoot));
+    EXPECT_EQ(ReadSettingText(kCustomFileExt), dir_.path());
+    custom.DeleteCustomFolder(rows.FirstChild(kRoot));
+    EXPECT_EQ(ReadSettingText(kCustomFileExt), L"");
+    EXPECT_EQ(rows.ChildCount(kRoot), 0u);
+}
+
+}  // namespace
+}  // namespace tidemark

@@ -1,0 +1,108 @@
+// junk scan / junk clean, run as the shipped console program over a fixture tree.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/json_writer.h"
+#include "common/junk_literal_walk.h"
+#include "common/test_support.h"
+#include "junk/junk_scan.h"
+#include "settings/settings_store.h"
+
+namespace tidemark {
+namespace {
+
+const std::wstring kCli = test::ExeDir() + L"\\..\\..\\src\\cli\\tidemark-cli.exe";
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+bool Has(const std::string& line, const char* field, const std::wstring& value) {
+    return line.find("\"" + std::string(field) + "\": " + cli::JsonString(value)) != std::string::npos;
+}
+
+// A tree with a name of every built-in type, near misses, vetoed names, nested folders, an
+// excluded folder and names whose 8.3 form alone would match.
+std::vector<std::wstring> FixtureNames() {
+    std::vector<std::wstring> names = {
+        L"a.~tm",         L"b.---",          L"c.^zz",          L"d.ab~",          L"e.ab$",        L"f.tmp",
+        L"g._mp",         L"h.%%%",          L"i.@@@",          L"j.$$$",          L"mscreate.dir", L"file0001.chk",
+        L"checklist.ms",  L"file1234._dd",   L"01234567.nch",   L"k.gid",          L"l.fts",        L"m.ftg",
+        L"n.old",         L"o.bak",          L"p.prv",          L"q.wbk",          L"r.xlk",        L"NOTEPAD.EXE-12AB34CD.pf",
+        L"s.pch",         L"t.dmp",          L"u.diz",          L"Thumbs.db",      L"v.err",        L"errorlog.txt",
+        L"w.temp",        L"x.___",          L"y.~mp",          L"z.a~b",          L"zz.chk",       L"imagedb.aid",
+        L"aa.syd",        L"bb.#Res",        L"cc.cdr_",        L"UPPER.TMP",      L"keep.txt",     L"desktop.ini",
+        L"setup.inf.tmp", L"longname1234.chkx", L"file0longname.chk.x", L"tmp",     L"noext.",       L"two.tmp.old",
+    };
+    std::vector<std::wstring> all = names;
+    for (const std::wstring& n : names) all.push_back(L"sub\\" + n);
+    for (const std::wstring& n : {L"f.tmp", L"n.old", L"y.~mp"}) all.push_back(L"sub\\deeper\\" + n);
+    all.push_back(L"Application Data\\f.tmp");
+    all.push_back(L"z2\\file0002.chk");
+    return all;
+}
+
+TEST(CliJunk, ScanListsWhatTheLiteralWalkLists) {
+    test::ScratchDir dir;
+    for (const std::wstring& name : FixtureNames()) ASSERT_TRUE(test::WriteFileText(dir / name, "data")) << test::Narrow(name);
+    const test::ProcessResult r = test::RunProcess(L"\"" + kCli + L"\" junk scan --root \"" + dir.path() + L"\" --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_EQ(r.err, "");  // no progress line into a pipe
+
+    // The rule set the program used: the stored one (the scan stored the default states).
+    ASSERT_GE(ReadSettingText(kFileExtEnabled).size(), kBuiltInTypeCount);
+    const JunkRuleSet rules = BuildJunkRuleSet(GetSystemDefaultLangID());
+    const auto expected = test::LiteralJunkWalk(rules, SystemAppDataFolders()).Walk({dir.path()});
+    ASSERT_GT(expected.size(), 60u);
+
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), expected.size() + 1);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(Has(lines[i], "group", expected[i].first) && Has(lines[i], "path", expected[i].second))
+            << "row " << i << ": " << lines[i] << "\nexpected " << test::Narrow(expected[i].second);
+        EXPECT_NE(lines[i].find("\"size_kb\": 0"), std::string::npos) << lines[i];  // 4 bytes
+    }
+    EXPECT_EQ(lines.back().rfind("{\"summary\": {\"files\": " + std::to_string(expected.size()) + ", ", 0), 0u)
+        << lines.back();
+    EXPECT_NE(lines.back().find("\"elapsed\": \"00:00:"), std::string::npos) << lines.back();
+}
+
+TEST(CliJunk, CleanRemovesWhatTheScanListsAndReportsEachFile) {
+    test::ScratchDir dir;
+    for (const std::wstring& name : FixtureNames()) ASSERT_TRUE(test::WriteFileText(dir / name, "data")) << test::Narrow(name);
+    const test::ProcessResult scan = test::RunProcess(L"\"" + kCli + L"\" junk scan --root \"" + dir.path() + L"\" --json");
+    const std::size_t listed = Lines(scan.out).size() - 1;
+
+    const test::ProcessResult bad = test::RunProcess(L"\"" + kCli + L"\" junk clean --root \"" + dir.path() + L"\" --method shred");
+    EXPECT_EQ(bad.exitCode, 2u);
+    EXPECT_TRUE(test::PathExists(dir / L"f.tmp"));
+
+    const test::ProcessResult r =
+        test::RunProcess(L"\"" + kCli + L"\" junk clean --root \"" + dir.path() + L"\" --method direct --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), listed + 1);
+    for (std::size_t i = 0; i < listed; ++i) EXPECT_NE(lines[i].find("\"result\": \"deleted\""), std::string::npos) << lines[i];
+    EXPECT_NE(lines.back().find("\"cleaned\": " + std::to_string(listed) + ", \"reboot\": 0"), std::string::npos)
+        << lines.back();
+    // What no rule lists stays; the listed ones are gone.
+    EXPECT_FALSE(test::PathExists(dir / L"f.tmp"));
+    EXPECT_FALSE(test::PathExists(dir / L"sub\\deeper\\y.~mp"));
+    EXPECT_TRUE(test::PathExists(dir / L"keep.txt"));
+    EXPECT_TRUE(test::PathExists(dir / L"Thumbs.db"));
+    EXPECT_TRUE(test::PathExists(dir / L"setup.inf.tmp"));
+    EXPECT_TRUE(test::PathExists(dir / L"Application Data\\f.tmp"));
+
+    const test::ProcessResult again = test::RunProcess(L"\"" + kCli + L"\" junk scan --root \"" + dir.path() + L"\"");
+    EXPECT_EQ(Lines(again.out).size(), 1u) << again.out;
+}
+
+}  // namespace
+}  // namespace tidemark
