@@ -238,5 +238,44 @@ TEST_F(JunkPageTest, CustomFoldersAreImportedAddedOnceAndDeleted) {
     EXPECT_EQ(rows.ChildCount(kRoot), 0u);
 }
 
+TEST_F(JunkPageTest, TheCustomViewsButtonsUseItsTickedFoldersAndTheCustomRules) {
+    test::ScratchDir other;
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"notes.bak2", "x"));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"a.tmp", "x"));  // a general rule only
+    ASSERT_TRUE(test::WriteFileText(other / L"far.bak2", "x"));
+    ASSERT_TRUE(WriteSettingText(kFileExtCustom, L"*.bak2/*.log"));
+    ASSERT_TRUE(WriteSettingText(kFileExtCustomEnabled, L"00"));
+    ASSERT_TRUE(WriteRegInt(HKEY_CURRENT_USER, L"Software\\Corvane\\BRIM", L"DirectDel", 0));
+    CustomView& custom = window_->Custom();
+    ASSERT_TRUE(custom.AddCustomFolderPath(dir_.path()));
+    ASSERT_TRUE(custom.AddCustomFolderPath(other.path()));
+    window_->SelectTopTab(3);
+    widgets::TreeListModel& folders = custom.FolderRows();
+    ASSERT_EQ(folders.ChildCount(kRoot), 2u);
+    folders.SetCheck(folders.Children(kRoot).back(), CheckState::Unchecked);
+
+    window_->Button(L"BBtn_Scan")->Click();
+    EXPECT_TRUE(App().UiIdle);
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkResults);
+    ASSERT_EQ(Rows().ChildCount(kRoot), 1u);
+    const NodeId group = Group(L"*.bak2");
+    ASSERT_NE(group, widgets::kNoNode);
+    EXPECT_EQ(Rows().Text(Rows().FirstChild(group), 2), dir_ / L"notes.bak2");
+    // "扫描" on the result page scans the same folders again.
+    window_->Button(L"BBtn_Scan")->Click();
+    EXPECT_EQ(Rows().ChildCount(kRoot), 1u);
+
+    // "清理" in the custom view scans and cleans in one press (entering the view ticks every
+    // stored folder again).
+    window_->SelectTopTab(3);
+    folders.SetCheck(folders.Children(kRoot).back(), CheckState::Unchecked);
+    window_->Button(L"BBtn_Clear")->Click();
+    EXPECT_TRUE(App().UiIdle);
+    EXPECT_FALSE(test::PathExists(dir_ / L"notes.bak2"));
+    EXPECT_TRUE(test::PathExists(dir_ / L"a.tmp"));
+    EXPECT_TRUE(test::PathExists(other / L"far.bak2"));
+    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1");
+}
+
 }  // namespace
 }  // namespace tidemark

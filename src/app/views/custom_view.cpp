@@ -47,9 +47,25 @@ void CustomView::TabPressed() {
         deleteList_.Clear();
     }
     for (const widgets::PictureButton* button : otherViewsButtons_) ShowControl(button, false);
+    // "扫描" walks the ticked folders with the custom rule set and lists what it finds on the junk
+    // view's result page; "清理" does the same and then cleans what was found.
+    if (scan_) scan_->SetOnClick([this] {
+        if (App().CurrentView == 3) window_.Junk().ScanCustomViewFolders(TickedFolders(), false);
+    });
+    if (clean_) clean_->SetOnClick([this] {
+        if (App().CurrentView == 3) window_.Junk().ScanCustomViewFolders(TickedFolders(), true);
+    });
     ShowControl(clean_);
     ShowControl(scan_);
     RefillFolders();
+}
+
+std::vector<std::wstring> CustomView::TickedFolders() const {
+    std::vector<std::wstring> folders;
+    for (widgets::NodeId node : folders_.Children(widgets::kRoot)) {
+        if (folders_.GetCheck(node) == widgets::CheckState::Checked) folders.push_back(folders_.Text(node, 0));
+    }
+    return folders;
 }
 
 void CustomView::RefillFolders() {

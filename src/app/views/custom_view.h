@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "app/views/view.h"
 #include "app/widgets/tree_list_model.h"
@@ -37,6 +39,8 @@ public:
     void EditCustomRules();
     // Lists the stored folders again.
     void RefillFolders();
+    // The ticked rows' folders, in list order (what "扫描" and "清理" walk).
+    std::vector<std::wstring> TickedFolders() const;
 
 private:
     void ShowFolderMenu(widgets::NodeId row, POINT screen);

@@ -133,6 +133,7 @@ void JunkView::SetChecksInPage(Page page, bool checked) {
 
 void JunkView::ModeChosen(bool automatic) {
     customMode_ = !automatic;
+    customViewFolders_.reset();
     ShowControl(selectAll_, customMode_);
     ShowControl(selectNone_, customMode_);
     if (customMode_) PlaceAtSlot(customStart_, kCleanNowSlot);
@@ -173,6 +174,7 @@ void JunkView::StartCustomScan() {
 }
 
 std::vector<std::wstring> JunkView::FolderList() const {
+    if (customViewFolders_) return *customViewFolders_;
     if (!customMode_) return automaticFolders_.empty() ? window_.Context().Drives.Roots : automaticFolders_;
     return CustomFolderList();
 }
@@ -263,6 +265,13 @@ void JunkView::ShowScanning(bool scanning) {
     }
 }
 
+void JunkView::ScanCustomViewFolders(std::vector<std::wstring> folders, bool thenClean) {
+    if (!App().UiIdle) return;
+    customViewFolders_ = std::move(folders);
+    StartJunkPage();
+    if (thenClean && !App().Stop.Requested() && toClean_ > 0) BBtn_ClearClick();
+}
+
 void JunkView::StopScan() { App().Stop.Request(); }
 
 void JunkView::BBtn_ScanClick() {
@@ -287,7 +296,9 @@ void JunkView::BBtn_ScanClick() {
         finish();
         return;
     }
-    request.rules = BuildJunkRuleSet(App().UiLanguageId);
+    request.rules = customViewFolders_ ? BuildCustomJunkRuleSetFrom(ReadSettingText(kFileExtCustom),
+                                                                    ReadSettingText(kFileExtCustomEnabled), App().UiLanguageId)
+                                       : BuildJunkRuleSet(App().UiLanguageId);
     if (request.rules.patterns.empty() && request.rules.extensions.empty()) {
         ShowMessageById(90012);
         finish();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
 
     // "扫描" / "重新扫描": the scan of the current mode's folders. Only while the window is idle.
     void BBtn_ScanClick();
+    // The custom view's scan: its folders with the custom rule set, listed on this view's result
+    // page (where "扫描" scans them again until a mode of this view is chosen). With thenClean the
+    // files found are cleaned right after, as "清理" does.
+    void ScanCustomViewFolders(std::vector<std::wstring> folders, bool thenClean);
     // "清理": removes the ticked files of ticked groups by the stored method.
     void BBtn_ClearClick();
     // "扫描中止" and the progress panel's "取消" / "确定".
@@ -97,6 +102,8 @@ private:
     widgets::LinkLabel* selectAll_ = nullptr;
     widgets::LinkLabel* selectNone_ = nullptr;
     bool customMode_ = false;
+    // The custom view's folders while its scan's results are shown (empty otherwise).
+    std::optional<std::vector<std::wstring>> customViewFolders_;
     widgets::TreeListModel folders_;  // what a custom scan walks
     // The junk found; the junk engine's records will stand behind these rows.
     widgets::TreeListModel found_;
