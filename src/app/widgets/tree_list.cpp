@@ -353,6 +353,12 @@ void TreeList::PaintRow(HDC dc, NodeId node, int top, int width) {
     std::optional<SelectedObject> bold;
     if (style.bold) bold.emplace(dc, BoldFont());
 
+    // A row with text in its first column only (a group heading) writes it across every column.
+    bool firstOnly = widths_.size() > 1;
+    for (std::size_t c = 1; c < widths_.size() && firstOnly; ++c) firstOnly = model_->Text(node, static_cast<int>(c)).empty();
+    int spanRight = -scrollX_;
+    for (const int w : widths_) spanRight += w;
+
     int left = -scrollX_;
     for (std::size_t c = 0; c < widths_.size(); ++c) {
         const int right = left + widths_[c];
@@ -381,8 +387,9 @@ void TreeList::PaintRow(HDC dc, NodeId node, int top, int width) {
                 textLeft = std::max(textLeft, cell + 2);
             }
             const bool rightAligned = c < rightAligned_.size() && rightAligned_[c];
+            const int textRight = c == 0 && firstOnly ? spanRight : right;
             DrawCellText(dc, model_->Text(node, static_cast<int>(c)),
-                         RECT{textLeft, top, right - kTextPadding, top + kRowHeight}, rightAligned);
+                         RECT{textLeft, top, textRight - kTextPadding, top + kRowHeight}, rightAligned);
         }
         left = right;
     }

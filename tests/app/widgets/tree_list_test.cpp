@@ -289,6 +289,8 @@ TEST_F(TreeListWindow, PaintsStylesSelectionAndMarks) {
     BuildThreeLevels();
     const std::wstring longText(200, L'W');
     model_.SetText(b1, 0, longText);
+    model_.SetText(b1, 1, L" ");  // a neighbour cell with text: the long text keeps to its column
+    const NodeId heading = model_.AddRow(kRoot, {longText});  // the first column only: it spans
     RowStyle red;
     red.textColor = RGB(0xD0, 0x00, 0x00);
     model_.SetStyle(a1, red);
@@ -330,6 +332,7 @@ TEST_F(TreeListWindow, PaintsStylesSelectionAndMarks) {
     // The long text stops inside its column, with room for its padding.
     EXPECT_GT(px.Count(rowBand(b1, col0 - 30, col0 - TreeList::kTextPadding), dark), 0);
     EXPECT_EQ(px.Count(rowBand(b1, col0 - TreeList::kTextPadding, col0 + 40), dark), 0);
+    EXPECT_GT(px.Count(rowBand(heading, col0, col0 + 40), dark), 0);
 
     // Inside the boxes: the tick (7 columns of 3), the mixed square (7 x 7), nothing.
     const auto marked = [](COLORREF c) { return c != RGB(0xFF, 0xFF, 0xFF); };
