@@ -638,6 +638,23 @@ LRESULT TreeList::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN:
         OnKey(static_cast<UINT>(wp));
         return 0;
+    case WM_CHAR:
+        if (IncrementalSearch && model_ && wp >= L' ') {
+            const DWORD now = GetTickCount();
+            if (now - lastTyped_ > 1000) typed_.clear();
+            lastTyped_ = now;
+            typed_ += static_cast<wchar_t>(wp);
+            // The same word goes on from the selected row; a new one looks further on first.
+            NodeId from = model_->Selected();
+            if (typed_.size() == 1 && from != kNoNode) {
+                const std::size_t row = model_->VisibleRowOf(from);
+                if (row != kNoRow) from = model_->NodeAtVisibleRow((row + 1) % model_->VisibleRowCount());
+            }
+            const NodeId found = model_->FindTypedRow(typed_, from);
+            if (found != kNoNode) Select(found);
+            return 0;
+        }
+        return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_VSCROLL:
         OnScroll(SB_VERT, LOWORD(wp));
         return 0;

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/widgets/paint_support.h"
@@ -63,6 +64,9 @@ public:
     // children afterwards loses its glyph and stays closed.
     std::function<void(NodeId)> OnExpanding;
     std::function<void(int offset)> OnHorizontalScroll;  // for a header bar above the list
+    // Typing selects the next row whose first column starts with what was typed (a pause of a
+    // second starts a new word).
+    bool IncrementalSearch = false;
 
     // Opening through the list asks OnExpanding first (the model's SetExpanded does not).
     bool Expand(NodeId node);
@@ -123,6 +127,8 @@ private:
     void SetScrollX(int x);
 
     HWND hwnd_ = nullptr;
+    std::wstring typed_;       // the word typed so far, for the incremental search
+    DWORD lastTyped_ = 0;
     TreeListModel* model_ = nullptr;
     std::vector<int> widths_;
     std::vector<bool> rightAligned_;

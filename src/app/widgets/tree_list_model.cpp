@@ -429,4 +429,20 @@ std::size_t TreeListModel::VisibleRowOf(NodeId node) const {
     return row < visible_.size() && visible_[row] == node ? row : kNoRow;
 }
 
+NodeId TreeListModel::FindTypedRow(const std::wstring& typed, NodeId from) const {
+    const std::size_t count = VisibleRowCount();
+    if (typed.empty() || count == 0) return kNoNode;
+    std::size_t start = from == kNoNode ? kNoRow : VisibleRowOf(from);
+    if (start == kNoRow) start = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const NodeId node = NodeAtVisibleRow((start + i) % count);
+        const std::wstring name = Text(node, 0);
+        const int length = static_cast<int>(std::min(name.size(), typed.size()));
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, typed.c_str(), length) ==
+            CSTR_EQUAL)
+            return node;
+    }
+    return kNoNode;
+}
+
 }  // namespace tidemark::widgets

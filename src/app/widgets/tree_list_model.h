@@ -152,6 +152,10 @@ public:
     std::size_t VisibleRowCount() const;
     NodeId NodeAtVisibleRow(std::size_t row) const;  // kNoNode past the end
     std::size_t VisibleRowOf(NodeId node) const;      // kNoRow when hidden
+    // Incremental search: the first visible row from `from` on (wrapping round; from the top when
+    // from is hidden or none) whose first column equals typed without regard to case, compared
+    // over the length of the shorter of the two; kNoNode when none does or typed is empty.
+    NodeId FindTypedRow(const std::wstring& typed, NodeId from) const;
 
     // --- Batches and the widget ---------------------------------------------------------------
     // Changes between BeginUpdate and the matching EndUpdate reach the observer once, at the end.

@@ -299,6 +299,31 @@ TEST(TreeListModelRows, InvalidRowsAreRefusedQuietly) {
     EXPECT_EQ(m.RowCount(), 0u);
 }
 
+TEST(TreeListModelRows, TypedTextFindsTheNextVisibleRowOverTheShorterLength) {
+    TreeListModel m;
+    const NodeId data = m.AddRow(kRoot, {L"Data(D:)"}, Tri());
+    const NodeId docs = m.AddRow(data, {L"Documents"}, Tri());
+    const NodeId c = m.AddRow(kRoot, {L"C:\\"}, Tri());
+    const NodeId hidden = m.AddRow(c, {L"drivers"});  // under a closed row
+    m.SetExpanded(c, false);
+    (void)hidden;
+    const struct {
+        const wchar_t* typed;
+        NodeId from;
+        NodeId found;
+    } cases[] = {
+        {L"d", kNoNode, data},           // from the top
+        {L"D", data, data},              // the row it starts at counts
+        {L"do", data, docs},             // any case
+        {L"c:\\windows", kNoNode, c},  // over the shorter length: "C:\\" is a prefix of it
+        {L"dr", kNoNode, kNoNode},       // only visible rows
+        {L"d", c, data},                 // wrapping round
+        {L"", kNoNode, kNoNode},
+        {L"x", kNoNode, kNoNode},
+    };
+    for (const auto& k : cases) EXPECT_EQ(m.FindTypedRow(k.typed, k.from), k.found) << k.typed;
+}
+
 TEST(TreeListModelObserver, BatchesAndDetach) {
     std::vector<ModelChange> heard;
     auto model = std::make_unique<TreeListModel>();

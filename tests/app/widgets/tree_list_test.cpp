@@ -285,6 +285,23 @@ TEST_F(TreeListWindow, WideColumnsScrollSideways) {
     EXPECT_EQ(model_.GetCheck(A), CS::Checked);
 }
 
+TEST_F(TreeListWindow, TypingSelectsTheRowItsTextStartsWithWhenAsked) {
+    BuildThreeLevels();
+    const auto type = [&](const wchar_t* text) {
+        for (const wchar_t* c = text; *c; ++c) SendMessageW(list_->hwnd(), WM_CHAR, *c, 0);
+    };
+    type(L"a");
+    EXPECT_EQ(model_.Selected(), kNoNode) << "only lists that ask for it";
+    list_->IncrementalSearch = true;
+    type(L"a");
+    EXPECT_EQ(model_.Selected(), A);
+    type(L"1");  // the same word "a1": "A" equals it over the shorter length, so A stays
+    EXPECT_EQ(model_.Selected(), A);
+    Sleep(1100);  // a pause starts a new word, looked for after the selected row
+    type(L"a");
+    EXPECT_EQ(model_.Selected(), a1);
+}
+
 TEST_F(TreeListWindow, PaintsStylesSelectionAndMarks) {
     BuildThreeLevels();
     const std::wstring longText(200, L'W');
