@@ -35,27 +35,6 @@ void Enable(widgets::PictureButton* button, bool enabled) {
     if (button) EnableWindow(button->hwnd(), enabled ? TRUE : FALSE);
 }
 
-// Holds the window busy for a scan, a clean or the details window: no tab switches meanwhile,
-// and a close that arrives waits until the outermost of them has unwound.
-class BusyScope {
-public:
-    BusyScope(TFBrimMain& window, int& depth) : window_(window), depth_(depth), idle_(App().UiIdle) {
-        ++depth_;
-        App().UiIdle = false;
-    }
-    ~BusyScope() {
-        App().UiIdle = idle_;
-        if (--depth_ == 0) window_.FinishDeferredClose();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TFBrimMain& window_;
-    int& depth_;
-    bool idle_;
-};
-
 class WaitCursor {
 public:
     WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}

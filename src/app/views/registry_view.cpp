@@ -27,26 +27,6 @@ constexpr wchar_t kFixFailed[] = L"清理失败，重起后尝试重新清理！
 constexpr wchar_t kFixFailedTitle[] = L"系统提示";
 constexpr UINT kLocateCommand = 1;
 
-// Holds the window busy for a scan or a fix: no tab switches meanwhile, and a close that
-// arrives waits until the loop has unwound.
-class BusyScope {
-public:
-    BusyScope(TFBrimMain& window, int& depth) : window_(window), depth_(depth) {
-        ++depth_;
-        App().UiIdle = false;
-    }
-    ~BusyScope() {
-        App().UiIdle = true;
-        if (--depth_ == 0) window_.FinishDeferredClose();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TFBrimMain& window_;
-    int& depth_;
-};
-
 std::wstring ElapsedText(DWORD startTicks) {
     const DWORD seconds = (GetTickCount() - startTicks) / 1000;
     wchar_t text[16];

@@ -36,25 +36,6 @@ void Enable(widgets::PictureButton* button, bool enabled) {
     if (button) EnableWindow(button->hwnd(), enabled ? TRUE : FALSE);
 }
 
-// The window is busy for the scan or the clean; a close that arrives meanwhile waits for it.
-class BusyScope {
-public:
-    BusyScope(TFBrimMain& window, int& depth) : window_(window), depth_(depth) {
-        ++depth_;
-        App().UiIdle = false;
-    }
-    ~BusyScope() {
-        App().UiIdle = true;
-        if (--depth_ == 0) window_.FinishDeferredClose();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TFBrimMain& window_;
-    int& depth_;
-};
-
 }  // namespace
 
 // The engine reports each item as it starts and ends it: its rows follow.

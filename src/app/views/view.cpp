@@ -1,9 +1,22 @@
 #include "app/views/view.h"
 
+#include "app/app_state.h"
+#include "app/main_window.h"
+
 #include "app/widgets/picture_button.h"
 #include "app/widgets/tree_list.h"
 
 namespace tidemark {
+
+BusyScope::BusyScope(TFBrimMain& window, int& depth) : window_(window), depth_(depth), idle_(App().UiIdle) {
+    ++depth_;
+    App().UiIdle = false;
+}
+
+BusyScope::~BusyScope() {
+    App().UiIdle = idle_;
+    if (--depth_ == 0) window_.FinishDeferredClose();
+}
 
 std::wstring PageControlName(Page page) { return L"TabSheet" + std::to_wstring(static_cast<int>(page)); }
 

@@ -51,6 +51,22 @@ enum class ActionSet {
     Settings,       // the settings' page buttons and "保存"
 };
 
+// Holds the window busy for a scan, a clean or a modal panel of a view: no tab switches
+// meanwhile (`UiIdle` false, put back as it was at the end), and a close that arrives waits until
+// the outermost scope of the view (depth counts them) has unwound.
+class BusyScope {
+public:
+    BusyScope(TFBrimMain& window, int& depth);
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TFBrimMain& window_;
+    int& depth_;
+    bool idle_;
+};
+
 class View {
 public:
     virtual ~View() = default;
