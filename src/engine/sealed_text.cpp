@@ -69,7 +69,8 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
 }
 
 std::vector<std::string> ReadSealedText(std::string_view cipher, std::string_view key) {
-    const std::string plain = DecipherSealed(cipher, key);
+    // The text ends at the last whole block: a partial block after it was never enciphered.
+    const std::string plain = DecipherSealed(cipher.substr(0, cipher.size() / 8 * 8), key);
     return SplitTextLines(TextBeforeZero(plain));
 }
 

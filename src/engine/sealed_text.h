@@ -25,8 +25,8 @@ std::string_view TextBeforeZero(std::string_view bytes);
 // Lines of text ended by CR LF, LF or CR alone; a final line ending adds no empty line.
 std::vector<std::string> SplitTextLines(std::string_view text);
 
-// Deciphers, cuts at the first zero byte and splits into lines: what a definition or list
-// resource holds, still in the ANSI code page.
+// Deciphers the whole blocks (a trailing partial block is left out), cuts at the first zero byte
+// and splits into lines: what a definition or list resource holds, still in the ANSI code page.
 std::vector<std::string> ReadSealedText(std::string_view cipher, std::string_view key);
 
 // What the packer stores: text zero-filled to a multiple of 8 bytes (none added when it already
