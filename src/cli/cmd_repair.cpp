@@ -53,8 +53,8 @@ int RunRepairCheck(CommandContext& ctx) {
 
 int RunRepairRun(CommandContext& ctx) {
     // The save dialog's stand-in: with --yes the backup goes to the current folder under the
-    // name the dialog proposes; otherwise the dialog counts as cancelled (the question before
-    // it gets No anyway).
+    // name the dialog proposes (numbered when a file has it); otherwise the dialog counts as
+    // cancelled (the question before it gets No anyway).
     const bool yes = ctx.args.yes;
     const BackupFileChooser previous = SetBackupFileChooser(
         [yes](const BackupFileRequest& request) -> std::optional<std::wstring> {
@@ -64,7 +64,15 @@ int RunRepairRun(CommandContext& ctx) {
             if (n == 0 || n >= MAX_PATH) return std::nullopt;
             std::wstring path = folder;
             if (path.back() != L'\\') path += L'\\';
-            return path + request.ProposedName;
+            // A backup made earlier in the same minute has the same name: it is kept, and this
+            // one is numbered.
+            const std::wstring name = request.ProposedName;
+            const std::size_t dot = name.rfind(L'.');
+            const std::wstring stem = name.substr(0, dot), extension = dot == std::wstring::npos ? L"" : name.substr(dot);
+            std::wstring candidate = path + name;
+            for (int n = 2; GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+                candidate = path + stem + L" (" + std::to_wstring(n) + L")" + extension;
+            return candidate;
         });
     int changes = 0, failed = 0;
     RunPostCleanRepairs(RepairSystemOfProcess(), &DeleteFileForce, &RemoveFolderTree,
