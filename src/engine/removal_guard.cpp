@@ -123,8 +123,10 @@ bool ProtectedPlaces::IsSystemFile(std::wstring_view path) const {
     return systemFiles_.count(ComparablePath(path)) != 0;
 }
 
-TargetVerdict JudgeFolderTarget(std::wstring_view folder, const ProtectedPlaces& places) {
-    const std::wstring text = ComparablePath(folder);
+namespace {
+
+// What both judgements share, on a path already in its comparable form.
+TargetVerdict JudgePlace(const std::wstring& text, const ProtectedPlaces& places) {
     for (wchar_t c : text) {
         if (c < 32 || IsWildcard(c)) return TargetVerdict::NotFullPath;
     }
@@ -138,18 +140,16 @@ TargetVerdict JudgeFolderTarget(std::wstring_view folder, const ProtectedPlaces&
     return TargetVerdict::Allowed;
 }
 
+}  // namespace
+
+TargetVerdict JudgeFolderTarget(std::wstring_view folder, const ProtectedPlaces& places) {
+    return JudgePlace(ComparablePath(folder), places);
+}
+
 TargetVerdict JudgeFileTarget(std::wstring_view file, const ProtectedPlaces& places) {
     const std::wstring text = ComparablePath(file);
-    for (wchar_t c : text) {
-        if (c < 32 || IsWildcard(c)) return TargetVerdict::NotFullPath;
-    }
-    const SplitPath split = Split(text);
-    if (!split.Valid) return TargetVerdict::NotFullPath;
-    if (split.Steps.empty()) return TargetVerdict::DriveRoot;
-    for (const std::wstring& guarded : places.Folders()) {
-        if (text == guarded) return TargetVerdict::ProtectedFolder;
-        if (IsAtOrBelow(guarded, text)) return TargetVerdict::HoldsProtectedFolder;
-    }
+    const TargetVerdict verdict = JudgePlace(text, places);
+    if (verdict != TargetVerdict::Allowed) return verdict;
     if (places.IsSystemFile(text)) return TargetVerdict::SystemFile;
     return TargetVerdict::Allowed;
 }

@@ -103,12 +103,9 @@ bool MatchPatternRule(const std::wstring& pattern, const std::wstring& longName,
     return true;
 }
 
-bool IsVetoedMatch(const std::wstring& folder, const std::wstring& fileName, const std::wstring& ruleText) {
-    const std::wstring path = UpperCased(folder);
-    const std::wstring name = UpperCased(fileName);
-    const std::wstring rule = UpperCased(ruleText);
-    if (rule == L"FOUND*.CHK" && CountChar(path, L'\\') >= 2) return true;
-    if (rule == L"*.PF" && path.find(L"\\PREFETCH") == std::wstring::npos) return true;
+bool IsVetoedUpper(bool belowDriveRoot, bool inPrefetch, const std::wstring& name, const std::wstring& rule) {
+    if (rule == L"FOUND*.CHK" && belowDriveRoot) return true;
+    if (rule == L"*.PF" && !inPrefetch) return true;
     if (rule == L"*.LOG" && (name.find(L"UN") != std::wstring::npos || name.find(L"IN") != std::wstring::npos ||
                              name.find(L"SE") != std::wstring::npos))
         return true;
@@ -119,6 +116,12 @@ bool IsVetoedMatch(const std::wstring& folder, const std::wstring& fileName, con
     for (const wchar_t* fragment : kProtected)
         if (name.find(fragment) != std::wstring::npos) return true;
     return false;
+}
+
+bool IsVetoedMatch(const std::wstring& folder, const std::wstring& fileName, const std::wstring& ruleText) {
+    const std::wstring path = UpperCased(folder);
+    return IsVetoedUpper(CountChar(path, L'\\') >= 2, path.find(L"\\PREFETCH") != std::wstring::npos,
+                         UpperCased(fileName), UpperCased(ruleText));
 }
 
 std::wstring TrimmedType(const std::wstring& text) {

@@ -49,6 +49,9 @@ bool MatchPatternRule(const std::wstring& pattern, const std::wstring& longName,
 // A match that must never be listed (upper-cased comparisons). For an extension rule the rule
 // text is "*" followed by the key.
 bool IsVetoedMatch(const std::wstring& folder, const std::wstring& fileName, const std::wstring& ruleText);
+// The same on the upper-cased name and rule text, the folder given as two facts: it is not a
+// drive root (its path holds two or more "\"), and its path holds "\PREFETCH".
+bool IsVetoedUpper(bool belowDriveRoot, bool inPrefetch, const std::wstring& upperName, const std::wstring& upperRule);
 
 // A type text the user may add: trimmed of blanks, holding a "." and no "/" (the list separator).
 bool IsAcceptableUserType(const std::wstring& trimmedType);

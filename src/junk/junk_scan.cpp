@@ -104,19 +104,7 @@ public:
     // ruleUpper: the rule text upper-cased.
     bool Vetoed(std::wstring_view fileName, const std::wstring& ruleUpper) {
         UpperName(fileName, name_);
-        const std::wstring& name = name_;
-        if (ruleUpper == L"FOUND*.CHK" && !rootOnly_) return true;
-        if (ruleUpper == L"*.PF" && !prefetch_) return true;
-        if (ruleUpper == L"*.LOG" && (name.find(L"UN") != std::wstring::npos || name.find(L"IN") != std::wstring::npos ||
-                                      name.find(L"SE") != std::wstring::npos))
-            return true;
-        static const wchar_t* const kProtected[] = {
-            L".INF", L"DESKTOP.INI", L"QMGR.CAB", L"QMGR.INF", L"SAFESIGN_ICBC_PER.EXE", L"DATA.BAK",
-            L"OPA12.BAK", L"DIALOGS.~TM", L".THEME", L".MSSTYLES", L".MANIFEST",
-        };
-        for (const wchar_t* fragment : kProtected)
-            if (name.find(fragment) != std::wstring::npos) return true;
-        return false;
+        return IsVetoedUpper(!rootOnly_, prefetch_, name_, ruleUpper);
     }
 
 private:
