@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/engine_contract.h"
-#include "engine/removal_guard.h"
+#include "removal/removal_guard.h"
 #include "system/handles.h"
 
 namespace tidemark {

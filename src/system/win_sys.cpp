@@ -441,14 +441,9 @@ void TWinSys::KillAndForget(std::size_t index) {
     if (KillProcessFallback(item->ProcessId)) processes_.erase(processes_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-FileDeletion TWinSys::DeleteFileKillingUsers(const std::wstring& path) {
-    // The existence test is a search: a wildcard would have it find, and end the users of, files
-    // nobody named.
+void TWinSys::EndUsersOfFile(const std::wstring& path) {
     const std::size_t from = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
-    if (path.find_first_of(L"*?", from) != std::wstring::npos) return FileDeletion::Failed;
-    if (!FileExistsAny(path)) return FileDeletion::Removed;
-    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FileDeletion::Failed;
+    if (path.find_first_of(L"*?", from) != std::wstring::npos) return;
     // Who holds the file now, not when the list was last taken.
     RefreshProcesses();
     const std::wstring extension = LowerCased(path.substr(std::min(path.size(), path.find_last_of(L'.'))));
@@ -464,6 +459,17 @@ FileDeletion TWinSys::DeleteFileKillingUsers(const std::wstring& path) {
         if (FindProcessesUsingModule(path, users, room))
             for (auto it = users.rbegin(); it != users.rend(); ++it) KillAndForget(*it);
     }
+}
+
+FileDeletion TWinSys::DeleteFileKillingUsers(const std::wstring& path) {
+    // The existence test is a search: a wildcard would have it find, and end the users of, files
+    // nobody named.
+    const std::size_t from = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
+    if (path.find_first_of(L"*?", from) != std::wstring::npos) return FileDeletion::Failed;
+    if (!FileExistsAny(path)) return FileDeletion::Removed;
+    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FileDeletion::Failed;
+    EndUsersOfFile(path);
     DeleteFileForce(path);
     if (!FileExistsAny(path)) return FileDeletion::Removed;
     const bool scheduled = DeleteAtReboot(path);

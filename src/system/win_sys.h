@@ -110,6 +110,9 @@ public:
     // Ends the programs that run the file or have it loaded (never the session's Explorer, the
     // program itself or a critical process), then deletes it; what survives is scheduled for
     // deletion at restart and recorded in the boot-time list. A folder is not deleted (Failed).
+    // Ends the programs that run the file (an .exe) or have it loaded (a .dll), never the
+    // session's shell, the program itself or a critical process. A wildcard ends nothing.
+    void EndUsersOfFile(const std::wstring& path);
     FileDeletion DeleteFileKillingUsers(const std::wstring& path);
     bool DeleteFolder(const std::wstring& path);
     // Ends the session's Explorer, for a definition whose clean asks for it; only a process whose

@@ -10,7 +10,7 @@
 
 #include "common/test_support.h"
 #include "engine/clean_obj.h"
-#include "engine/removal_guard.h"
+#include "removal/removal_guard.h"
 
 #include "engine/soft_obj.h"
 #include "system/handles.h"

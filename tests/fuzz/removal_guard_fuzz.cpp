@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/removal_guard.h"
+#include "removal/removal_guard.h"
 
 using namespace tidemark;
 

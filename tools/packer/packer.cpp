@@ -22,7 +22,7 @@
 
 #include "engine/definition_script.h"
 #include "engine/md5.h"
-#include "engine/removal_guard.h"
+#include "removal/removal_guard.h"
 #include "engine/removal_guard_system.h"
 #include "engine/sealed_text.h"
 #include "engine/store_keys.h"

@@ -1,4 +1,4 @@
-#include "engine/removal_guard.h"
+#include "removal/removal_guard.h"
 
 #include <cwctype>
 
@@ -114,6 +114,13 @@ void ProtectedPlaces::AddFolder(std::wstring_view folder) {
     if (!text.empty()) folders_.push_back(std::move(text));
 }
 
+void ProtectedPlaces::AddTree(std::wstring_view folder) {
+    std::wstring text = ComparablePath(folder);
+    if (text.empty()) return;
+    folders_.push_back(text);
+    trees_.push_back(std::move(text));
+}
+
 void ProtectedPlaces::AddSystemFile(std::wstring_view file) {
     std::wstring text = ComparablePath(file);
     if (!text.empty()) systemFiles_.insert(std::move(text));
@@ -143,7 +150,13 @@ TargetVerdict JudgePlace(const std::wstring& text, const ProtectedPlaces& places
 }  // namespace
 
 TargetVerdict JudgeFolderTarget(std::wstring_view folder, const ProtectedPlaces& places) {
-    return JudgePlace(ComparablePath(folder), places);
+    const std::wstring text = ComparablePath(folder);
+    const TargetVerdict verdict = JudgePlace(text, places);
+    if (verdict != TargetVerdict::Allowed) return verdict;
+    for (const std::wstring& tree : places.Trees()) {
+        if (IsAtOrBelow(text, tree)) return TargetVerdict::ProtectedFolder;
+    }
+    return TargetVerdict::Allowed;
 }
 
 TargetVerdict JudgeFileTarget(std::wstring_view file, const ProtectedPlaces& places) {

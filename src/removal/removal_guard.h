@@ -1,9 +1,10 @@
-// What no definition, built-in routine or plug-in may make the engine delete, whatever it says:
-// a drive root, the Windows, system and program-files folders, the folder of the user profiles
-// and every profile root (nor a folder above one of them, whose removal would take them along),
-// and the files of the running system's own file list. Pure text: the folders and files are
-// handed in (ProtectedPlacesOfSystem in removal_guard_system.h reads them from the running
-// system), so the packer and the tests judge exactly as the engine does.
+// What no clean may delete, whatever a rule, definition, routine or plug-in says: a drive root,
+// the Windows, system and program-files folders, the folder of the user profiles and every
+// profile root with its documents and application-data folders (nor a folder above one of them,
+// whose removal would take them along); the system folders (system32, SysWOW64, WinSxS) and every
+// folder below them; and the files of the running system's own file list. Pure text: the
+// folders and files are handed in (ProtectedFoldersOfSystem in removal/protected_places.h reads
+// them from the running system), so the packer and the tests judge exactly as the program does.
 #pragma once
 
 #include <string>
@@ -28,12 +29,17 @@ const char* TargetVerdictName(TargetVerdict verdict);
 struct ProtectedPlaces {
     // Full paths; any case, with or without a trailing "\". Kept folded (ComparablePath).
     void AddFolder(std::wstring_view folder);
+    // A folder that is protected together with every folder below it (the files in them are not:
+    // a rogue library in system32 may go, system32\drivers may not).
+    void AddTree(std::wstring_view folder);
     void AddSystemFile(std::wstring_view file);
     const std::vector<std::wstring>& Folders() const { return folders_; }
+    const std::vector<std::wstring>& Trees() const { return trees_; }
     bool IsSystemFile(std::wstring_view path) const;
 
 private:
     std::vector<std::wstring> folders_;
+    std::vector<std::wstring> trees_;
     std::unordered_set<std::wstring> systemFiles_;
 };
 

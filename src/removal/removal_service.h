@@ -1,0 +1,85 @@
+// The one way anything is removed from the system: a file, a folder tree, a registry value or
+// key tree, a service. Every engine (junk, traces, the definitions and their routines, plug-ins,
+// the registry fix, the repairs) removes through it, so one rule holds everywhere:
+//   - the exact path is judged by the removal guard first (a refusal touches nothing);
+//   - nothing is removed through a junction or symbolic link on the way;
+//   - read-only, hidden and system marks are cleared only for the call and put back when the
+//     item stays;
+//   - a file that cannot go now is left for the restart only when the caller's method allows;
+//   - the answer is one Outcome with the system's error code.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/engine_contract.h"
+#include "removal/removal_guard.h"
+
+namespace tidemark {
+
+enum class FileMethod {
+    Direct,         // deleted now, or it stays (Failed)
+    RestartIfHeld,  // deleted now, else at the next restart (Deferred)
+    Recycle,        // into the recycle bin; never deleted for good (Failed when the bin would not keep it)
+};
+
+struct FileRemovalOptions {
+    FileMethod Method = FileMethod::RestartIfHeld;
+    // End the programs that run the file or have it loaded first (a rogue program's own files).
+    bool EndHolders = false;
+    // A deletion left for the restart is also recorded in the boot-time list for the native tool.
+    bool RecordForBootTool = false;
+};
+
+// The answer for one item.
+struct Removal {
+    Outcome Result = Outcome::Failed;  // Done, Recycled, Deferred, Missing, Refused or Failed
+    unsigned long Error = 0;           // the system's error code when it refused (Failed)
+    TargetVerdict Verdict = TargetVerdict::Allowed;  // why the guard refused (Refused)
+    // Nothing of the item is left in place now.
+    bool Gone() const { return Result == Outcome::Done || Result == Outcome::Recycled || Result == Outcome::Missing; }
+};
+
+class RemovalService {
+public:
+    // Moves path to the recycle bin; true when it is there. The default asks the shell, after
+    // making sure the bin of the drive would keep the file rather than destroy it.
+    using Recycler = std::function<bool(const std::wstring& path)>;
+
+    explicit RemovalService(std::shared_ptr<const ProtectedPlaces> places);
+
+    const ProtectedPlaces& Places() const { return *places_; }
+    void SetRecycler(Recycler recycler) { recycler_ = std::move(recycler); }
+
+    // A file (not a folder). A file that is itself a link is removed as the link.
+    Removal RemoveFile(const std::wstring& path, const FileRemovalOptions& options = {}) const;
+    // A folder with everything in it; a folder that is itself a link is removed as the link.
+    Removal RemoveFolderTree(const std::wstring& folder) const;
+    // An empty folder (a clean's leftovers); Failed when something is in it.
+    Removal RemoveEmptyFolder(const std::wstring& folder) const;
+    // A value of the key below root ("" is the key's default value). The key path must name
+    // exactly one key below the root.
+    Removal RemoveRegValue(HKEY root, const std::wstring& key, const std::wstring& name) const;
+    // A key with its whole tree. Never a root, never a path with an empty part.
+    Removal RemoveRegKeyTree(HKEY root, const std::wstring& key) const;
+    // The same over one text, root first ("HKEY_LOCAL_MACHINE\...\Run\" + value name).
+    Removal RemoveRegValuePath(const std::wstring& fullValuePath) const;
+    Removal RemoveRegKeyPath(const std::wstring& fullKeyPath) const;
+    // A service by key name, through manager (null: one is opened for the call).
+    Removal RemoveService(SC_HANDLE manager, const std::wstring& name) const;
+
+private:
+    std::shared_ptr<const ProtectedPlaces> places_;
+    Recycler recycler_;
+};
+
+// The process's service, judging by what SetRemovalPlaces installed (until then, the system's
+// protected folders alone). Engines that are handed no service use this one.
+RemovalService& ProcessRemovalService();
+// Installs the protected places (the front ends: the system's folders and its file list).
+void SetRemovalPlaces(ProtectedPlaces places);
+
+}  // namespace tidemark
