@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "system/app_data.h"
+
 namespace tidemark {
 
 std::wstring DialogFilter(const std::wstring& filter) {
@@ -27,6 +29,10 @@ std::optional<std::wstring> AskBackupFile(HWND owner, const BackupFileRequest& r
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrTitle = request.Title.c_str();
+    // The dialog opens in the program's backup folder, which no junk rule reaches; the user may
+    // still choose another place.
+    const std::wstring backups = ProgramBackupFolder(true);
+    if (!backups.empty()) dialog.lpstrInitialDir = backups.c_str();
     dialog.lpstrDefExt = request.DefaultExt.c_str();
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
     if (!GetSaveFileNameW(&dialog)) return std::nullopt;

@@ -122,7 +122,8 @@ int RunRegFix(CommandContext& ctx) {
     }
     const DWORD start = GetTickCount();
     const std::vector<TDataRegItems> rows = Scan(ctx, categories);
-    if (backup != ctx.args.options.end() && !WriteRegistryBackup(backup->second, rows)) {
+    const bool preview = ctx.args.preview;
+    if (!preview && backup != ctx.args.options.end() && !WriteRegistryBackup(backup->second, rows)) {
         ctx.Error("tidemark-cli: the backup '" + ToUtf8(backup->second) + "' cannot be written; nothing was removed");
         return ExitItemFailed;
     }
@@ -130,9 +131,14 @@ int RunRegFix(CommandContext& ctx) {
     struct Reporter final : Sink<TDataRegItems> {
         explicit Reporter(CommandContext& c) : ctx(c) {}
         void Processed(const TDataRegItems& row, Outcome outcome) override {
+            if (outcome == Outcome::Listed) {
+                ctx.Line(ctx.args.json ? FindingObject(row).Add("result", L"listed").Render()
+                                       : FindingText(row) + "\tlisted");
+                return;
+            }
             if (outcome == Outcome::Missing) {
                 // Put back or changed since the scan: left alone.
-                ctx.Error("tidemark-cli: kept, no longer missing: " + FindingText(row));
+                ctx.Error("tidemark-cli: left alone (no longer missing, or gone already): " + FindingText(row));
                 return;
             }
             const bool removed = outcome == Outcome::Done;
@@ -150,17 +156,21 @@ int RunRegFix(CommandContext& ctx) {
     NullPump pump;
     StopToken stop;
     SystemPathProbe probe;
-    FixRegistryItems(rows, Operation<TDataRegItems>{reporter, pump, stop}, probe);
+    FixRegistryItems(rows, preview ? WalkMode::Preview : WalkMode::Apply, Operation<TDataRegItems>{reporter, pump, stop},
+                     probe);
     const std::wstring elapsed = Elapsed(start);
     if (ctx.args.json) {
         ctx.Line(JsonObject()
                      .Add("summary", JsonObject()
                                          .Add("findings", static_cast<std::int64_t>(rows.size()))
                                          .Add("cleaned", reporter.cleaned)
+                                         .AddBool("preview", preview)
                                          .Add("elapsed", elapsed))
                      .Render());
     } else {
-        ctx.Line(std::to_string(reporter.cleaned) + " of " + std::to_string(rows.size()) + " findings removed, " + ToUtf8(elapsed));
+        ctx.Line(preview ? std::to_string(rows.size()) + " findings would be removed (preview), " + ToUtf8(elapsed)
+                         : std::to_string(reporter.cleaned) + " of " + std::to_string(rows.size()) +
+                               " findings removed, " + ToUtf8(elapsed));
     }
     return reporter.failed ? ExitItemFailed : ExitOk;
 }

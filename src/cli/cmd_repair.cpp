@@ -6,14 +6,16 @@
 #include "cli/json_writer.h"
 #include "repair/browser_repair.h"
 #include "repair/winsock2.h"
-#include "system/file_ops.h"
+#include "removal/removal_service.h"
+#include "system/app_data.h"
 #include "system/reg_paths.h"
 
 namespace tidemark::cli {
 
 namespace {
 
-void PrintChange(CommandContext& ctx, const RepairChange& change, const bool* result) {
+// result: "done", "failed", "listed" (a preview), or null (a check).
+void PrintChange(CommandContext& ctx, const RepairChange& change, const char* result) {
     const std::wstring root = change.Root ? RootFullName(change.Root) : std::wstring();
     if (ctx.args.json) {
         JsonObject line;
@@ -23,13 +25,14 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const bool* re
             .Add("name", change.Name)
             .Add("now", change.Now)
             .Add("after", change.After);
-        if (result) line.AddBool("result", *result);
+        if (result && std::string(result) == "listed") line.Add("result", L"listed");
+        else if (result) line.AddBool("result", std::string(result) == "done");
         ctx.Line(line.Render());
         return;
     }
     std::string text = std::to_string(change.Step) + "\t" + ToUtf8(root.empty() ? change.Key : root + L"\\" + change.Key) +
                        "\t" + ToUtf8(change.Name) + "\t" + ToUtf8(change.Now) + " -> " + ToUtf8(change.After);
-    if (result) text += *result ? "\tdone" : "\tfailed";
+    if (result) text += std::string("\t") + result;
     ctx.Line(text);
 }
 
@@ -52,18 +55,27 @@ int RunRepairCheck(CommandContext& ctx) {
 }
 
 int RunRepairRun(CommandContext& ctx) {
-    // The save dialog's stand-in: with --yes the backup goes to the current folder under the
-    // name the dialog proposes (numbered when a file has it); otherwise the dialog counts as
-    // cancelled (the question before it gets No anyway).
+    if (ctx.args.preview) {
+        // What the run would take on now, in its order; nothing changes.
+        const auto changes = PlanPostCleanRepairs(RepairSystemOfProcess(), true);
+        for (const RepairChange& change : changes) PrintChange(ctx, change, "listed");
+        PrintSummary(ctx, static_cast<int>(changes.size()), 0);
+        return ExitOk;
+    }
+    // The save dialog's stand-in: with --yes the backup goes to the program's backup folder
+    // (under the user's application data, where no junk rule reaches it) under the name the
+    // dialog proposes (numbered when a file has it); otherwise the dialog counts as cancelled
+    // (the question before it gets No anyway).
     const bool yes = ctx.args.yes;
     const BackupFileChooser previous = SetBackupFileChooser(
-        [yes](const BackupFileRequest& request) -> std::optional<std::wstring> {
+        [yes, &ctx](const BackupFileRequest& request) -> std::optional<std::wstring> {
             if (!yes) return std::nullopt;
-            wchar_t folder[MAX_PATH] = {};
-            const DWORD n = GetCurrentDirectoryW(MAX_PATH, folder);
-            if (n == 0 || n >= MAX_PATH) return std::nullopt;
-            std::wstring path = folder;
-            if (path.back() != L'\\') path += L'\\';
+            std::wstring path = ProgramBackupFolder(true);
+            if (path.empty()) {
+                ctx.Error("tidemark-cli: the backup folder cannot be made; the WinSock2 repair is not run");
+                return std::nullopt;
+            }
+            path += L'\\';
             // A backup made earlier in the same minute has the same name: it is kept, and this
             // one is numbered.
             const std::wstring name = request.ProposedName;
@@ -75,11 +87,11 @@ int RunRepairRun(CommandContext& ctx) {
             return candidate;
         });
     int changes = 0, failed = 0;
-    RunPostCleanRepairs(RepairSystemOfProcess(), &DeleteFileForce, &RemoveFolderTree,
+    RunPostCleanRepairs(RepairSystemOfProcess(), &RemoveFileOrAtRestart, &RemoveFolderTreeGuarded,
                         [&](const RepairChange& change, bool result) {
                             ++changes;
                             if (!result) ++failed;
-                            PrintChange(ctx, change, &result);
+                            PrintChange(ctx, change, result ? "done" : "failed");
                         });
     SetBackupFileChooser(previous);
     PrintSummary(ctx, changes, failed);

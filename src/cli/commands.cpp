@@ -64,9 +64,9 @@ const std::vector<Command>& Commands() {
          "what the repairs after a clean would change now (Run entries, start page, WinSock2, advertising "
          "files), without changing it",
          RunRepairCheck},
-        {{L"repair", L"run"}, {}, false, "repair run [--yes] [--json]",
+        {{L"repair", L"run"}, {}, false, "repair run [--yes] [--preview] [--json]",
          "runs the repairs after a clean; the WinSock2 repair only with --yes (its backup then goes to the "
-         "current folder)",
+         "program's backup folder under the user's application data)",
          RunRepairRun},
         {{L"junk", L"scan"}, {L"--root"}, false, "junk scan [--root DIR]... [--json]",
          "the junk files of the fixed drives (or of the folders named), grouped by rule as the junk page lists them",
@@ -81,7 +81,7 @@ const std::vector<Command>& Commands() {
          "registry entries naming files that are gone: 0 shared libraries, 1 start-up, 2 uninstall, "
          "3 the thorough search (only when named)",
          RunRegScan},
-        {{L"reg", L"fix"}, {L"--category", L"--backup"}, false, "reg fix [--category N]... [--backup FILE] [--json]",
+        {{L"reg", L"fix"}, {L"--category", L"--backup"}, false, "reg fix [--category N]... [--backup FILE] [--preview] [--json]",
          "scans as 'reg scan' and removes what it found; with --backup, first writes it all to FILE "
          "(registry editor 5.00, UTF-16), and removes nothing when that fails",
          RunRegFix},
@@ -108,6 +108,7 @@ int RunHelp(CommandContext& ctx) {
     ctx.Line("Options for every command:");
     ctx.Line("  --json  one JSON object per line instead of text");
     ctx.Line("  --yes   answer Yes/OK to the questions the window would ask (default: No/Cancel)");
+    ctx.Line("  --preview  (clean commands) list exactly what the clean would process, in its order; change nothing");
     ctx.Line("");
     ctx.Line("Exit status: 0 success, 1 some item failed, 2 usage error, 3 engine not created.");
     return ExitOk;
@@ -122,6 +123,7 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     for (const std::wstring& a : args) {
         if (a == L"--json") inv.json = true;
         else if (a == L"--yes") inv.yes = true;
+        else if (a == L"--preview") inv.preview = true;
         else if (a == L"--help" || a == L"-h" || a == L"/?") helpAsked = true;
         else rest.push_back(a);
     }

@@ -18,6 +18,7 @@ struct Invocation {
     std::multimap<std::wstring, std::wstring> options;     // "--root" -> value, repeated as given
     bool json = false;
     bool yes = false;
+    bool preview = false;  // a clean lists what it would process and changes nothing
 };
 
 struct CommandContext {

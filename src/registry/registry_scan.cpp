@@ -1,5 +1,7 @@
 #include "registry/registry_scan.h"
 
+#include "removal/removal_service.h"
+
 #include <cwchar>
 
 #include "lang/text_tables.h"
@@ -317,33 +319,27 @@ bool StillMissing(const TDataRegItems& item, PathProbe& probe) {
     }
 }
 
-Outcome FixRegistryItem(const TDataRegItems& item, PathProbe& probe) {
+Outcome FixRegistryItem(const TDataRegItems& item, PathProbe& probe, const RemovalService& removals) {
     const std::wstring key = SystemKeyPath(item.KeyPath);
     if (!item.Root || !IsExactKeyPath(key)) return Outcome::Refused;
     if (!StillMissing(item, probe)) return Outcome::Missing;
     switch (item.Category) {
         case 0:
-        case 1: return DeleteRegValue(item.Root, key, item.Name) ? Outcome::Done : Outcome::Failed;
+        case 1: return removals.RemoveRegValue(item.Root, key, item.Name).Result;
         case 2:
             if (!IsExactKeyPath(item.Name) || item.Name.find(L'\\') != std::wstring::npos) return Outcome::Refused;
-            return DeleteRegSubKey(item.Root, key, item.Name) ? Outcome::Done : Outcome::Failed;
+            return removals.RemoveRegKeyTree(item.Root, key + L"\\" + item.Name).Result;
         case 3:
-            if (!item.Name.empty()) return RegDeleteValueChecked(item.Root, key, item.Name) ? Outcome::Done : Outcome::Failed;
+            if (!item.Name.empty()) return removals.RemoveRegValue(item.Root, key, item.Name).Result;
             // The unnamed value is emptied, not removed: the key stays.
             return RegWriteTextIfText(item.Root, key, L"", L"") ? Outcome::Done : Outcome::Failed;
         default: return Outcome::Refused;
     }
 }
 
-WalkTotals FixRegistryItems(const std::vector<TDataRegItems>& items, const Operation<TDataRegItems>& run,
-                            PathProbe& probe) {
-    return Walk(items, WalkMode::Apply, run, [&](const TDataRegItems& item) {
-        try {
-            return FixRegistryItem(item, probe);
-        } catch (...) {
-            return Outcome::Failed;
-        }
-    });
+WalkTotals FixRegistryItems(const std::vector<TDataRegItems>& items, WalkMode mode, const Operation<TDataRegItems>& run,
+                            PathProbe& probe, const RemovalService& removals) {
+    return Walk(items, mode, run, [&](const TDataRegItems& item) { return FixRegistryItem(item, probe, removals); });
 }
 
 }  // namespace tidemark

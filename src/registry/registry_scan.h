@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/engine_contract.h"
+#include "removal/removal_service.h"
 #include "registry/judge_path.h"
 #include "system/path_state.h"
 
@@ -91,12 +92,15 @@ void ScanForHealthScore(RegScanRun& run);
 
 // Whether the finding still holds: a program put back since the scan keeps its entries.
 bool StillMissing(const TDataRegItems& item, PathProbe& probe);
-// Re-judges and removes one finding: Done when removed, Missing when it no longer holds (left
-// alone), Refused for a key path that names no exact key, Failed when the system refused.
-Outcome FixRegistryItem(const TDataRegItems& item, PathProbe& probe);
-// Fixes each finding in order, reporting each outcome to the sink.
-WalkTotals FixRegistryItems(const std::vector<TDataRegItems>& items, const Operation<TDataRegItems>& run,
-                            PathProbe& probe);
+// Re-judges and removes one finding through the removal service: Done when removed, Missing when
+// it no longer holds (left alone) or is gone already, Refused for a key path that names no exact
+// key, Failed when the system refused.
+Outcome FixRegistryItem(const TDataRegItems& item, PathProbe& probe,
+                        const RemovalService& removals = ProcessRemovalService());
+// Fixes each finding in order (Apply), or lists each as the fix would take it (Preview), reporting
+// to the sink. An unexpected exception is not caught here: the front end reports it.
+WalkTotals FixRegistryItems(const std::vector<TDataRegItems>& items, WalkMode mode, const Operation<TDataRegItems>& run,
+                            PathProbe& probe, const RemovalService& removals = ProcessRemovalService());
 
 // Writes what fixing these findings would remove (the values, whole uninstall keys) to a
 // registry-editor file (version 5.00 text, UTF-16 LE with a byte-order mark) that "regedit /s"

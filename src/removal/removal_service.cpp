@@ -235,4 +235,11 @@ RemovalService& ProcessRemovalService() {
     return service;
 }
 
+bool RemoveFileOrAtRestart(const std::wstring& path) {
+    const Removal removal = ProcessRemovalService().RemoveFile(path);
+    return removal.Gone() || removal.Result == Outcome::Deferred;
+}
+
+bool RemoveFolderTreeGuarded(const std::wstring& folder) { return ProcessRemovalService().RemoveFolderTree(folder).Gone(); }
+
 }  // namespace tidemark

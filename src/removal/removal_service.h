@@ -82,4 +82,9 @@ RemovalService& ProcessRemovalService();
 // Installs the protected places (the front ends: the system's folders and its file list).
 void SetRemovalPlaces(ProtectedPlaces places);
 
+// The process service's removals for callers that take a plain file operation: true when nothing
+// is left now or the file goes at the next restart (RestartIfHeld), or the folder tree is gone.
+bool RemoveFileOrAtRestart(const std::wstring& path);
+bool RemoveFolderTreeGuarded(const std::wstring& folder);
+
 }  // namespace tidemark

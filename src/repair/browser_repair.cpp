@@ -68,26 +68,41 @@ bool RegularFileExists(const std::wstring& path) {
 
 bool KeyExists(HKEY root, const std::wstring& key) { return static_cast<bool>(OpenRegKey(root, key, KEY_QUERY_VALUE)); }
 
+// Writes text over a text value (or where there is none). A value holding a number or binary
+// data is left alone by rule, which is no failure; false only when a write was tried and failed.
+bool WriteText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& text,
+               bool expandable = false) {
+    if (UniqueHKey open = OpenRegKey(root, key, KEY_QUERY_VALUE)) {
+        DWORD type = 0;
+        if (RegQueryValueExW(open.get(), name.c_str(), nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+            type != REG_SZ && type != REG_EXPAND_SZ)
+            return true;
+    }
+    return expandable ? RegWriteExpandIfText(root, key, name, text) : RegWriteTextIfText(root, key, name, text);
+}
+
 // A folder value is written only when the folder is there: a value naming a missing folder
-// breaks the shell's folder for that account.
-void SetFolderValue(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& folder) {
-    if (FolderExists(folder)) RegWriteTextIfText(root, key, name, folder);
+// breaks the shell's folder for that account (and is left as it is, which is no failure).
+bool SetFolderValue(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& folder) {
+    return !FolderExists(folder) || WriteText(root, key, name, folder);
 }
 
-void SetSearchPages() {
-    RegWriteTextIfText(HKEY_LOCAL_MACHINE, kIeSearch, L"SearchAssistant", kSearchAssistant);
-    RegWriteTextIfText(HKEY_LOCAL_MACHINE, kIeSearch, L"CustomizeSearch", kSearchCustomize);
+bool SetSearchPages() {
+    const bool assistant = WriteText(HKEY_LOCAL_MACHINE, kIeSearch, L"SearchAssistant", kSearchAssistant);
+    const bool customize = WriteText(HKEY_LOCAL_MACHINE, kIeSearch, L"CustomizeSearch", kSearchCustomize);
+    return assistant && customize;
 }
 
-void ClearFriendlyStartup() {
-    RegWriteTextIfText(HKEY_CURRENT_USER, kUserNtWindows, L"load", L"");
+bool ClearFriendlyStartup() {
+    bool ok = WriteText(HKEY_CURRENT_USER, kUserNtWindows, L"load", L"");
     std::wstring system;
     ReadRegString(HKEY_LOCAL_MACHINE, kWinlogon, L"system", L"", system);
     if (LowerCased(system).find(L"friendly.exe") != std::wstring::npos)
-        RegWriteTextIfText(HKEY_LOCAL_MACHINE, kWinlogon, L"system", L"");
+        ok = WriteText(HKEY_LOCAL_MACHINE, kWinlogon, L"system", L"") && ok;
+    return ok;
 }
 
-void RestoreCommonStartup(const RepairSystem& system) {
+bool RestoreCommonStartup(const RepairSystem& system) {
     const FolderNames& names = NamesOf(system.Win.Language);
     const std::wstring key = std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
     std::wstring folder;
@@ -98,7 +113,7 @@ void RestoreCommonStartup(const RepairSystem& system) {
     } else if (!system.AllUsersProfile.empty()) {
         folder = WithTrailingBackslash(system.AllUsersProfile) + names.StartupMenu;
     }
-    if (!folder.empty()) SetFolderValue(HKEY_LOCAL_MACHINE, key, L"Common Startup", folder);
+    return folder.empty() || SetFolderValue(HKEY_LOCAL_MACHINE, key, L"Common Startup", folder);
 }
 
 // The libraries of definitions 48 and 49 in AppInit_DLLs.
@@ -113,12 +128,12 @@ bool IsRogueAppInitEntry(const std::wstring& entry, const RepairSystem& system) 
     return !RegularFileExists(full);
 }
 
-void RemoveRogueAppInit(const RepairSystem& system) {
+bool RemoveRogueAppInit(const RepairSystem& system) {
     UniqueHKey key = OpenRegKey(HKEY_LOCAL_MACHINE, kNtWindows, KEY_QUERY_VALUE);
-    if (!key) return;
+    if (!key) return true;
     const auto text = QueryStringValue(key.get(), L"AppInit_DLLs");
     key.reset();
-    if (!text || text->empty()) return;
+    if (!text || text->empty()) return true;
     const wchar_t separator = text->find(L',') != std::wstring::npos ? L',' : L' ';
     std::vector<std::wstring> kept;
     bool removed = false;
@@ -132,19 +147,20 @@ void RemoveRogueAppInit(const RepairSystem& system) {
         if (c == L',' || c == L' ') flush(); else entry.push_back(c);
     }
     flush();
-    if (!removed) return;
+    if (!removed) return true;
     std::wstring joined;
     for (const auto& k : kept) {
         if (!joined.empty()) joined.push_back(separator);
         joined += k;
     }
-    RegWriteTextIfText(HKEY_LOCAL_MACHINE, kNtWindows, L"AppInit_DLLs", joined);
+    return WriteText(HKEY_LOCAL_MACHINE, kNtWindows, L"AppInit_DLLs", joined);
 }
 
-void RestoreSystemHistory(const RepairSystem& system) {
+bool RestoreSystemHistory(const RepairSystem& system) {
     const std::wstring history = system.SysDir() + L"config\\systemprofile\\Local Settings\\History";
-    SetFolderValue(HKEY_USERS, kDefaultShellFolders, L"History", history);
-    SetFolderValue(HKEY_USERS, kSystemShellFolders, L"History", history);
+    const bool user = SetFolderValue(HKEY_USERS, kDefaultShellFolders, L"History", history);
+    const bool service = SetFolderValue(HKEY_USERS, kSystemShellFolders, L"History", history);
+    return user && service;
 }
 
 std::wstring DefaultUserBase(const RepairSystem& system) {
@@ -153,9 +169,9 @@ std::wstring DefaultUserBase(const RepairSystem& system) {
     return {};
 }
 
-void RestoreDefaultUserFolders(const RepairSystem& system) {
+bool RestoreDefaultUserFolders(const RepairSystem& system) {
     const std::wstring base = DefaultUserBase(system);
-    if (base.empty() || !KeyExists(HKEY_USERS, kDefaultShellFolders)) return;
+    if (base.empty() || !KeyExists(HKEY_USERS, kDefaultShellFolders)) return true;
     const FolderNames& names = NamesOf(system.Win.Language);
     const std::pair<const wchar_t*, std::wstring> values[] = {
         {L"AppData", L"Application Data"},
@@ -170,18 +186,22 @@ void RestoreDefaultUserFolders(const RepairSystem& system) {
         {L"Programs", names.Programs},
         {L"Startup", names.StartupMenu},
     };
-    for (const auto& [name, below] : values) SetFolderValue(HKEY_USERS, kDefaultShellFolders, name, base + below);
+    bool ok = true;
+    for (const auto& [name, below] : values) ok = SetFolderValue(HKEY_USERS, kDefaultShellFolders, name, base + below) && ok;
+    return ok;
 }
 
-void RestoreDefaultUserCache(const RepairSystem& system) {
+bool RestoreDefaultUserCache(const RepairSystem& system) {
     const std::wstring base = DefaultUserBase(system);
-    if (base.empty()) return;
+    if (base.empty()) return true;
+    bool ok = true;
     for (const wchar_t* key : {kDefaultShellFolders, kSystemShellFolders}) {
         if (!KeyExists(HKEY_USERS, key)) continue;
-        SetFolderValue(HKEY_USERS, key, L"Cache", base + L"Local Settings\\Temporary Internet Files");
-        SetFolderValue(HKEY_USERS, key, L"Cookies", base + L"Cookies");
-        SetFolderValue(HKEY_USERS, key, L"History", base + L"History");
+        ok = SetFolderValue(HKEY_USERS, key, L"Cache", base + L"Local Settings\\Temporary Internet Files") && ok;
+        ok = SetFolderValue(HKEY_USERS, key, L"Cookies", base + L"Cookies") && ok;
+        ok = SetFolderValue(HKEY_USERS, key, L"History", base + L"History") && ok;
     }
+    return ok;
 }
 
 void ShowPiaoxueNotice() {
@@ -189,14 +209,14 @@ void ShowPiaoxueNotice() {
                          L"Piaoxue/Feixue/My123 需要重新启动才能彻底删除！\r\n建议清除操作完成后立即重新启动系统"});
 }
 
-void EraseUrnSection(const RepairSystem& system) {
+bool EraseUrnSection(const RepairSystem& system) {
     const std::wstring ini = system.WinDir() + L"system.ini";
     wchar_t buffer[MAX_PATH * 2] = {};
     GetPrivateProfileStringW(L"URN", L"Dllname", L"", buffer, static_cast<DWORD>(std::size(buffer)), ini.c_str());
     const std::wstring dll = buffer;
-    if (dll.size() < 4 || LowerCased(dll.substr(dll.size() - 4)) != L".dll") return;
-    if (FileSizeOrNone(dll) != 275456) return;
-    WritePrivateProfileStringW(L"URN", nullptr, nullptr, ini.c_str());
+    if (dll.size() < 4 || LowerCased(dll.substr(dll.size() - 4)) != L".dll") return true;
+    if (FileSizeOrNone(dll) != 275456) return true;
+    return WritePrivateProfileStringW(L"URN", nullptr, nullptr, ini.c_str()) != FALSE;
 }
 
 // ---- the post-clean sequence ----
@@ -345,17 +365,18 @@ bool IsHijackedStartPage(const std::wstring& address) {
     return false;
 }
 
-void RestoreFileAssociations(const RepairSystem& system) {
+bool RestoreFileAssociations(const RepairSystem& system) {
     const HKEY root = HKEY_CLASSES_ROOT;
     const std::wstring q = L"\"";
     const std::wstring ie = system.Win.Drive + L":\\Program Files\\Internet Explorer\\iexplore.exe";
     const std::wstring win = system.WinDir();
     const std::wstring sys = system.SysDir();
+    bool ok = true;
     auto text = [&](const wchar_t* key, const wchar_t* name, const std::wstring& data) {
-        RegWriteTextIfText(root, key, name, data);
+        ok = WriteText(root, key, name, data) && ok;
     };
     auto expand = [&](const wchar_t* key, const wchar_t* name, const std::wstring& data) {
-        RegWriteExpandIfText(root, key, name, data);
+        ok = WriteText(root, key, name, data, true) && ok;
     };
     text(L".exe", L"", L"exefile");
     text(L"Applications\\iexplore.exe\\shell\\open\\command", L"", q + ie + q + L" %1");
@@ -383,7 +404,7 @@ void RestoreFileAssociations(const RepairSystem& system) {
         text(L"inffile\\shell\\Install\\command", L"",
              win + L"rundll.exe setupx.dll,InstallHinfSection DefaultInstall 132 %1");
         text(L"Unknown\\shell\\openas\\command", L"", win + L"rundll32.exe " + sys + L"shell32.dll,OpenAs_RunDLL %1");
-        return;
+        return ok;
     }
     text(L".lnk\\ShellNew", L"Command", L"rundll32.exe appwiz.cpl,NewLinkHere %1");
     text(L"cplfile\\shell\\cplopen\\command", L"", L"rundll32.exe shell32.dll,Control_RunDLL %1,%*");
@@ -405,37 +426,36 @@ void RestoreFileAssociations(const RepairSystem& system) {
            L"%SystemRoot%\\System32\\rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 %1");
     expand(L"Unknown\\shell\\openas\\command", L"",
            L"%SystemRoot%\\system32\\rundll32.exe %SystemRoot%\\system32\\shell32.dll,OpenAs_RunDLL %1");
+    return ok;
 }
 
 bool RunDefinitionRepair(int id, const RepairSystem& system) {
-    try {
-        switch (id) {
-            case 6: case 11: SetSearchPages(); break;
-            case 13: RegWriteTextIfText(HKEY_CURRENT_USER, kIeMain, L"Search Bar", kSearchRedirector); break;
-            case 16: case 94: RegWriteTextIfText(HKEY_CURRENT_USER, kIeMain, L"Search Page", kSearchRedirector); break;
-            case 21:
-                SetSearchPages();
-                RegWriteTextIfText(HKEY_CLASSES_ROOT, L"PROTOCOLS\\Handler\\http", L"CLSID",
-                                   L"{79eac9e2-baf9-11ce-8c82-00aa004ba90b}");
-                break;
-            case 24: case 171: ClearFriendlyStartup(); break;
-            case 27: case 41:
-                RegWriteTextIfText(HKEY_CURRENT_USER, kIeMain, L"Start Page", kFixedStartPage);
-                RegWriteTextIfText(HKEY_LOCAL_MACHINE, kIeMain, L"Start Page", kFixedStartPage);
-                break;
-            case 35: RestoreCommonStartup(system); break;
-            case 48: case 49: if (system.NtFamily()) RemoveRogueAppInit(system); break;
-            case 54: if (system.NtFamily()) RestoreSystemHistory(system); break;
-            case 100: RestoreDefaultUserFolders(system); break;
-            case 139: RestoreFileAssociations(system); break;
-            case 147: RestoreDefaultUserCache(system); break;
-            case 225: ShowPiaoxueNotice(); break;
-            case 244: EraseUrnSection(system); break;
-            default: break;
+    // True when every write the repair tried took; a write left out by rule is no failure.
+    switch (id) {
+        case 6: case 11: return SetSearchPages();
+        case 13: return WriteText(HKEY_CURRENT_USER, kIeMain, L"Search Bar", kSearchRedirector);
+        case 16: case 94: return WriteText(HKEY_CURRENT_USER, kIeMain, L"Search Page", kSearchRedirector);
+        case 21: {
+            const bool pages = SetSearchPages();
+            const bool handler = WriteText(HKEY_CLASSES_ROOT, L"PROTOCOLS\\Handler\\http", L"CLSID",
+                                           L"{79eac9e2-baf9-11ce-8c82-00aa004ba90b}");
+            return pages && handler;
         }
-        return true;
-    } catch (...) {
-        return false;
+        case 24: case 171: return ClearFriendlyStartup();
+        case 27: case 41: {
+            const bool user = WriteText(HKEY_CURRENT_USER, kIeMain, L"Start Page", kFixedStartPage);
+            const bool machine = WriteText(HKEY_LOCAL_MACHINE, kIeMain, L"Start Page", kFixedStartPage);
+            return user && machine;
+        }
+        case 35: return RestoreCommonStartup(system);
+        case 48: case 49: return !system.NtFamily() || RemoveRogueAppInit(system);
+        case 54: return !system.NtFamily() || RestoreSystemHistory(system);
+        case 100: return RestoreDefaultUserFolders(system);
+        case 139: return RestoreFileAssociations(system);
+        case 147: return RestoreDefaultUserCache(system);
+        case 225: ShowPiaoxueNotice(); return true;
+        case 244: return EraseUrnSection(system);
+        default: return true;
     }
 }
 

@@ -25,11 +25,13 @@ std::wstring HostOfAddress(const std::wstring& address);
 // True when the address's host is one of the hijack domains or a name below one.
 bool IsHijackedStartPage(const std::wstring& address);
 
-// The repair of a definition id; false only when it failed with an error. Ids without a repair
-// succeed.
+// The repair of a definition id: false when a write it tried did not take (a value left alone by
+// rule, such as a number where text would go or a folder value for a missing folder, is no
+// failure). Ids without a repair succeed.
 bool RunDefinitionRepair(int id, const RepairSystem& system);
 bool RunDefinitionRepair(int id);
-void RestoreFileAssociations(const RepairSystem& system);
+// False when an association write was tried and did not take.
+bool RestoreFileAssociations(const RepairSystem& system);
 
 using FileOperation = bool (*)(const std::wstring&);
 

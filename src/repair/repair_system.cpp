@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "removal/removal_service.h"
 #include "repair/winsock2.h"
 #include "system/folder_macros.h"
 #include "system/reg_paths.h"
@@ -30,10 +31,11 @@ RepairSystem RepairSystemOfProcess() {
 bool ApplyRepairChange(const RepairChange& change, const std::function<bool(const std::wstring&)>& deleteFile,
                        const std::function<bool(const std::wstring&)>& deleteFolder) {
     switch (change.Action) {
-        case RepairAction::DeleteValue: return RegDeleteValueChecked(change.Root, change.Key, change.Name);
+        case RepairAction::DeleteValue:
+            return ProcessRemovalService().RemoveRegValue(change.Root, change.Key, change.Name).Gone();
         case RepairAction::SetText: return RegWriteTextIfText(change.Root, change.Key, change.Name, change.After);
         case RepairAction::SetInt: return RegEnsureInt(change.Root, change.Key, change.Name, change.Number);
-        case RepairAction::DeleteKey: return RegDeleteKeyTree(change.Root, change.Key);
+        case RepairAction::DeleteKey: return ProcessRemovalService().RemoveRegKeyTree(change.Root, change.Key).Gone();
         case RepairAction::DeleteFile: return deleteFile && deleteFile(change.Key);
         case RepairAction::DeleteFolder: return deleteFolder && deleteFolder(change.Key);
         case RepairAction::RunProgram:

@@ -10,6 +10,7 @@
 #include "common/test_support.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
+#include "system/app_data.h"
 #include "system/reg_paths.h"
 
 namespace tidemark {
@@ -63,18 +64,17 @@ protected:
         cli_ = dir_ / L"tm_repair_cli.exe";
         ASSERT_TRUE(CopyFileW(kCli.c_str(), cli_.c_str(), FALSE));
         ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"winxp"));
-        GetCurrentDirectoryW(MAX_PATH, previousFolder_);
-        SetCurrentDirectoryW(dir_.path().c_str());  // where the backup of --yes goes
     }
     void TearDown() override {
-        SetCurrentDirectoryW(previousFolder_);
         RegDeleteKeyW(HKEY_CURRENT_USER, kAppDefaults.c_str());
         RegDeleteValueChecked(HKEY_CURRENT_USER, kRun, L"tm_cli_rundll");
     }
     test::ProcessResult Run(const wstring& arguments) { return test::RunProcess(L"\"" + cli_ + L"\" " + arguments); }
+    // The backups of --yes go to the program's backup folder, never the current folder (where a
+    // junk rule could reach them).
     int Backups() const {
         WIN32_FIND_DATAW data;
-        UniqueFindHandle find(FindFirstFileW((dir_ / L"WinSock2备份_*.reg").c_str(), &data));
+        UniqueFindHandle find(FindFirstFileW((ProgramBackupFolder(true) + L"\\WinSock2备份_*.reg").c_str(), &data));
         int count = 0;
         if (find) do ++count; while (FindNextFileW(find.get(), &data));
         return count;
@@ -83,7 +83,6 @@ protected:
     const wstring kAppDefaults = L"Software\\Wine\\AppDefaults\\tm_repair_cli.exe";
     test::ScratchDir dir_;
     wstring cli_;
-    wchar_t previousFolder_[MAX_PATH] = {};
 };
 
 TEST_F(CliRepair, CheckOnlyListsRunWithoutYesLeavesWinsock2AndWithYesRepairsIt) {

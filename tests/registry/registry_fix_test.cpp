@@ -64,7 +64,7 @@ protected:
     WalkTotals Fix(const std::vector<TDataRegItems>& rows, Outcomes& outcomes) {
         NullPump pump;
         StopToken stop;
-        return FixRegistryItems(rows, Operation<TDataRegItems>{outcomes, pump, stop}, probe);
+        return FixRegistryItems(rows, WalkMode::Apply, Operation<TDataRegItems>{outcomes, pump, stop}, probe);
     }
 
     test::ScratchDir dir;

@@ -292,7 +292,7 @@ void RegistryView::FixRegistry() {
         MessagePump pump;
         StopToken noStop;
         SystemPathProbe probe;
-        FixRegistryItems(records, Operation<TDataRegItems>{outcomes, pump, noStop}, probe);
+        FixRegistryItems(records, WalkMode::Apply, Operation<TDataRegItems>{outcomes, pump, noStop}, probe);
         for (std::size_t i = 0; i < outcomes.seen.size(); ++i) {
             keep[i] = outcomes.seen[i] == Outcome::Failed || outcomes.seen[i] == Outcome::Refused;
             failed = failed || keep[i];
