@@ -1,0 +1,193 @@
+// The one removal service, judged on real files, keys and links in the test prefix: every case
+// under every file method, then the other kinds of item.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "common/test_support.h"
+#include "removal/removal_service.h"
+#include "system/file_ops.h"
+#include "system/handles.h"
+#include "system/recycle_file.h"
+#include "system/reg_ops.h"
+
+namespace tidemark {
+namespace {
+
+using std::wstring;
+
+constexpr DWORD kMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD AttributesOf(const wstring& path) { return GetFileAttributesW(ExtendedPath(path).c_str()); }
+bool Exists(const wstring& path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+const char* MethodName(FileMethod method) {
+    switch (method) {
+        case FileMethod::Direct: return "direct";
+        case FileMethod::RestartIfHeld: return "restart";
+        case FileMethod::Recycle: return "recycle";
+    }
+    return "?";
+}
+
+// One file case: how the file is made, and the outcome under each method (direct, restart, recycle).
+struct FileCase {
+    const char* name;
+    Outcome direct, restart, recycle;
+};
+
+class RemovalServiceFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        places_ = std::make_shared<ProtectedPlaces>();
+        places_->AddSystemFile(dir_ / L"guarded.dll");
+        places_->AddTree(dir_ / L"tree");
+        service_ = std::make_unique<RemovalService>(places_);
+        // The bin stands inside the prefix: a folder the stand-in moves files into.
+        ASSERT_TRUE(test::MakeDirs(dir_ / L"bin"));
+        const wstring bin = dir_ / L"bin";
+        service_->SetRecycler([bin](const wstring& path) {
+            const wstring name = path.substr(path.find_last_of(L'\\') + 1);
+            return MoveFileW(ExtendedPath(path).c_str(), ExtendedPath(bin + L"\\" + name).c_str()) != FALSE;
+        });
+    }
+
+    // Makes the case's file; returns its path (empty: none is made, the path is in path).
+    wstring Make(const std::string& kind, int round) {
+        const wstring n = std::to_wstring(round);
+        if (kind == "plain") return Write(dir_ / (L"plain" + n + L".tmp"), 0);
+        if (kind == "marked") return Write(dir_ / (L"marked" + n + L".tmp"), kMarks);
+        if (kind == "in use") {
+            const wstring path = Write(dir_ / (L"held" + n + L".tmp"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+            held_.reset(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            return held_ ? path : L"";
+        }
+        if (kind == "long") {
+            wstring folder = dir_.path();
+            for (int i = 0; i < 6; ++i) folder += L"\\" + wstring(50, static_cast<wchar_t>(L'a' + i));
+            return Write(folder + L"\\long" + n + L".tmp", 0);
+        }
+        // A name the plain form takes for a device ("lpt5.tmp" is the printer port to it).
+        if (kind == "device name") return Write(dir_ / (L"lpt" + std::to_wstring(1 + round % 9) + L".tmp"), 0);
+        if (kind == "missing") return dir_ / (L"gone" + n + L".tmp");
+        if (kind == "through a link") return L"C:\\tm-fixtures\\links\\tree\\zlink\\keep.txt";
+        if (kind == "guarded") return Write(dir_ / L"guarded.dll", 0);
+        return {};
+    }
+
+    wstring Write(const wstring& path, DWORD attributes) {
+        return test::WriteFileText(path, "junk", attributes) ? path : L"";
+    }
+
+    test::ScratchDir dir_;
+    std::shared_ptr<ProtectedPlaces> places_;
+    std::unique_ptr<RemovalService> service_;
+    UniqueHandle held_;
+};
+
+TEST_F(RemovalServiceFiles, EveryCaseUnderEveryMethod) {
+    const FileCase cases[] = {
+        {"plain", Outcome::Done, Outcome::Done, Outcome::Recycled},
+        {"marked", Outcome::Done, Outcome::Done, Outcome::Recycled},
+        {"in use", Outcome::Failed, Outcome::Deferred, Outcome::Failed},
+        {"long", Outcome::Done, Outcome::Done, Outcome::Recycled},
+        {"device name", Outcome::Done, Outcome::Done, Outcome::Recycled},
+        {"missing", Outcome::Missing, Outcome::Missing, Outcome::Missing},
+        {"through a link", Outcome::Refused, Outcome::Refused, Outcome::Refused},
+        {"guarded", Outcome::Refused, Outcome::Refused, Outcome::Refused},
+    };
+    int round = 0;
+    for (const FileCase& c : cases) {
+        for (const FileMethod method : {FileMethod::Direct, FileMethod::RestartIfHeld, FileMethod::Recycle}) {
+            SCOPED_TRACE(std::string(c.name) + " / " + MethodName(method));
+            const Outcome expected =
+                method == FileMethod::Direct ? c.direct : method == FileMethod::RestartIfHeld ? c.restart : c.recycle;
+            const wstring path = Make(c.name, ++round);
+            ASSERT_FALSE(path.empty());
+            const DWORD before = AttributesOf(path);
+            const Removal removal = service_->RemoveFile(path, FileRemovalOptions{method});
+            EXPECT_EQ(removal.Result, expected);
+            if (expected == Outcome::Failed) {
+                EXPECT_NE(removal.Error, 0u);
+            }
+            if (expected == Outcome::Done || expected == Outcome::Recycled) {
+                EXPECT_FALSE(Exists(path));
+            }
+            if (expected == Outcome::Failed || expected == Outcome::Refused) {
+                // What stays is as it was, marks and all.
+                EXPECT_EQ(AttributesOf(path), before);
+            }
+            if (expected == Outcome::Deferred) {
+                // Left for the restart: hidden comes back, read-only stays cleared for the boot-time deletion.
+                EXPECT_TRUE(AttributesOf(path) & FILE_ATTRIBUTE_HIDDEN);
+                EXPECT_FALSE(AttributesOf(path) & FILE_ATTRIBUTE_READONLY);
+            }
+            held_.reset();
+        }
+    }
+    // The link's target is untouched.
+    EXPECT_TRUE(Exists(L"C:\\tm-fixtures\\links\\outside\\keep.txt"));
+}
+
+TEST_F(RemovalServiceFiles, FoldersAreJudgedAsFoldersAndNeverFollowedThroughLinks) {
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"tree\\drivers\\x.sys", "x"));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"gone\\a\\b.txt", "x", FILE_ATTRIBUTE_READONLY));
+    // The protected tree and every folder below it stay; a file in it may go.
+    EXPECT_EQ(service_->RemoveFolderTree(dir_ / L"tree").Result, Outcome::Refused);
+    EXPECT_EQ(service_->RemoveFolderTree(dir_ / L"tree\\drivers").Result, Outcome::Refused);
+    EXPECT_EQ(service_->RemoveFolderTree(dir_.path()).Verdict, TargetVerdict::HoldsProtectedFolder);
+    EXPECT_EQ(service_->RemoveFile(dir_ / L"tree\\drivers\\x.sys").Result, Outcome::Done);
+    EXPECT_EQ(service_->RemoveFolderTree(dir_ / L"gone").Result, Outcome::Done);
+    EXPECT_EQ(service_->RemoveFolderTree(dir_ / L"gone").Result, Outcome::Missing);
+    EXPECT_EQ(service_->RemoveFolderTree(L"C:\\tm-fixtures\\links\\tree\\zlink\\sub").Result, Outcome::Refused);
+    EXPECT_EQ(service_->RemoveFolderTree(L"C:\\").Result, Outcome::Refused);
+    EXPECT_EQ(service_->RemoveFolderTree(L"relative\\folder").Result, Outcome::Refused);
+    ASSERT_TRUE(test::MakeDirs(dir_ / L"empty"));
+    ASSERT_TRUE(test::WriteFileText(dir_ / L"full\\f.txt", "x"));
+    EXPECT_EQ(service_->RemoveEmptyFolder(dir_ / L"empty").Result, Outcome::Done);
+    EXPECT_EQ(service_->RemoveEmptyFolder(dir_ / L"full").Result, Outcome::Failed);
+    EXPECT_TRUE(Exists(dir_ / L"full\\f.txt"));
+    EXPECT_TRUE(Exists(L"C:\\tm-fixtures\\links\\outside\\keep.txt"));
+}
+
+TEST(RemovalServiceRegistry, ValuesAndKeysByExactPathOnly) {
+    test::ScratchKey key;
+    const RemovalService service(std::make_shared<ProtectedPlaces>());
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, key / L"Run", L"rogue", L"c:\\x.exe"));
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, key / L"Tree\\Below", L"v", L"x"));
+    EXPECT_EQ(service.RemoveRegValue(HKEY_CURRENT_USER, key / L"Run", L"rogue").Result, Outcome::Done);
+    EXPECT_EQ(service.RemoveRegValue(HKEY_CURRENT_USER, key / L"Run", L"rogue").Result, Outcome::Missing);
+    EXPECT_EQ(service.RemoveRegValuePath(L"HKEY_CURRENT_USER\\" + key.path() + L"\\Run\\nothing").Result, Outcome::Missing);
+    // A root alone, an empty part or an unknown root name no key: refused, nothing touched.
+    EXPECT_EQ(service.RemoveRegKeyTree(HKEY_CURRENT_USER, L"").Result, Outcome::Refused);
+    EXPECT_EQ(service.RemoveRegKeyTree(HKEY_CURRENT_USER, key.path() + L"\\\\Tree").Result, Outcome::Refused);
+    EXPECT_EQ(service.RemoveRegKeyPath(L"HKEY_NOWHERE\\" + key.path()).Result, Outcome::Refused);
+    EXPECT_TRUE(OpenRegKey(HKEY_CURRENT_USER, key / L"Tree\\Below", KEY_READ));
+    EXPECT_EQ(service.RemoveRegKeyPath(L"HKEY_CURRENT_USER\\" + key.path() + L"\\Tree").Result, Outcome::Done);
+    EXPECT_FALSE(OpenRegKey(HKEY_CURRENT_USER, key / L"Tree", KEY_READ));
+    EXPECT_EQ(service.RemoveRegKeyTree(HKEY_CURRENT_USER, key / L"Tree").Result, Outcome::Missing);
+    EXPECT_EQ(service.RemoveService(nullptr, L"tm-no-such-service").Result, Outcome::Missing);
+    EXPECT_EQ(service.RemoveService(nullptr, L"bad\\name").Result, Outcome::Refused);
+}
+
+TEST(RecycleBin, KeepsOnlyWhatTheBinWouldKeep) {
+    const struct {
+        RecycleBinSettings bin;
+        unsigned long long size;
+        bool keeps;
+    } cases[] = {
+        {{true, false, 0}, 1ull << 40, true},           // no limit known
+        {{true, false, 1000}, 1000, true},
+        {{true, false, 1000}, 1001, false},             // too big: the shell would destroy it
+        {{true, true, 1ull << 40}, 1, false},           // set to delete at once
+        {{false, false, 0}, 1, false},                  // no bin on the drive
+        {{true, false, 52428800ull * 1024}, 50ull << 30, true},  // 50 GB against a 50 GB bin
+    };
+    for (const auto& c : cases) EXPECT_EQ(RecycleBinKeepsFile(c.bin, c.size), c.keeps) << c.size;
+}
+
+}  // namespace
+}  // namespace tidemark
