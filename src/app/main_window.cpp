@@ -8,6 +8,7 @@
 #include "app/views/custom_view.h"
 #include "app/views/junk_view.h"
 #include "app/views/plugins_view.h"
+#include "removal/removal_service.h"
 #include "app/views/registry_view.h"
 #include "app/views/settings_view.h"
 #include "app/views/traces_view.h"
@@ -28,6 +29,7 @@
 #include "system/rule_macros.h"
 #include "system/text_util.h"
 #include "system/win_info.h"
+#include "engine/removal_guard_system.h"
 #include "engine/process_sheet.h"
 #include "system/win_sys.h"
 
@@ -496,6 +498,8 @@ void TFBrimMain::RunStartupSequence() {
     app.AppFolder = ExecutableFolder();
     previousPrompt_ = &CurrentPrompt();
     SetProcessRater(RateProcessFile);
+    // What no removal may touch: the system's folders and its own files, read when first needed.
+    SetRemovalPlacesSource([] { return ProtectedPlacesOfSystem(nullptr); });
     context_ = BuildStartupContext(StartupOptions{app.AppFolder, &prompt_});
     app.LogLibraryPath = context_.LogLibraryPath;
     // 2. The start record goes out from a thread of its own.
@@ -644,10 +648,12 @@ void TFBrimMain::RunCloseSequence() {
     try {
         SendUsageRecord(UsageClose, L"");
     } catch (...) {
+        // As below: nothing may keep the window from closing.
     }
     try {
         if (app.DragSettingSaved) SetDragFullWindows(app.SavedDragFullWindows == 1);
     } catch (...) {
+        // As below.
     }
     try {
         if (!app.HiddenStartMode) {
@@ -655,17 +661,18 @@ void TFBrimMain::RunCloseSequence() {
             // Our own tree removal rather than the shell's file operation: the same result
             // (everything gone, no question, no recycle bin), never through a link, and a
             // fifth of the time (the shell's costs some 0.2 s for the pictures under Wine).
-            RemoveFolderTree(app.WorkFolder);
+            ProcessRemovalService().RemoveFolderTree(app.WorkFolder);
         }
     } catch (...) {
+        // The close goes on whatever one of its steps met: the window must go.
     }
     // The cleaning engine is freed last.
 }
 
 void TFBrimMain::Close() {
     if (!hwnd_ || closed_) return;
-    if ((plugins_ && plugins_->Busy()) || (registry_ && registry_->Busy())) {
-        // The loop's controls and engine objects must outlive it.
+    if (OperationRunning()) {
+        // Whatever view runs a loop, its controls and engine objects must outlive it.
         App().Stop.Request();
         closeDeferred_ = true;
         return;

@@ -75,6 +75,10 @@ public:
     // requested and the window closes when the loop has unwound (FinishDeferredClose).
     bool ClosePending() const { return closeDeferred_; }
     void FinishDeferredClose();
+    // The window owns the one running operation (a scan, a clean or a modal panel of any view,
+    // held by a BusyScope): another may start only when none runs and no close is waiting.
+    bool OperationRunning() const { return operations_ > 0; }
+    bool CanStartOperation() const { return operations_ == 0 && !closeDeferred_ && !closed_; }
     bool Destroyed() const { return hwnd_ == nullptr; }
     // The close sequence has run (the window may still exist, hidden, until the process ends).
     bool Closed() const { return closed_; }
@@ -188,6 +192,8 @@ private:
     bool quitOnDestroy_ = false;
     bool closed_ = false;
     bool closeDeferred_ = false;
+    int operations_ = 0;  // BusyScopes alive, in every view
+    friend class BusyScope;
     std::vector<std::wstring> args_;
     ControlTable controls_;
     ControlResolver frameControls_{controls_, L"TFBrimMain"};

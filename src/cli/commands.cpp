@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "cli/json_writer.h"
+#include "engine/removal_guard_system.h"
 #include "engine/process_sheet.h"
+#include "removal/removal_service.h"
 #include "system/win_sys.h"
 
 namespace tidemark::cli {
@@ -154,6 +156,8 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     }, &out);
     const ScopedPrompt installed(prompt);
     SetProcessRater(RateProcessFile);
+    // What no removal may touch: the system's folders and its own files, read when first needed.
+    SetRemovalPlacesSource([] { return ProtectedPlacesOfSystem(nullptr); });
     const StartupContext context = BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr});
     CommandContext ctx{inv, out, context};
     return command->run(ctx);

@@ -11,7 +11,7 @@ std::array<std::wstring, 6> BrowserTraceNames;
 std::array<std::wstring, 51> SoftwareTraceNames;
 std::array<std::wstring, 4> RegistryCategoryNames;
 std::array<std::wstring, 6> SettingsTexts;
-std::array<std::wstring, 27> MessageTexts;
+std::array<std::wstring, 28> MessageTexts;
 
 namespace {
 
@@ -132,6 +132,10 @@ void ShowMessageById(int id) {
     const std::wstring text =
         index >= 0 && index < static_cast<int>(MessageTexts.size()) ? MessageTexts[index] : L"";
     CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], text});
+}
+
+void ShowUnexpectedFailure(const std::wstring& what) {
+    CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], MessageTexts[27] + L"\r\n" + what});
 }
 
 }  // namespace tidemark

@@ -230,8 +230,16 @@ void SetRemovalPlaces(ProtectedPlaces places) {
     ProcessRemovalService() = RemovalService(InstalledPlaces());
 }
 
+ProtectedPlaces (*&PlacesSource())() {
+    static ProtectedPlaces (*source)() = nullptr;
+    return source;
+}
+
+void SetRemovalPlacesSource(ProtectedPlaces (*source)()) { PlacesSource() = source; }
+
 RemovalService& ProcessRemovalService() {
-    static RemovalService service(std::make_shared<const ProtectedPlaces>(ProtectedFoldersOfSystem()));
+    static RemovalService service(
+        std::make_shared<const ProtectedPlaces>(PlacesSource() ? PlacesSource()() : ProtectedFoldersOfSystem()));
     return service;
 }
 

@@ -76,11 +76,14 @@ private:
     Recycler recycler_;
 };
 
-// The process's service, judging by what SetRemovalPlaces installed (until then, the system's
-// protected folders alone). Engines that are handed no service use this one.
+// The process's service. Engines that are handed no service use this one. Its places are made
+// on first use by the source SetRemovalPlacesSource installed (the front ends install the
+// system's folders and its file list), or are the system's protected folders alone.
 RemovalService& ProcessRemovalService();
-// Installs the protected places (the front ends: the system's folders and its file list).
+// Installs the protected places now (replacing the service's).
 void SetRemovalPlaces(ProtectedPlaces places);
+// Names where the places come from when the service is first used (nothing is read until then).
+void SetRemovalPlacesSource(ProtectedPlaces (*source)());
 
 // The process service's removals for callers that take a plain file operation: true when nothing
 // is left now or the file goes at the next restart (RestartIfHeld), or the folder tree is gone.

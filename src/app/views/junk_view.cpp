@@ -41,17 +41,6 @@ void ShowAll(const std::vector<HWND>& controls, bool visible) {
     for (HWND control : controls) ShowControl(control, visible);
 }
 
-// Marks the window busy while it lives and restores the flag it found.
-class Busy {
-public:
-    Busy() : idle_(App().UiIdle) { App().UiIdle = false; }
-    ~Busy() { App().UiIdle = idle_; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    bool idle_;
-};
 
 // Labels change at most ten times a second.
 class Throttle {
@@ -267,7 +256,7 @@ void JunkView::ShowScanning(bool scanning) {
 }
 
 void JunkView::ScanCustomViewFolders(std::vector<std::wstring> folders, bool thenClean) {
-    if (!App().UiIdle) return;
+    if (!window_.CanStartOperation()) return;
     customViewFolders_ = std::move(folders);
     StartJunkPage();
     if (thenClean && !App().Stop.Requested() && toClean_ > 0) BBtn_ClearClick();
@@ -276,8 +265,10 @@ void JunkView::ScanCustomViewFolders(std::vector<std::wstring> folders, bool the
 void JunkView::StopScan() { App().Stop.Request(); }
 
 void JunkView::BBtn_ScanClick() {
-    if (!App().UiIdle) return;
-    const Busy busy;
+    // No scan starts under another operation: a queued press during a clean would otherwise
+    // replace the result the clean is walking.
+    if (!window_.CanStartOperation()) return;
+    const BusyScope busy(window_, busy_);
     Enable(rescan_, false);
     const DWORD start = GetTickCount();
     App().Stop.Reset();
@@ -370,13 +361,12 @@ void JunkView::BBtn_ScanClick() {
 }
 
 void JunkView::BBtn_ClearClick() {
+    if (!window_.CanStartOperation()) return;
+    const BusyScope busy(window_, busy_);
     App().Stop.Reset();
-    if (!App().UiIdle) return;
-    App().UiIdle = false;
     SendUsageEvent(UsageEvent::JunkClean);
     if (toClean_ == 0) {
         ShowMessageById(90010);
-        App().UiIdle = true;
         return;
     }
     RECT back{};
@@ -454,7 +444,7 @@ void JunkView::BBtn_ClearClick() {
     SetText(totalSize_, L"0");
     if (lastClean_.stopped) {
         ShowControl(panelDel_, false);
-        return;  // CancelClean has made the window idle
+        return;  // cancelled, or the window is closing: the scope's end makes it idle
     }
     progress.Finish();
     showBar();
@@ -464,13 +454,10 @@ void JunkView::BBtn_ClearClick() {
     SetText(clearNum_, std::to_wstring(lastClean_.Cleaned()));
     ShowAll(finishBanner_, false);
     ShowAll(clearLabels_, true);
-    App().UiIdle = true;
 }
 
-void JunkView::CancelClean() {
-    App().UiIdle = true;
-    App().Stop.Request();
-}
+// Only asks the running clean to stop; the window becomes idle when the clean has returned.
+void JunkView::CancelClean() { App().Stop.Request(); }
 
 void JunkView::CloseProgress() { ShowControl(panelDel_, false); }
 

@@ -73,7 +73,11 @@ public:
     // The folders a custom scan walks: fully ticked rows, partly ticked rows entered.
     std::vector<std::wstring> CustomFolderList() const;
 
+    // A junk scan or clean of this view is running.
+    bool Busy() const { return busy_ > 0; }
+
 private:
+    int busy_ = 0;
     std::vector<std::wstring> FolderList() const;
     void FillFolderRoots();
     widgets::NodeId AddFolderRow(widgets::NodeId parent, const std::wstring& path, const std::wstring& name,

@@ -11,6 +11,7 @@
 #include "lang/ui_texts.h"
 #include "support/health_score.h"
 #include "support/usage_log.h"
+#include "system/ansi_text.h"
 #include "system/disk_space.h"
 #include "system/prompt.h"
 
@@ -226,7 +227,7 @@ void RegistryView::ShowScanBanner(bool scanning) {
 }
 
 void RegistryView::StartRegistryScan() {
-    if (!App().UiIdle) return;
+    if (!window_.CanStartOperation()) return;
     BusyScope busy(window_, busy_);
     ShowControl(loading_);
     if (scan_) EnableWindow(scan_->hwnd(), FALSE);
@@ -251,8 +252,9 @@ void RegistryView::StartRegistryScan() {
         found_.BeginUpdate();
         ScanRegistryCategories(categories, run);
         found_.EndUpdate();
-    } catch (...) {
+    } catch (const std::exception& error) {
         found_.EndUpdate();
+        ShowUnexpectedFailure(FromAnsi(error.what()));
     }
     ShowCount();
     const std::wstring elapsed = ElapsedText(start);
@@ -269,9 +271,9 @@ void RegistryView::StartRegistryScan() {
 void RegistryView::StopClick() { App().Stop.Request(); }
 
 void RegistryView::FixRegistry() {
-    App().Stop.Reset();
-    if (!App().UiIdle) return;
+    if (!window_.CanStartOperation()) return;
     BusyScope busy(window_, busy_);
+    App().Stop.Reset();
     SendUsageEvent(UsageEvent::RegistryClean);
     // The ticked rows, in the list's order.
     std::vector<NodeId> ticked;
@@ -297,9 +299,11 @@ void RegistryView::FixRegistry() {
             keep[i] = outcomes.seen[i] == Outcome::Failed || outcomes.seen[i] == Outcome::Refused;
             failed = failed || keep[i];
         }
-    } catch (...) {
+    } catch (const std::exception& error) {
+        // What the fix did before is not known row by row: every row stays for another try.
         failed = true;
         keep.assign(records.size(), true);
+        ShowUnexpectedFailure(FromAnsi(error.what()));
     }
     if (!failed) {
         ShowMessageById(90011);
@@ -333,7 +337,7 @@ void RegistryView::LocateRegistryEntry() {
 }
 
 void RegistryView::RefreshHealthScore() {
-    if (App().UiIdle) {
+    if (window_.CanStartOperation()) {
         // The measurement lets the window breathe: nothing else may start meanwhile.
         BusyScope busy(window_, busy_);
         SetText(diskPercent_, L"0");
@@ -349,8 +353,9 @@ void RegistryView::RefreshHealthScore() {
             found_.BeginUpdate();
             ScanForHealthScore(run);
             found_.EndUpdate();
-        } catch (...) {
+        } catch (const std::exception& error) {
             found_.EndUpdate();
+            ShowUnexpectedFailure(FromAnsi(error.what()));
         }
         ShowCount();
         SetText(regLineText_, GetUiText(1008, App().UiLanguageId) + TextOf(count_) + GetUiText(90003, App().UiLanguageId));

@@ -191,11 +191,11 @@ void TracesView::BeginTraceScan() {
 }
 
 void TracesView::StartTraceScan() {
-    if (!App().UiIdle) return;
+    if (!window_.CanStartOperation()) return;
     BusyScope busy(window_, busy_);
     Enable(rescan_, false);
     Enable(clean_, false);
-    if (!window_.ClosePending()) App().Stop.Reset();
+    App().Stop.Reset();  // a close waiting would have refused the start
     SendUsageEvent(UsageEvent::TraceScan);
     ShowControl(stop_);
     SetStatus(90023);
@@ -210,14 +210,14 @@ void TracesView::StartTraceScan() {
 }
 
 void TracesView::CleanTraces() {
-    if (!App().UiIdle) return;
+    if (!window_.CanStartOperation()) return;
     TraceCleanResult result;
     bool closing = false;
     {
         BusyScope busy(window_, busy_);
         Enable(clean_, false);
         Enable(rescan_, false);
-        if (!window_.ClosePending()) App().Stop.Reset();
+        App().Stop.Reset();  // a close waiting would have refused the start
         SetStatus(90025);
         ReadTicks();
         TraceCleanOptions options;

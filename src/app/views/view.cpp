@@ -10,12 +10,15 @@ namespace tidemark {
 
 BusyScope::BusyScope(TFBrimMain& window, int& depth) : window_(window), depth_(depth), idle_(App().UiIdle) {
     ++depth_;
+    ++window_.operations_;
     App().UiIdle = false;
 }
 
 BusyScope::~BusyScope() {
     App().UiIdle = idle_;
-    if (--depth_ == 0) window_.FinishDeferredClose();
+    --depth_;
+    // The close that waited for the loop runs once the outermost operation has unwound.
+    if (--window_.operations_ == 0) window_.FinishDeferredClose();
 }
 
 std::wstring PageControlName(Page page) { return L"TabSheet" + std::to_wstring(static_cast<int>(page)); }

@@ -52,8 +52,10 @@ enum class ActionSet {
 };
 
 // Holds the window busy for a scan, a clean or a modal panel of a view: no tab switches
-// meanwhile (`UiIdle` false, put back as it was at the end), and a close that arrives waits until
-// the outermost scope of the view (depth counts them) has unwound.
+// meanwhile (`UiIdle` false, put back as it was at the end), no other operation starts (a view
+// asks `TFBrimMain::CanStartOperation` first, and resets the stop request only inside its scope),
+// and a close that arrives requests the stop and waits until the outermost scope of any view has
+// unwound. depth counts the view's own scopes (its `Busy()`).
 class BusyScope {
 public:
     BusyScope(TFBrimMain& window, int& depth);
