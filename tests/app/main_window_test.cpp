@@ -6,6 +6,8 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/views/junk_view.h"
+#include "app/views/view.h"
 #include "common/test_support.h"
 #include "settings/settings_store.h"
 #include "system/reg_ops.h"
@@ -224,6 +226,35 @@ TEST_F(MainWindowTest, TheProgramsWindowClosesIntoTheEndOfTheMessageLoop) {
         if (msg.message == WM_QUIT) quit = true;
     EXPECT_TRUE(quit);
     window->Close();  // a second request does nothing more
+}
+
+// One owner of the running operation: while any view's scope is held, nothing else starts and a
+// close only requests the stop; the window closes when the outermost scope has unwound.
+TEST_F(MainWindowTest, CloseDuringAnyViewsOperationWaitsForItAndNothingElseStarts) {
+    auto window = Start();
+    window->BBtn_InitOkClick();
+    const std::wstring work = App().WorkFolder;
+    int depth = 0;
+    {
+        BusyScope operation(*window, depth);
+        EXPECT_FALSE(window->CanStartOperation());
+        EXPECT_FALSE(App().UiIdle);
+        // A cancel or close requests the stop; only a new operation's start may reset it.
+        window->Close();
+        EXPECT_TRUE(window->ClosePending());
+        EXPECT_FALSE(window->Destroyed());
+        EXPECT_TRUE(App().Stop.Requested());
+        window->Junk().BBtn_ScanClick();  // refused: the stop stays requested
+        EXPECT_TRUE(App().Stop.Requested());
+        EXPECT_FALSE(window->Junk().Busy());
+        {
+            BusyScope nested(*window, depth);  // a panel inside the operation
+        }
+        EXPECT_FALSE(window->Destroyed());
+        EXPECT_TRUE(FolderExists(work));
+    }
+    EXPECT_TRUE(window->Destroyed());
+    EXPECT_FALSE(FolderExists(work));
 }
 
 TEST_F(MainWindowTest, HiddenStartLeavesDragAndWorkFolderAlone) {
