@@ -265,10 +265,16 @@ TEST_F(JunkPageTest, TheCustomViewsButtonsUseItsTickedFoldersAndTheCustomRules) 
     window_->Button(L"BBtn_Scan")->Click();
     EXPECT_EQ(Rows().ChildCount(kRoot), 1u);
 
-    // "清理" in the custom view scans and cleans in one press (entering the view ticks every
-    // stored folder again).
+    // "清理" in the custom view cleans only a list a scan has shown: coming back to the view
+    // (which ticks every stored folder again and forgets the list), its first press scans and
+    // lists, removing nothing; the next cleans what the list shows.
     window_->SelectTopTab(3);
     folders.SetCheck(folders.Children(kRoot).back(), CheckState::Unchecked);
+    window_->Button(L"BBtn_Clear")->Click();
+    EXPECT_TRUE(App().UiIdle);
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkResults);
+    EXPECT_TRUE(test::PathExists(dir_ / L"notes.bak2"));
+    ASSERT_EQ(Rows().ChildCount(kRoot), 1u);
     window_->Button(L"BBtn_Clear")->Click();
     EXPECT_TRUE(App().UiIdle);
     EXPECT_FALSE(test::PathExists(dir_ / L"notes.bak2"));

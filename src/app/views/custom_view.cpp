@@ -48,12 +48,13 @@ void CustomView::TabPressed() {
     }
     for (const widgets::PictureButton* button : otherViewsButtons_) ShowControl(button, false);
     // "扫描" walks the ticked folders with the custom rule set and lists what it finds on the junk
-    // view's result page; "清理" does the same and then cleans what was found.
+    // view's result page; "清理" cleans what that list shows, and only scans (removing nothing)
+    // when no list of these folders has been shown yet.
     if (scan_) scan_->SetOnClick([this] {
-        if (App().CurrentView == 3) window_.Junk().ScanCustomViewFolders(TickedFolders(), false);
+        if (App().CurrentView == 3) window_.Junk().ScanCustomViewFolders(TickedFolders());
     });
     if (clean_) clean_->SetOnClick([this] {
-        if (App().CurrentView == 3) window_.Junk().ScanCustomViewFolders(TickedFolders(), true);
+        if (App().CurrentView == 3) window_.Junk().CleanCustomViewFolders(TickedFolders());
     });
     ShowControl(clean_);
     ShowControl(scan_);

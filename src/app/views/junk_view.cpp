@@ -255,11 +255,19 @@ void JunkView::ShowScanning(bool scanning) {
     }
 }
 
-void JunkView::ScanCustomViewFolders(std::vector<std::wstring> folders, bool thenClean) {
+void JunkView::ScanCustomViewFolders(std::vector<std::wstring> folders) {
     if (!window_.CanStartOperation()) return;
     customViewFolders_ = std::move(folders);
     StartJunkPage();
-    if (thenClean && !App().Stop.Requested() && toClean_ > 0) BBtn_ClearClick();
+}
+
+void JunkView::CleanCustomViewFolders(std::vector<std::wstring> folders) {
+    if (!window_.CanStartOperation()) return;
+    if (customViewFolders_ && *customViewFolders_ == folders && toClean_ > 0) {
+        BBtn_ClearClick();
+        return;
+    }
+    ScanCustomViewFolders(std::move(folders));
 }
 
 void JunkView::StopScan() { App().Stop.Request(); }

@@ -43,9 +43,12 @@ public:
     // "扫描" / "重新扫描": the scan of the current mode's folders. Only while the window is idle.
     void BBtn_ScanClick();
     // The custom view's scan: its folders with the custom rule set, listed on this view's result
-    // page (where "扫描" scans them again until a mode of this view is chosen). With thenClean the
-    // files found are cleaned right after, as "清理" does.
-    void ScanCustomViewFolders(std::vector<std::wstring> folders, bool thenClean);
+    // page (where "扫描" scans them again until a mode of this view is chosen).
+    void ScanCustomViewFolders(std::vector<std::wstring> folders);
+    // The custom view's "清理": a clean acts only on a list a scan has shown. When the result page
+    // shows the scan of exactly these folders, its ticked files are cleaned; otherwise the folders
+    // are scanned and listed, and nothing is removed until the user cleans what the list shows.
+    void CleanCustomViewFolders(std::vector<std::wstring> folders);
     // "清理": removes the ticked files of ticked groups by the stored method.
     void BBtn_ClearClick();
     // "扫描中止" and the progress panel's "取消" / "确定".
