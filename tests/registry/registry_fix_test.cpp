@@ -61,10 +61,10 @@ protected:
         return found.rows;
     }
 
-    WalkTotals Fix(const std::vector<TDataRegItems>& rows, Outcomes& outcomes) {
+    WalkTotals Fix(const std::vector<TDataRegItems>& rows, Outcomes& outcomes, WalkMode mode = WalkMode::Apply) {
         NullPump pump;
         StopToken stop;
-        return FixRegistryItems(rows, WalkMode::Apply, Operation<TDataRegItems>{outcomes, pump, stop}, probe);
+        return FixRegistryItems(rows, mode, Operation<TDataRegItems>{outcomes, pump, stop}, probe);
     }
 
     test::ScratchDir dir;
@@ -91,6 +91,24 @@ TEST_F(RegistryFix, EachCategoryRemovesWhatItFound) {
     const auto emptied = ReadValue(HKEY_CURRENT_USER, key / L"Data\\App", L"");
     EXPECT_EQ(emptied.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(emptied.data, std::vector<BYTE>(2, 0));
+}
+
+// The preview is the same walk: it names exactly the rows the fix then takes, in its order, and
+// changes nothing.
+TEST_F(RegistryFix, PreviewListsExactlyWhatTheFixTakes) {
+    const std::vector<TDataRegItems> rows = ScanAll();
+    Outcomes preview, apply;
+    const WalkTotals listed = Fix(rows, preview, WalkMode::Preview);
+    EXPECT_EQ(listed.listed, rows.size());
+    EXPECT_NE(ReadValue(HKEY_CURRENT_USER, key / L"Run\\Sub", L"start").type, 0xFFFFFFFFu);
+    EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, key / L"Uninstall\\Gone"));
+    Fix(rows, apply);
+    ASSERT_EQ(preview.seen.size(), apply.seen.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(preview.seen[i].first, apply.seen[i].first);
+        EXPECT_EQ(preview.seen[i].second, Outcome::Listed);
+        EXPECT_EQ(apply.seen[i].second, Outcome::Done) << i;
+    }
 }
 
 TEST_F(RegistryFix, AProgramBackSinceTheScanKeepsItsEntries) {
