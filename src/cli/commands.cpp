@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "cli/json_writer.h"
 #include "engine/removal_guard_system.h"
@@ -160,7 +161,13 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     SetRemovalPlacesSource([] { return ProtectedPlacesOfSystem(nullptr); });
     const StartupContext context = BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr});
     CommandContext ctx{inv, out, context};
-    return command->run(ctx);
+    try {
+        return command->run(ctx);
+    } catch (const std::exception& error) {
+        // What the command had done is reported above; the rest did not run.
+        ctx.Error(std::string("tidemark-cli: stopped by an unexpected error: ") + error.what());
+        return ExitItemFailed;
+    }
 }
 
 }  // namespace tidemark::cli
