@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/soft_obj.h"
+#include "system/app_data.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
@@ -253,12 +254,12 @@ int TCleaner::ScanMenuExtensions(void* context) {
     return Scan(3, false, TMenuExt::Class, context);
 }
 
-void TCleaner::FixHostsFile(const std::wstring& path) {
+std::wstring TCleaner::FixHostsFile(const std::wstring& path, const std::wstring& backupFolder) {
     const std::wstring target = ExtendedPath(path);
     const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
     const std::optional<std::string> read = ReadWholeFile(path);
-    if (!read) return;
+    if (!read) return {};
     const std::string& old = *read;
     const std::vector<std::wstring> lines = SplitLines(FromAnsi(old));
     std::wstring fresh = std::wstring(kLocalhostLine) + L"\r\n";
@@ -271,14 +272,26 @@ void TCleaner::FixHostsFile(const std::wstring& path) {
             changed = true;
         }
     }
-    if (!changed) return;
+    if (!changed) return {};
     const std::string bytes = ToAnsi(fresh);
-    // A file already reset needs no write, and its backup keeps the content before the reset.
-    if (bytes == old) return;
-    // The entries the user had are kept beside the file; without that copy nothing is rewritten.
-    const std::wstring backup = path + L".bak";
-    if (!WriteBytesToFile(backup, old.data(), static_cast<unsigned long>(old.size()), false)) return;
+    // A file already reset needs no write.
+    if (bytes == old) return {};
+    // The entries the user had are kept first; without that copy nothing is rewritten.
+    const std::wstring folder = backupFolder.empty() ? ProgramBackupFolder(true) : backupFolder;
+    if (folder.empty()) return {};
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t stamp[32] = {};
+    swprintf(stamp, 32, L"%04u%02u%02u_%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+             now.wSecond);
+    std::wstring backup;
+    for (int n = 1; n < 100; ++n) {
+        backup = folder + L"\\hosts_" + stamp + (n == 1 ? L"" : L"_" + std::to_wstring(n)) + L".bak";
+        if (GetFileAttributesW(ExtendedPath(backup).c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    }
+    if (!WriteBytesToFile(backup, old.data(), static_cast<unsigned long>(old.size()), true)) return {};
     RewriteInPlace(path, bytes);
+    return backup;
 }
 
 void TCleaner::FixWinlogonNotify() {

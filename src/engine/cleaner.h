@@ -49,9 +49,12 @@ public:
     int ScanToolbarButtons(void* context);
     int ScanMenuExtensions(void* context);
 
-    // The hosts file reset to the localhost line and its local-network lines (a backup is kept
-    // beside it; the file is rewritten in place, never queued for deletion at restart).
-    void FixHostsFile(const std::wstring& path);
+    // The hosts file reset to the localhost line and its local-network lines; the file is
+    // rewritten in place, never queued for deletion at restart. The content before goes first to
+    // a new backup in backupFolder (empty: the program's backup folder, which no junk rule
+    // reaches; never beside the file, where "*.bak" is junk), numbered when the name is taken;
+    // without that copy nothing is rewritten. Returns the backup's path, empty when none was made.
+    std::wstring FixHostsFile(const std::wstring& path, const std::wstring& backupFolder = L"");
     // Foreign Winlogon notification packages removed (the stock ones kept).
     void FixWinlogonNotify();
     // The file shown selected in its folder; nothing for a missing file.

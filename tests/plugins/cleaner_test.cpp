@@ -307,13 +307,23 @@ TEST(Cleaner, HostsFileReset) {
         ScratchDir dir;
         const std::wstring hosts = dir / L"hosts";
         ASSERT_TRUE(WriteFileText(hosts, c.content));
-        cleaner->FixHostsFile(hosts);
+        ASSERT_TRUE(MakeDirs(dir / L"backups"));
+        const std::wstring backup = cleaner->FixHostsFile(hosts, dir / L"backups");
+        // Never beside the file, where a junk rule ("*.bak") would take it.
+        EXPECT_FALSE(PathExists(hosts + L".bak"));
         if (c.after.empty()) {
             EXPECT_EQ(Read(hosts), c.content);
-            EXPECT_FALSE(PathExists(hosts + L".bak")) << "nothing rewritten, nothing backed up";
+            EXPECT_TRUE(backup.empty()) << "nothing rewritten, nothing backed up";
         } else {
             EXPECT_EQ(Read(hosts), c.after);
-            EXPECT_EQ(Read(hosts + L".bak"), c.content) << "the old content is kept beside it";
+            ASSERT_FALSE(backup.empty());
+            EXPECT_EQ(backup.rfind(dir / L"backups\\hosts_", 0), 0u);
+            EXPECT_EQ(Read(backup), c.content) << "the old content is kept in the backup folder";
+            // A second backup in the same second gets a name of its own.
+            ASSERT_TRUE(WriteFileText(hosts, c.content));
+            const std::wstring again = cleaner->FixHostsFile(hosts, dir / L"backups");
+            EXPECT_NE(again, backup);
+            EXPECT_EQ(Read(backup), c.content);
         }
         EXPECT_FALSE(PendingRenameMentions(hosts));
     }
@@ -337,7 +347,6 @@ TEST(Cleaner, HostsFileIsRewrittenInPlaceAndNeverQueued) {
     EXPECT_EQ(Read(hosts), "127.0.0.1       localhost\r\n");
     EXPECT_TRUE(GetFileAttributesW(hosts.c_str()) & FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(SetFileAttributesW(hosts.c_str(), FILE_ATTRIBUTE_NORMAL));
-    ASSERT_TRUE(DeleteFileW((hosts + L".bak").c_str()));
 
     // Held by another program that lets nobody in: left alone, nothing queued for the restart,
     // and an unreadable file is not taken for an empty one.
