@@ -307,7 +307,7 @@ TEST(Cleaner, HostsFileReset) {
         ScratchDir dir;
         const std::wstring hosts = dir / L"hosts";
         ASSERT_TRUE(WriteFileText(hosts, c.content));
-        ASSERT_TRUE(MakeDirs(dir / L"backups"));
+        ASSERT_TRUE(test::MakeDirs(dir / L"backups"));
         const std::wstring backup = cleaner->FixHostsFile(hosts, dir / L"backups");
         // Never beside the file, where a junk rule ("*.bak") would take it.
         EXPECT_FALSE(PathExists(hosts + L".bak"));
