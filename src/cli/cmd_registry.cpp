@@ -51,6 +51,11 @@ public:
         if (shown_) ctx_.out.Err("\r" + std::string(79, ' ') + "\r");
     }
     void Found(const TDataRegItems& row) override { rows.push_back(row); }
+    // A key that could not be read: named on standard error and counted.
+    void Failed(const Failure& failure) override {
+        ++unreadable;
+        ctx_.Error("tidemark-cli: cannot read " + ToUtf8(failure.item) + " (error " + std::to_string(failure.error) + ")");
+    }
     void Progressed(const Progress& progress) override {
         if (!console_ || GetTickCount() - last_ < 100) return;
         last_ = GetTickCount();
@@ -60,6 +65,7 @@ public:
         shown_ = true;
     }
     std::vector<TDataRegItems> rows;
+    std::int64_t unreadable = 0;
 
 private:
     CommandContext& ctx_;
@@ -82,7 +88,9 @@ std::string FindingText(const TDataRegItems& row) {
            ToUtf8(RootName(row.Root) + separator + row.KeyPath) + "\t" + ToUtf8(row.Name.empty() ? L"(default)" : row.Name);
 }
 
-std::vector<TDataRegItems> Scan(CommandContext& ctx, const std::vector<int>& categories) {
+// unreadable (when given) receives the number of keys the scan could not read.
+std::vector<TDataRegItems> Scan(CommandContext& ctx, const std::vector<int>& categories,
+                                std::int64_t* unreadable = nullptr) {
     const std::vector<TDataRegDefault> list = RegistryCategories(GetSystemDefaultLangID());
     Collector found(ctx);
     NullPump pump;
@@ -90,6 +98,7 @@ std::vector<TDataRegItems> Scan(CommandContext& ctx, const std::vector<int>& cat
     SystemPathProbe probe;
     RegScanRun run{found, pump, stop, probe, list};
     ScanRegistryCategories(categories, run);
+    if (unreadable) *unreadable = found.unreadable;
     return std::move(found.rows);
 }
 
@@ -99,15 +108,20 @@ int RunRegScan(CommandContext& ctx) {
     std::vector<int> categories;
     if (!Categories(ctx, categories)) return ExitUsage;
     const DWORD start = GetTickCount();
-    const std::vector<TDataRegItems> rows = Scan(ctx, categories);
+    std::int64_t unreadable = 0;
+    const std::vector<TDataRegItems> rows = Scan(ctx, categories, &unreadable);
     for (const TDataRegItems& row : rows) ctx.Line(ctx.args.json ? FindingObject(row).Render() : FindingText(row));
     const std::wstring elapsed = Elapsed(start);
     if (ctx.args.json) {
         ctx.Line(JsonObject()
-                     .Add("summary", JsonObject().Add("findings", static_cast<std::int64_t>(rows.size())).Add("elapsed", elapsed))
+                     .Add("summary", JsonObject()
+                                         .Add("findings", static_cast<std::int64_t>(rows.size()))
+                                         .Add("unreadable", unreadable)
+                                         .Add("elapsed", elapsed))
                      .Render());
     } else {
-        ctx.Line(std::to_string(rows.size()) + " findings, " + ToUtf8(elapsed));
+        ctx.Line(std::to_string(rows.size()) + " findings, " + ToUtf8(elapsed) +
+                 (unreadable ? ", " + std::to_string(unreadable) + " keys unreadable" : std::string()));
     }
     return ExitOk;
 }
@@ -121,7 +135,8 @@ int RunRegFix(CommandContext& ctx) {
         return ExitUsage;
     }
     const DWORD start = GetTickCount();
-    const std::vector<TDataRegItems> rows = Scan(ctx, categories);
+    std::int64_t unreadable = 0;
+    const std::vector<TDataRegItems> rows = Scan(ctx, categories, &unreadable);
     const bool preview = ctx.args.preview;
     if (!preview && backup != ctx.args.options.end() && !WriteRegistryBackup(backup->second, rows)) {
         ctx.Error("tidemark-cli: the backup '" + ToUtf8(backup->second) + "' cannot be written; nothing was removed");
@@ -165,6 +180,7 @@ int RunRegFix(CommandContext& ctx) {
                                          .Add("findings", static_cast<std::int64_t>(rows.size()))
                                          .Add("cleaned", reporter.cleaned)
                                          .AddBool("preview", preview)
+                                         .Add("unreadable", unreadable)
                                          .Add("elapsed", elapsed))
                      .Render());
     } else {

@@ -109,6 +109,26 @@ bool UninstallEntryOrphaned(HKEY root, const std::wstring& key, const std::wstri
     return JudgeUninstallString(root, entry, probe) == PathMissing;
 }
 
+// A key that is there but cannot be read is told to the sink, so a scan never passes over it in
+// silence (a key that is gone is nothing to tell).
+void Unreadable(RegScanRun& run, HKEY root, const std::wstring& key, LONG error) {
+    if (IsMissingError(error)) return;
+    run.sink.Failed(Failure{RootFullName(root) + L"\\" + SystemKeyPath(key), static_cast<unsigned long>(error)});
+}
+
+// The names of a key's values (or subkeys); false, with the failure told, when it cannot be read.
+bool ListKey(RegScanRun& run, HKEY root, const std::wstring& key, bool subKeys, std::vector<std::wstring>& names) {
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey handle = OpenRegKey(root, SystemKeyPath(key), KEY_READ, &error);
+    if (!handle) {
+        Unreadable(run, root, key, error);
+        return false;
+    }
+    const bool listed = subKeys ? EnumSubKeyNames(handle.get(), names) : EnumValueNames(handle.get(), names);
+    if (!listed) Unreadable(run, root, key, ERROR_CANTREAD);
+    return listed;
+}
+
 void WalkMissingFileData(HKEY root, HKEY parent, const std::wstring& keyPath, RegScanRun& run) {
     if (run.stop.Requested()) return;
     std::vector<std::wstring> names;
@@ -118,8 +138,12 @@ void WalkMissingFileData(HKEY root, HKEY parent, const std::wstring& keyPath, Re
         run.pump.Poll();
         const std::wstring key = keyPath + L"\\" + name;
         if (IsExcluded(key)) continue;
-        UniqueHKey child = OpenRegKey(parent, name, KEY_READ);
-        if (!child) continue;
+        LONG error = ERROR_SUCCESS;
+        UniqueHKey child = OpenRegKey(parent, name, KEY_READ, &error);
+        if (!child) {
+            Unreadable(run, root, key, error);
+            continue;
+        }
         run.sink.Progressed(Progress{key, 0, 0});
         bool stopped = false;
         EnumValuesWithData(child.get(), [&](const RegValueView& value) {
@@ -224,7 +248,7 @@ PathState SystemPathProbe::Probe(const std::wstring& path) {
 void ScanSharedDlls(HKEY root, const std::wstring& key, RegScanRun& run) {
     if (!root) return;
     std::vector<std::wstring> names;
-    RegListValueNames(root, SystemKeyPath(key), names);
+    ListKey(run, root, key, false, names);
     for (const std::wstring& name : names) {
         run.pump.Poll();
         // Each value's name is the library's path; only a library that is surely gone counts.
@@ -235,12 +259,12 @@ void ScanSharedDlls(HKEY root, const std::wstring& key, RegScanRun& run) {
 void ScanStartupKeys(HKEY root, const std::wstring& key, RegScanRun& run) {
     if (!root) return;
     std::vector<std::wstring> entries;
-    RegListSubKeys(root, SystemKeyPath(key), entries);
+    ListKey(run, root, key, true, entries);
     if (SameText(key, kRunKey)) entries.emplace_back();  // the Run key's own values
     for (const std::wstring& entry : entries) {
         const std::wstring sub = entry.empty() ? key : key + L"\\" + entry;
         std::vector<std::wstring> values;
-        RegListValueNames(root, SystemKeyPath(sub), values);
+        ListKey(run, root, sub, false, values);
         for (const std::wstring& value : values) {
             run.pump.Poll();
             if (JudgeCommand(root, sub, value, run.probe) == PathMissing) AddRow(run, 1, root, sub, value);
@@ -252,7 +276,7 @@ void ScanStartupKeys(HKEY root, const std::wstring& key, RegScanRun& run) {
 void ScanUninstallKeys(HKEY root, const std::wstring& key, RegScanRun& run) {
     if (!root) return;
     std::vector<std::wstring> names;
-    RegListSubKeys(root, SystemKeyPath(key), names);
+    ListKey(run, root, key, true, names);
     for (const std::wstring& name : names) {
         run.pump.Poll();
         if (UninstallEntryOrphaned(root, key, name, run.probe)) AddRow(run, 2, root, key, name);
@@ -261,8 +285,12 @@ void ScanUninstallKeys(HKEY root, const std::wstring& key, RegScanRun& run) {
 
 void ScanMissingFileData(HKEY root, const std::wstring& key, RegScanRun& run) {
     if (!root || run.stop.Requested()) return;
-    UniqueHKey top = OpenRegKey(root, SystemKeyPath(key), KEY_READ);
-    if (!top) return;
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey top = OpenRegKey(root, SystemKeyPath(key), KEY_READ, &error);
+    if (!top) {
+        Unreadable(run, root, key, error);
+        return;
+    }
     WalkMissingFileData(root, top.get(), key, run);
 }
 
