@@ -102,7 +102,10 @@ TEST(CliRegistry, ScanListsExactlyTheOrphansFixRemovesThemAndTheBackupBringsThem
     EXPECT_EQ(ours, expected) << r.out;
     const auto lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().rfind("{\"summary\": {\"findings\": " + std::to_string(baseline.size() + 4) + ", \"elapsed\": \"00:00:", 0), 0u)
+    EXPECT_EQ(lines.back().rfind("{\"summary\": {\"findings\": " + std::to_string(baseline.size() + 4) +
+                                     ", \"unreadable\": 0, \"elapsed\": \"00:00:",
+                                 0),
+              0u)
         << lines.back();
 
     // Without --category the thorough search is left out.
@@ -122,12 +125,36 @@ TEST(CliRegistry, ScanListsExactlyTheOrphansFixRemovesThemAndTheBackupBringsThem
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("nothing was removed"), std::string::npos) << r.err;
 
+    // The preview lists exactly what the fix takes, in its order, writes no backup and removes nothing.
+    const std::wstring unwritten = o.dir / L"preview.reg";
+    r = test::RunProcess(L"\"" + kCli + L"\" reg fix --category 0 --category 1 --category 2 --category 3 --preview --backup \"" +
+                         unwritten + L"\" --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err << r.out;
+    EXPECT_NE(r.out.find(Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone", "listed")),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(Findings(r.out).size(), baseline.size() + 4);
+    EXPECT_FALSE(test::PathExists(unwritten));
+    const std::string previewed = r.out;
+    r = test::RunProcess(L"\"" + kCli + L"\" reg scan --category 0 --category 1 --category 2 --category 3 --json");
+    EXPECT_EQ(Findings(r.out).size(), baseline.size() + 4);
+
     const std::wstring backup = o.dir / L"before fix.reg";
     r = test::RunProcess(L"\"" + kCli + L"\" reg fix --category 0 --category 1 --category 2 --category 3 --backup \"" + backup + L"\" --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err << r.out;
     EXPECT_NE(r.out.find(Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone", "removed")),
               std::string::npos)
         << r.out;
+    {
+        // Row by row, the fix took what the preview named.
+        std::vector<std::string> listed = Lines(previewed), removed = Lines(r.out);
+        ASSERT_EQ(listed.size(), removed.size());
+        for (std::size_t i = 0; i + 1 < listed.size(); ++i) {
+            const std::size_t cut = listed[i].find(", \"result\": ");
+            ASSERT_NE(cut, std::string::npos);
+            EXPECT_EQ(removed[i].substr(0, cut), listed[i].substr(0, cut));
+        }
+    }
     r = test::RunProcess(L"\"" + kCli + L"\" reg scan --category 0 --category 1 --category 2 --category 3 --json");
     EXPECT_EQ(Findings(r.out), std::vector<std::string>{}) << r.out;
 
