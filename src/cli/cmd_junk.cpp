@@ -1,5 +1,6 @@
 // junk scan / junk clean: the junk-file scan of the window's automatic mode (or of the folders
-// named with --root), and the deletion of everything it lists.
+// named with --root), and the deletion of everything it lists (or, with --preview, the list of
+// what the deletion would process).
 #include <windows.h>
 
 #include "cli/commands.h"
@@ -8,6 +9,7 @@
 #include "junk/junk_scan.h"
 #include "lang/text_tables.h"
 #include "settings/settings_store.h"
+#include "system/file_ops.h"
 
 namespace tidemark::cli {
 
@@ -54,23 +56,39 @@ private:
     ProgressLine& line_;
 };
 
-std::wstring Widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
-
 struct ScanRun {
     JunkScanResult result;
     std::uint64_t seconds = 0;
     bool ran = false;  // false: no folder or no rule, and the notice was given
+    bool badRoot = false;  // a --root that is no folder; nothing was scanned
 };
+
+// The folders named with --root; false (and a message naming it) when one is not a folder.
+bool NamedRoots(CommandContext& ctx, std::vector<std::wstring>& folders) {
+    const auto roots = ctx.args.options.equal_range(L"--root");
+    for (auto it = roots.first; it != roots.second; ++it) {
+        const DWORD attributes = it->second.empty() ? INVALID_FILE_ATTRIBUTES
+                                                    : GetFileAttributesW(ExtendedPath(it->second).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ctx.Error("tidemark-cli: --root '" + ToUtf8(it->second) + "' is not a folder");
+            return false;
+        }
+        folders.push_back(it->second);
+    }
+    return true;
+}
 
 // The scan as the window runs it: default states stored first when they are missing, the general
 // rule set, the fixed drives unless --root names folders.
 ScanRun RunScan(CommandContext& ctx, ProgressLine& line) {
     ScanRun run;
+    JunkScanRequest request;
+    if (!NamedRoots(ctx, request.folders)) {
+        run.badRoot = true;
+        return run;
+    }
     const unsigned langId = GetSystemDefaultLangID();
     if (ReadSettingText(kFileExtEnabled).size() < kBuiltInTypeCount) (void)WriteSettingText(kFileExtEnabled, kDefaultTypeStates);
-    JunkScanRequest request;
-    const auto roots = ctx.args.options.equal_range(L"--root");
-    for (auto it = roots.first; it != roots.second; ++it) request.folders.push_back(it->second);
     if (request.folders.empty()) request.folders = ctx.context.Drives.Roots;
     if (request.folders.empty()) {
         ctx.Error(ToUtf8(GetUiText(90019, langId)));
@@ -92,11 +110,12 @@ ScanRun RunScan(CommandContext& ctx, ProgressLine& line) {
     return run;
 }
 
-}  // namespace
+std::int64_t Count(std::uint64_t n) { return static_cast<std::int64_t>(n); }
 
-int RunJunkScan(CommandContext& ctx) {
+int JunkScan(CommandContext& ctx) {
     ProgressLine line(ctx.out);
     const ScanRun run = RunScan(ctx, line);
+    if (run.badRoot) return ExitUsage;
     line.Show("", true);
     const JunkScanResult& result = run.result;
     // In the order found, as the result tree lists them within their groups.
@@ -121,16 +140,19 @@ int RunJunkScan(CommandContext& ctx) {
                      .Add("summary", JsonObject()
                                          .Add("files", static_cast<std::int64_t>(result.files.size()))
                                          .AddRaw("total_kb", ToUtf8(CentiText(result.totalCentiKb)))
+                                         .Add("unreadable", Count(result.unreadable))
                                          .Add("elapsed", elapsed))
                      .Render());
     } else {
         ctx.Line(std::to_string(result.files.size()) + " files, " + ToUtf8(CentiText(result.totalCentiKb)) + " KB (" +
-                 ToUtf8(CentiText(CentiMbOfCentiKb(result.totalCentiKb))) + " MB), " + ToUtf8(elapsed));
+                 ToUtf8(CentiText(CentiMbOfCentiKb(result.totalCentiKb))) + " MB), " +
+                 std::to_string(result.unreadable) + " folders unreadable, " + ToUtf8(elapsed));
     }
     return ExitOk;
 }
 
-int RunJunkClean(CommandContext& ctx) {
+int JunkClean(CommandContext& ctx) {
+    const bool preview = ctx.Flag(L"--preview");
     JunkMethod method = JunkMethodOfSetting(ReadSettingInt(kDirectDel, 0));
     const auto given = ctx.args.options.find(L"--method");
     if (given != ctx.args.options.end()) {
@@ -146,6 +168,7 @@ int RunJunkClean(CommandContext& ctx) {
     ProgressLine line(ctx.out);
     const DWORD start = GetTickCount();
     const ScanRun run = RunScan(ctx, line);
+    if (run.badRoot) return ExitUsage;
     const JunkScanResult& result = run.result;
 
     class CleanReport final : public Sink<JunkCleanRecord> {
@@ -154,9 +177,9 @@ int RunJunkClean(CommandContext& ctx) {
         void Processed(const JunkCleanRecord& record, Outcome outcome) override {
             const std::wstring path = record.result.FullPath(record.index);
             if (ctx_.args.json) {
-                ctx_.Line(JsonObject().Add("path", path).Add("result", Widen(OutcomeName(outcome))).Render());
+                ctx_.Line(JsonObject().Add("path", path).Add("result", ResultName(outcome)).Render());
             } else {
-                ctx_.Line(std::string(OutcomeName(outcome)) + "\t" + ToUtf8(path));
+                ctx_.Line(ToUtf8(ResultName(outcome)) + "\t" + ToUtf8(path));
             }
             line_.Show(std::to_string(++done_) + " / " + std::to_string(total_) + "  " + ToUtf8(path));
         }
@@ -169,24 +192,57 @@ int RunJunkClean(CommandContext& ctx) {
     } report(ctx, line, result.files.size());
     NullPump pump;
     StopToken stop;
-    const JunkCleanTotals totals = CleanJunkFiles(result, FilesInGroupOrder(result), method, {report, pump, stop});
+    const JunkCleanTotals totals = CleanJunkFiles(result, FilesInGroupOrder(result), method, {report, pump, stop},
+                                                  preview ? WalkMode::Preview : WalkMode::Apply);
     line.Show("", true);
     const std::wstring elapsed = ElapsedText((GetTickCount() - start) / 1000);
+    // A refusal by the removal guard is a failure here.
+    const std::uint64_t failed = totals.failed + totals.refused;
+    if (preview) {
+        if (ctx.args.json) {
+            ctx.Line(JsonObject()
+                         .Add("summary", JsonObject()
+                                             .Add("files", Count(result.files.size()))
+                                             .AddRaw("total_kb", ToUtf8(CentiText(result.totalCentiKb)))
+                                             .Add("listed", Count(totals.listed))
+                                             .Add("unreadable", Count(result.unreadable))
+                                             .Add("elapsed", elapsed))
+                         .Render());
+        } else {
+            ctx.Line(std::to_string(totals.listed) + " files listed, " + std::to_string(result.unreadable) +
+                     " folders unreadable, " + ToUtf8(elapsed));
+        }
+        return ExitOk;
+    }
     if (ctx.args.json) {
         ctx.Line(JsonObject()
                      .Add("summary", JsonObject()
-                                         .Add("files", static_cast<std::int64_t>(result.files.size()))
+                                         .Add("files", Count(result.files.size()))
                                          .AddRaw("total_kb", ToUtf8(CentiText(result.totalCentiKb)))
-                                         .Add("cleaned", static_cast<std::int64_t>(totals.Cleaned()))
-                                         .Add("reboot", static_cast<std::int64_t>(totals.reboot))
+                                         .Add("cleaned", Count(totals.Cleaned()))
+                                         .Add("reboot", Count(totals.reboot))
+                                         .Add("failed", Count(failed))
+                                         .Add("missing", Count(totals.missing))
+                                         .Add("unreadable", Count(result.unreadable))
                                          .Add("elapsed", elapsed))
                      .Render());
     } else {
         ctx.Line(std::to_string(totals.Cleaned()) + " of " + std::to_string(result.files.size()) + " files cleaned, " +
-                 std::to_string(totals.reboot) + " at restart, " + std::to_string(totals.failed) + " failed, " +
-                 std::to_string(totals.missing) + " missing, " + ToUtf8(elapsed));
+                 std::to_string(totals.reboot) + " at restart, " + std::to_string(failed) + " failed, " +
+                 std::to_string(totals.missing) + " missing, " + std::to_string(result.unreadable) +
+                 " folders unreadable, " + ToUtf8(elapsed));
     }
-    return totals.failed > 0 ? ExitItemFailed : ExitOk;
+    return failed > 0 ? ExitItemFailed : ExitOk;
+}
+
+}  // namespace
+
+int RunJunkScan(CommandContext& ctx) {
+    return ReportingFailure(ctx, [&] { return JunkScan(ctx); });
+}
+
+int RunJunkClean(CommandContext& ctx) {
+    return ReportingFailure(ctx, [&] { return JunkClean(ctx); });
 }
 
 }  // namespace tidemark::cli

@@ -1,14 +1,13 @@
-// traces scan / traces clean: the usage traces the trace page lists, and their removal.
+// traces scan / traces clean: the usage traces the trace page lists, and their removal (or, with
+// --preview, the list of what the removal would process).
 #include <windows.h>
 
-#include <cstring>
 #include <set>
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "lang/text_tables.h"
 #include "settings/settings_store.h"
-#include "system/recycle_file.h"
 #include "system/reg_ops.h"
 #include "traces/trace_engine.h"
 
@@ -39,7 +38,8 @@ int GroupOfTable(int table) {
     return 0;
 }
 
-// One progress line on a console's standard error, ten times a second at most.
+// One progress line on a console's standard error, ten times a second at most; counts the folders
+// the scan could not read.
 class Reporter final : public Sink<TraceEntry> {
 public:
     explicit Reporter(CommandContext& ctx) : ctx_(ctx) {
@@ -50,6 +50,8 @@ public:
         if (shown_) ctx_.out.Err("\r" + std::string(79, ' ') + "\r");
     }
     void Found(const TraceEntry&) override { ++found_; }
+    void Failed(const Failure&) override { ++unreadable_; }
+    std::int64_t Unreadable() const { return unreadable_; }
     void Progressed(const Progress& progress) override {
         if (!console_ || GetTickCount() - last_ < 100) return;
         last_ = GetTickCount();
@@ -64,6 +66,7 @@ private:
     bool console_ = false, shown_ = false;
     DWORD last_ = 0;
     int found_ = 0;
+    std::int64_t unreadable_ = 0;
 };
 
 void PrintEntry(CommandContext& ctx, const TraceEntry& entry, const Outcome* outcome) {
@@ -79,14 +82,14 @@ void PrintEntry(CommandContext& ctx, const TraceEntry& entry, const Outcome* out
             .Add("text", entry.Text)
             .Add("root", entry.RootName)
             .Add("key", entry.KeyPath);
-        if (outcome) line.Add("result", std::wstring(OutcomeName(*outcome), OutcomeName(*outcome) + std::strlen(OutcomeName(*outcome))));
+        if (outcome) line.Add("result", ResultName(*outcome));
         ctx.Line(line.Render());
         return;
     }
     std::string text = ToUtf8(item) + "\t";
     text += file ? ToUtf8(entry.Text)
                  : ToUtf8(entry.RootName + L"\\" + entry.KeyPath) + "\t" + (entry.Text.empty() ? "(default)" : ToUtf8(entry.Text));
-    if (outcome) text += std::string("\t") + OutcomeName(*outcome);
+    if (outcome) text += "\t" + ToUtf8(ResultName(*outcome));
     ctx.Line(text);
 }
 
@@ -97,16 +100,18 @@ std::wstring Elapsed(DWORD start) {
     return text;
 }
 
-}  // namespace
-
-int RunTracesScan(CommandContext& ctx) {
+int TracesScan(CommandContext& ctx) {
     TraceTree tree = MakeTraceTree();
     if (!SelectGroups(ctx, tree)) return ExitUsage;
     const DWORD start = GetTickCount();
-    Reporter reporter(ctx);
-    NullPump pump;
-    StopToken stop;
-    StartTraceScan(tree, TracePlacesOfSystem(), {reporter, pump, stop});
+    std::int64_t unreadable = 0;
+    {
+        Reporter reporter(ctx);
+        NullPump pump;
+        StopToken stop;
+        StartTraceScan(tree, TracePlacesOfSystem(), {reporter, pump, stop});
+        unreadable = reporter.Unreadable();
+    }
     int entries = 0;
     for (const TraceGroupState& group : tree.Groups)
         for (const TraceItem& item : group.Items)
@@ -116,24 +121,30 @@ int RunTracesScan(CommandContext& ctx) {
             }
     const std::wstring elapsed = Elapsed(start);
     if (ctx.args.json) {
-        ctx.Line(JsonObject().Add("summary", JsonObject().Add("files", entries).Add("elapsed", elapsed)).Render());
+        ctx.Line(JsonObject()
+                     .Add("summary", JsonObject().Add("files", entries).Add("unreadable", unreadable).Add("elapsed", elapsed))
+                     .Render());
     } else {
-        ctx.Line(std::to_string(entries) + " traces, " + ToUtf8(elapsed));
+        ctx.Line(std::to_string(entries) + " traces, " + std::to_string(unreadable) + " folders unreadable, " +
+                 ToUtf8(elapsed));
     }
     return ExitOk;
 }
 
-int RunTracesClean(CommandContext& ctx) {
+int TracesClean(CommandContext& ctx) {
+    const bool preview = ctx.Flag(L"--preview");
     TraceTree tree = MakeTraceTree();
     if (!SelectGroups(ctx, tree)) return ExitUsage;
     const DWORD start = GetTickCount();
     NullPump pump;
     StopToken stop;
+    std::int64_t unreadable = 0;
     {
         Reporter reporter(ctx);
         StartTraceScan(tree, TracePlacesOfSystem(), {reporter, pump, stop});
+        unreadable = reporter.Unreadable();
     }
-    // Reported in the order the clean handles them.
+    // Reported in the order the clean handles them (a preview: the same order, as "listed").
     class Printer final : public Sink<TraceEntry> {
     public:
         explicit Printer(CommandContext& ctx) : ctx_(ctx) {}
@@ -142,11 +153,25 @@ int RunTracesClean(CommandContext& ctx) {
     } printer(ctx);
     TraceCleanOptions options;
     options.Recycle = ReadRegIntDefault(HKEY_CURRENT_USER, kSettingsKey, kDirectDel, 0) != 0;
-    options.RecycleFile = [](const std::wstring& path) { return RecycleFile(path); };
-    const TraceCleanResult result = CleanTraces(tree, options, {printer, pump, stop});
+    const TraceCleanResult result =
+        CleanTraces(tree, options, {printer, pump, stop}, preview ? WalkMode::Preview : WalkMode::Apply);
     const WalkTotals& t = result.Totals;
-    if (result.HistoryFailed) ctx.Error("tidemark-cli: the browser's history store could not be opened");
     const std::wstring elapsed = Elapsed(start);
+    if (preview) {
+        if (ctx.args.json) {
+            ctx.Line(JsonObject()
+                         .Add("summary", JsonObject()
+                                             .Add("listed", static_cast<std::int64_t>(t.listed))
+                                             .Add("unreadable", unreadable)
+                                             .Add("elapsed", elapsed))
+                         .Render());
+        } else {
+            ctx.Line(std::to_string(t.listed) + " traces listed, " + std::to_string(unreadable) +
+                     " folders unreadable, " + ToUtf8(elapsed));
+        }
+        return ExitOk;
+    }
+    if (result.HistoryFailed) ctx.Error("tidemark-cli: the browser's history store could not be opened");
     const std::uint64_t failed = t.failed + t.refused;
     if (ctx.args.json) {
         ctx.Line(JsonObject()
@@ -157,15 +182,27 @@ int RunTracesClean(CommandContext& ctx) {
                                          .Add("failed", static_cast<std::int64_t>(failed))
                                          .Add("cache_entries", result.CacheEntries)
                                          .Add("cookies", result.Cookies)
+                                         .Add("unreadable", unreadable)
                                          .Add("elapsed", elapsed))
                      .Render());
     } else {
         ctx.Line(std::to_string(t.done + t.recycled + t.missing) + " of " + std::to_string(t.Processed()) +
                  " traces cleaned, " + std::to_string(t.deferred) + " at restart, " + std::to_string(failed) +
                  " failed; " + std::to_string(result.CacheEntries) + " cache entries, " +
-                 std::to_string(result.Cookies) + " cookies; " + ToUtf8(elapsed));
+                 std::to_string(result.Cookies) + " cookies; " + std::to_string(unreadable) + " folders unreadable, " +
+                 ToUtf8(elapsed));
     }
     return failed ? ExitItemFailed : ExitOk;
+}
+
+}  // namespace
+
+int RunTracesScan(CommandContext& ctx) {
+    return ReportingFailure(ctx, [&] { return TracesScan(ctx); });
+}
+
+int RunTracesClean(CommandContext& ctx) {
+    return ReportingFailure(ctx, [&] { return TracesClean(ctx); });
 }
 
 }  // namespace tidemark::cli

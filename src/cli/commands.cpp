@@ -75,9 +75,10 @@ const std::vector<Command>& Commands() {
          "the junk files of the fixed drives (or of the folders named), grouped by rule as the junk page lists them",
          RunJunkScan},
         {{L"junk", L"clean"}, {L"--root", L"--method"}, false,
-         "junk clean [--root DIR]... [--method direct|recycle] [--json]",
-         "scans as 'junk scan' does and removes every file listed (default method: the stored setting)",
-         RunJunkClean},
+         "junk clean [--root DIR]... [--method direct|recycle] [--preview] [--json]",
+         "scans as 'junk scan' does and removes every file listed (default method: the stored setting); "
+         "with --preview, lists exactly what the clean would process, in its order, and changes nothing",
+         RunJunkClean, {L"--preview"}},
         {{L"procs"}, {}, false, "procs [--json]",
          "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
         {{L"reg", L"scan"}, {L"--category"}, false, "reg scan [--category N]... [--json]",
@@ -92,10 +93,11 @@ const std::vector<Command>& Commands() {
          "the health score: registry findings of categories 0-2, free disk space, the score", RunScore},
         {{L"traces", L"scan"}, {L"--group"}, false, "traces scan [--group N]... [--json]",
          "the usage traces the trace page lists: 1 Internet Explorer, 2 Windows, 3 applications", RunTracesScan},
-        {{L"traces", L"clean"}, {L"--group"}, false, "traces clean [--group N]... [--json]",
+        {{L"traces", L"clean"}, {L"--group"}, false, "traces clean [--group N]... [--preview] [--json]",
          "scans as 'traces scan' and removes what it found by the deletion method of the settings; with "
-         "group 1 also empties the browser's history, cache and cookies",
-         RunTracesClean},
+         "group 1 also empties the browser's history, cache and cookies; with --preview, lists exactly "
+         "what the clean would process, in its order, and changes nothing",
+         RunTracesClean, {L"--preview"}},
     };
     return commands;
 }
@@ -119,6 +121,22 @@ int RunHelp(CommandContext& ctx) {
 
 }  // namespace
 
+std::wstring ResultName(Outcome outcome) {
+    const char* name = OutcomeName(outcome == Outcome::Refused ? Outcome::Failed : outcome);
+    return std::wstring(name, name + std::char_traits<char>::length(name));
+}
+
+int ReportingFailure(CommandContext& ctx, const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        ctx.Error(std::string("tidemark-cli: ") + WordsText(ctx.args.words) + " failed: " + e.what());
+    } catch (...) {
+        ctx.Error("tidemark-cli: " + WordsText(ctx.args.words) + " failed: an unexpected error");
+    }
+    return ExitItemFailed;
+}
+
 int RunCli(const std::vector<std::wstring>& args, Output& out) {
     Invocation inv;
     std::vector<std::wstring> rest;
@@ -138,7 +156,9 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
 
     for (std::size_t i = command->words.size(); i < rest.size(); ++i) {
         const std::wstring& a = rest[i];
-        if (a.size() > 2 && a.rfind(L"--", 0) == 0) {
+        if (std::find(command->flags.begin(), command->flags.end(), a) != command->flags.end()) {
+            inv.flags.insert(a);
+        } else if (a.size() > 2 && a.rfind(L"--", 0) == 0) {
             const auto& known = command->valueOptions;
             if (std::find(known.begin(), known.end(), a) == known.end())
                 return UsageError(out, "'" + WordsText(command->words) + "' has no option " + ToUtf8(a));

@@ -1,11 +1,14 @@
 // The console front end: command table, argument parsing and the commands themselves.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/console.h"
+#include "core/engine_contract.h"
 #include "core/startup_context.h"
 
 namespace tidemark::cli {
@@ -16,6 +19,7 @@ struct Invocation {
     std::vector<std::wstring> words;                       // the command words, e.g. "junk", "scan"
     std::vector<std::wstring> operands;                    // what follows the words, e.g. keys
     std::multimap<std::wstring, std::wstring> options;     // "--root" -> value, repeated as given
+    std::set<std::wstring> flags;                          // the command's own flags given, "--preview"
     bool json = false;
     bool yes = false;
     bool preview = false;  // a clean lists what it would process and changes nothing
@@ -29,6 +33,7 @@ struct CommandContext {
     // Writes one line of text or one JSON line.
     void Line(const std::string& utf8) { out.Out(utf8 + "\n"); }
     void Error(const std::string& utf8) { out.Err(utf8 + "\n"); }
+    bool Flag(const wchar_t* flag) const { return args.flags.count(flag) != 0; }
 };
 
 using CommandHandler = int (*)(CommandContext&);
@@ -40,9 +45,18 @@ struct Command {
     const char* usage;
     const char* summary;
     CommandHandler run;
+    std::vector<std::wstring> flags = {};  // options of this command that take no value
 };
 
 const std::vector<Command>& Commands();
+
+// The result name a clean prints for one item: "listed" (a preview), "deleted", "recycled",
+// "reboot", "missing" or "failed" (a refusal by the removal guard is a failure too).
+std::wstring ResultName(Outcome outcome);
+
+// Runs body; an exception it lets out is reported on standard error and ends the command with
+// ExitItemFailed.
+int ReportingFailure(CommandContext& ctx, const std::function<int()>& body);
 
 // Runs the program for the arguments after the program name; returns the exit status.
 int RunCli(const std::vector<std::wstring>& args, Output& out);

@@ -1,11 +1,6 @@
 #include "junk/junk_clean.h"
 
-#include <windows.h>
-
 #include <algorithm>
-
-#include "system/file_ops.h"
-#include "system/recycle_file.h"
 
 namespace tidemark {
 
@@ -20,73 +15,40 @@ std::vector<std::uint32_t> FilesInGroupOrder(const JunkScanResult& result) {
     return order;
 }
 
-bool JunkPathThroughReparsePoint(const std::wstring& path) {
-    std::size_t start;
-    if (path.rfind(L"\\\\", 0) == 0) {
-        const std::size_t server = path.find(L'\\', 2);
-        start = server == std::wstring::npos ? std::wstring::npos : path.find(L'\\', server + 1);
-    } else {
-        start = path.find(L'\\');
-    }
-    if (start == std::wstring::npos) return false;
-    const std::size_t last = path.find_last_of(L'\\');
-    for (std::size_t slash = path.find(L'\\', start + 1); slash != std::wstring::npos && slash <= last;
-         slash = path.find(L'\\', slash + 1)) {
-        const DWORD attributes = GetFileAttributesW(ExtendedPath(path.substr(0, slash)).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing further exists
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    }
-    return false;
+std::vector<JunkCleanRecord> JunkCleanRecords(const JunkScanResult& result, const std::vector<std::uint32_t>& order) {
+    std::vector<JunkCleanRecord> records;
+    records.reserve(order.size());
+    for (const std::uint32_t index : order)
+        if (index < result.files.size()) records.push_back(JunkCleanRecord{result, index});
+    return records;
 }
 
-Outcome CleanJunkFile(const std::wstring& path, JunkMethod method) {
-    const std::wstring target = ExtendedPath(path);
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || JunkPathThroughReparsePoint(path))
-        return Outcome::Missing;
-    // Attributes cleared so that read-only, hidden and system files go too.
-    const bool cleared = SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
-    auto restore = [&] {
-        if (cleared) SetFileAttributesW(target.c_str(), attributes);
-    };
-    if (method == JunkMethod::Recycle) {
-        if (RecycleFile(path)) return Outcome::Recycled;
-        restore();
-        return Outcome::Failed;
-    }
-    if (DeleteFileW(target.c_str())) return Outcome::Done;
-    // Scheduled for the restart with its attributes still cleared, so that the deletion at boot
-    // is not refused for a read-only file; when even that fails, the file is as it was.
-    if (DeleteAtReboot(path)) return Outcome::Deferred;
-    restore();
-    return Outcome::Failed;
+FileRemovalOptions JunkRemovalOptions(JunkMethod method) {
+    FileRemovalOptions options;
+    options.Method = method == JunkMethod::Recycle ? FileMethod::Recycle : FileMethod::RestartIfHeld;
+    return options;
 }
 
 JunkCleanTotals CleanJunkFiles(const JunkScanResult& result, const std::vector<std::uint32_t>& order, JunkMethod method,
-                               const Operation<JunkCleanRecord>& run) {
+                               const Operation<JunkCleanRecord>& run, WalkMode mode, const RemovalService& service) {
     JunkCleanTotals totals;
-    for (const std::uint32_t index : order) {
-        run.pump.Poll();
-        if (run.stop.Requested()) {
-            totals.stopped = true;
-            break;
-        }
-        if (index >= result.files.size()) continue;
-        const std::wstring path = result.FullPath(index);
-        const Outcome outcome = CleanJunkFile(path, method);
-        switch (outcome) {
-            case Outcome::Done: ++totals.deleted; break;
-            case Outcome::Recycled: ++totals.recycled; break;
-            case Outcome::Deferred: ++totals.reboot; break;
-            case Outcome::Missing: ++totals.missing; break;
-            default: ++totals.failed; break;
-        }
-        if (outcome != Outcome::Missing) ++totals.attempted;
+    const FileRemovalOptions options = JunkRemovalOptions(method);
+    const std::vector<JunkCleanRecord> records = JunkCleanRecords(result, order);
+    const WalkTotals walked = Walk(records, mode, run, [&](const JunkCleanRecord& record) {
+        const Outcome outcome = service.RemoveFile(result.FullPath(record.index), options).Result;
+        if (outcome != Outcome::Missing && outcome != Outcome::Refused) ++totals.attempted;
         if (method == JunkMethod::Direct && (outcome == Outcome::Deferred || outcome == Outcome::Failed))
-            totals.rebootList.push_back(index);
-        run.sink.Processed(JunkCleanRecord{result, index}, outcome);
-    }
+            totals.rebootList.push_back(static_cast<std::uint32_t>(record.index));
+        return outcome;
+    });
+    totals.listed = walked.listed;
+    totals.deleted = walked.done;
+    totals.recycled = walked.recycled;
+    totals.reboot = walked.deferred;
+    totals.failed = walked.failed;
+    totals.missing = walked.missing;
+    totals.refused = walked.refused;
+    totals.stopped = walked.stopped;
     return totals;
 }
 

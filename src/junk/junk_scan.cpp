@@ -176,11 +176,18 @@ private:
         return false;
     }
 
-    static void ReadFolder(const std::wstring& folder, FolderEntries& out) {
+    // The folder's entries; the system's error when it could not be read (0 when it was read,
+    // or is gone, or is an empty root).
+    static DWORD ReadFolder(const std::wstring& folder, FolderEntries& out) {
         WIN32_FIND_DATAW data;
         UniqueFindHandle find(FindFirstFileExW(ExtendedPath(folder + L"*").c_str(), FindExInfoStandard, &data,
                                                FindExSearchNameMatch, nullptr, 0));
-        if (!find) return;
+        if (!find) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+                return 0;
+            return error ? error : ERROR_ACCESS_DENIED;
+        }
         do {
             const wchar_t* name = data.cFileName;
             if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
@@ -196,6 +203,7 @@ private:
             if (entry.shortLength == 0) CharacterBits(out.Name(entry), entry.charsLow, entry.charsHigh);
             out.entries.push_back(entry);
         } while (FindNextFileW(find.get(), &data));
+        return 0;
     }
 
     void ScanFolder(const std::wstring& folder) {
@@ -204,7 +212,11 @@ private:
         if (Excluded(upper)) return;
         run_.sink.Progressed(Progress{folder, result_.files.size(), 0});
         FolderEntries folderEntries;
-        ReadFolder(folder, folderEntries);
+        if (const DWORD error = ReadFolder(folder, folderEntries)) {
+            ++result_.unreadable;
+            run_.sink.Failed(Failure{folder, error});
+            return;
+        }
         std::vector<Entry>& entries = folderEntries.entries;
         std::int64_t folderIndex = -1;
         VetoCheck veto;
@@ -363,9 +375,14 @@ JunkRuleSet BuildCustomJunkRuleSetFrom(const std::wstring& types, const std::wst
     return set;
 }
 
-std::uint32_t CentiKbOfSize(std::uint64_t bytes) {
-    // bytes / 1024 * 100 = bytes * 25 / 256
-    return static_cast<std::uint32_t>(DivideHalfToEven(bytes * 25, 256));
+std::uint64_t CentiKbOfSize(std::uint64_t bytes) {
+    // bytes / 1024 * 100 = bytes * 25 / 256, worked out in two parts so that no size overflows.
+    std::uint64_t q = bytes / 256 * 25;
+    const std::uint64_t part = bytes % 256 * 25;
+    q += part / 256;
+    const std::uint64_t r = part % 256;
+    if (r > 128 || (r == 128 && (q & 1))) ++q;
+    return q;
 }
 
 std::uint64_t CentiMbOfCentiKb(std::uint64_t centiKb) { return DivideHalfToEven(centiKb, 1024); }

@@ -32,7 +32,7 @@ struct JunkGroup {
 struct JunkFile {
     std::uint32_t folder = 0;      // index into JunkScanResult::folders
     std::uint32_t group = 0;       // index into JunkScanResult::groups
-    std::uint32_t centiKb = 0;     // size / 1024 in hundredths, rounded half to even
+    std::uint64_t centiKb = 0;     // size / 1024 in hundredths, rounded half to even
     std::wstring name;
 };
 
@@ -41,6 +41,7 @@ struct JunkScanResult {
     std::vector<JunkGroup> groups;      // in the order their first file was found
     std::vector<JunkFile> files;        // in the order found
     std::uint64_t totalCentiKb = 0;
+    std::uint64_t unreadable = 0;  // folders that could not be read (each reported as Sink::Failed)
     bool stopped = false;
 
     std::wstring FullPath(const JunkFile& file) const { return folders[file.folder] + file.name; }
@@ -48,7 +49,8 @@ struct JunkScanResult {
 };
 
 // What a scan reports per listed file (Sink::Found) and, now and then, the folder it is in
-// (Sink::Progressed, current = the folder).
+// (Sink::Progressed, current = the folder). A folder that exists but cannot be read is reported
+// as Sink::Failed with the system's error.
 struct JunkListed {
     const JunkScanResult& result;
     std::size_t index;  // into result.files
@@ -61,7 +63,8 @@ struct JunkScanRequest {
     std::vector<std::wstring> excludedFolders;
 };
 
-// The scan itself. A folder that cannot be read lists nothing and the walk goes on.
+// The scan itself. A folder that cannot be read lists nothing, is reported and counted
+// (JunkScanResult::unreadable), and the walk goes on.
 JunkScanResult ScanJunk(const JunkScanRequest& request, const Operation<JunkListed>& run);
 
 // True when the folder is never walked: its path contains "Application Data", a recycle-bin
@@ -76,8 +79,9 @@ std::vector<std::wstring> SystemAppDataFolders();
 // as a user type, but only when there are as many types as state characters.
 JunkRuleSet BuildCustomJunkRuleSetFrom(const std::wstring& types, const std::wstring& states, unsigned langId);
 
-// size / 1024 to two decimals, half to even, in hundredths.
-std::uint32_t CentiKbOfSize(std::uint64_t bytes);
+// size / 1024 to two decimals, half to even, in hundredths. Any 64-bit size: a 50 GB file is
+// 52,428,800 KB (5,242,880,000 hundredths).
+std::uint64_t CentiKbOfSize(std::uint64_t bytes);
 // Hundredths of a KB to hundredths of a MB (/ 1024, half to even).
 std::uint64_t CentiMbOfCentiKb(std::uint64_t centiKb);
 // Hundredths as the shortest decimal text: 150 -> "1.5", 102400 -> "1024", 5 -> "0.05".

@@ -4,9 +4,10 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
-#include "engine/removal_guard_system.h"
+#include "removal/protected_places.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
@@ -40,8 +41,11 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Neither the path itself nor a folder on its way is a junction or link.
-bool FreeOfLinks(const std::wstring& path) { return !IsReparsePoint(path) && !ReachedThroughReparsePoint(path); }
+// A folder that exists but could not be read (FindFirstFile failed with error) is reported.
+void ReportUnreadable(const std::wstring& folder, DWORD error, const TraceRun& run) {
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
+    run.sink.Failed(Failure{folder, error ? error : ERROR_ACCESS_DENIED});
+}
 
 void AddEntry(TraceItem& item, TraceEntry entry, const TraceRun& run) {
     entry.Table = item.Table;
@@ -135,7 +139,10 @@ void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protected
     if (run.stop.Requested() || !IsFolder(folder)) return;
     WIN32_FIND_DATAW found;
     UniqueFindHandle find(FindFirstFileW(ExtendedPath(JoinTracePath(folder, mask)).c_str(), &found));
-    if (!find) return;
+    if (!find) {
+        ReportUnreadable(folder, GetLastError(), run);
+        return;
+    }
     do {
         if (run.stop.Requested()) return;
         run.pump.Poll();
@@ -163,7 +170,10 @@ void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::
     auto open = [&](const std::wstring& path) {
         if (!IsFolder(path)) return false;
         UniqueFindHandle find(FindFirstFileW(ExtendedPath(JoinTracePath(path, L"*.*")).c_str(), &found));
-        if (!find) return false;
+        if (!find) {
+            ReportUnreadable(path, GetLastError(), run);
+            return false;
+        }
         levels.push_back({path, std::move(find)});
         return true;
     };
@@ -214,6 +224,7 @@ void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& r
     item.Entries.clear();
     item.Count = 0;
     item.Done = false;
+    item.Scanned = false;
     ReportItem(item, run);
     const TraceLocations where = ResolveTraceLocations(TraceRecord(item.Table, item.Row));
 
@@ -224,7 +235,10 @@ void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& r
         const std::wstring mask = i < where.Masks.size() ? where.Masks[i] : std::wstring();
         if (folder.empty()) continue;
         const DWORD attributes = AttributesOf(folder);
-        if (attributes == INVALID_FILE_ATTRIBUTES || !FreeOfLinks(folder)) continue;
+        // A link, or a folder reached through one, leads elsewhere: passed over.
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            ReachedThroughReparsePoint(folder))
+            continue;
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             if (JudgeFileTarget(folder, places.Keep) == TargetVerdict::Allowed) AddFile(item, folder, L"", run);
             continue;
@@ -259,7 +273,7 @@ void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& r
             ScanTraceKey(item, keyPath, rootName, run);
         }
     }
-    if (!run.stop.Requested()) item.Done = true;
+    if (!run.stop.Requested()) item.Done = item.Scanned = true;
     ReportItem(item, run);
 }
 
@@ -277,7 +291,7 @@ bool StartTraceScan(TraceTree& tree, const TracePlaces& places, const TraceRun& 
 namespace {
 
 // Removes the folders below base that the removal of path left empty, nearest first.
-void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& base) {
+void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& base, const RemovalService& service) {
     if (base.empty()) return;
     const std::wstring top = ComparablePath(base);
     std::wstring folder = path;
@@ -287,79 +301,110 @@ void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& base) {
         folder.resize(slash);
         const std::wstring here = ComparablePath(folder);
         if (here.size() <= top.size() || here.compare(0, top.size(), top) != 0 || here[top.size()] != L'\\') return;
-        if (IsReparsePoint(folder)) return;
-        if (!RemoveDirectoryW(ExtendedPath(folder).c_str())) return;
+        // A folder that holds anything, or is a link, ends the climb.
+        if (service.RemoveEmptyFolder(folder).Result != Outcome::Done) return;
     }
 }
 
-Outcome CleanFile(const TraceEntry& entry, const TraceCleanOptions& options) {
-    const std::wstring& path = entry.Text;
-    const DWORD attributes = AttributesOf(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Outcome::Missing;
-    if (ReachedThroughReparsePoint(path)) return Outcome::Refused;
-    if (options.Recycle) {
-        SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        return options.RecycleFile && options.RecycleFile(path) ? Outcome::Recycled : Outcome::Failed;
-    }
-    if (DeleteFileForce(path)) return Outcome::Done;
-    SetFileAttributesW(ExtendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-    // The file stays listed either way: in use until the restart, or not removable at all.
-    return DeleteAtReboot(path) ? Outcome::Deferred : Outcome::Failed;
+Outcome CleanEntry(const TraceEntry& entry, const RemovalService& service, const FileRemovalOptions& fileOptions) {
+    if (entry.Kind == TraceEntryKind::Value)
+        return service.RemoveRegValue(TraceRootOfName(entry.RootName), entry.KeyPath, entry.Text).Result;
+    const Outcome outcome = service.RemoveFile(entry.Text, fileOptions).Result;
+    if (outcome == Outcome::Done || outcome == Outcome::Recycled) RemoveEmptiedFolders(entry.Text, entry.Base, service);
+    return outcome;
 }
 
-Outcome CleanValue(const TraceEntry& entry) {
-    const HKEY root = TraceRootOfName(entry.RootName);
-    if (!root || !IsExactKeyPath(entry.KeyPath)) return Outcome::Refused;
-    return RegDeleteValueChecked(root, entry.KeyPath, entry.Text) ? Outcome::Done : Outcome::Failed;
-}
-
-bool AllTicked(const TraceGroupState& group, int row) {
+// The browser-wide clear of row runs only when a scan listed the item and the user left all of
+// it ticked.
+bool ClearAllowed(const TraceGroupState& group, int row) {
     for (const TraceItem& item : group.Items)
         if (item.Row == row)
-            return std::all_of(item.Entries.begin(), item.Entries.end(), [](const TraceEntry& e) { return e.Ticked; });
-    return true;
+            return item.Scanned &&
+                   std::all_of(item.Entries.begin(), item.Entries.end(), [](const TraceEntry& e) { return e.Ticked; });
+    return false;
+}
+
+void AddTotals(WalkTotals& into, const WalkTotals& walked) {
+    into.listed += walked.listed;
+    into.done += walked.done;
+    into.recycled += walked.recycled;
+    into.deferred += walked.deferred;
+    into.missing += walked.missing;
+    into.refused += walked.refused;
+    into.failed += walked.failed;
+    into.stopped = into.stopped || walked.stopped;
 }
 
 }  // namespace
 
-TraceCleanResult CleanTraces(TraceTree& tree, const TraceCleanOptions& options, const TraceRun& run) {
+TraceCleanResult CleanTraces(TraceTree& tree, const TraceCleanOptions& options, const TraceRun& run, WalkMode mode) {
     TraceCleanResult result;
-    // The browser-wide clears take everything of their kind: an item whose entries the user
-    // partly unticked keeps them, so its clear does not run.
-    const TraceGroupState& ie = tree.Groups[0];
-    const bool ieSelected = ie.Selected;
-    const bool clearCache = ieSelected && AllTicked(ie, kIeCacheRow);
-    const bool clearHistory = ieSelected && AllTicked(ie, kIeHistoryRow);
-    const bool clearCookies = ieSelected && AllTicked(ie, kIeCookiesRow);
-
+    // Never remove what nobody listed: selected items no scan has listed are scanned first.
+    std::optional<TracePlaces> places;
     for (TraceGroupState& group : tree.Groups) {
         if (!group.Selected) continue;
         for (TraceItem& item : group.Items) {
-            item.Done = false;
-            ReportItem(item, run);
-            std::vector<TraceEntry> kept;
-            for (TraceEntry& entry : item.Entries) {
-                if (!entry.Ticked || run.stop.Requested()) {
-                    kept.push_back(std::move(entry));
-                    continue;
-                }
-                run.pump.Poll();
-                const Outcome outcome = entry.Kind == TraceEntryKind::File ? CleanFile(entry, options) : CleanValue(entry);
-                result.Totals.Count(outcome);
-                run.sink.Processed(entry, outcome);
-                if (outcome == Outcome::Done || outcome == Outcome::Recycled) {
-                    if (entry.Kind == TraceEntryKind::File) RemoveEmptiedFolders(entry.Text, entry.Base);
-                } else if (outcome != Outcome::Missing) {
-                    kept.push_back(std::move(entry));
-                }
+            if (item.Scanned) continue;
+            if (!places) places = options.Places ? *options.Places : TracePlacesOfSystem();
+            ScanTraceItem(item, *places, run);
+            if (run.stop.Requested()) {
+                result.Totals.stopped = true;
+                return result;
             }
-            item.Entries = std::move(kept);
-            item.Done = true;
-            ReportItem(item, run);
         }
     }
-    result.Totals.stopped = run.stop.Requested();
-    if (result.Totals.stopped) return result;
+
+    // The browser-wide clears take everything of their kind: an item whose entries the user
+    // partly unticked keeps them, so its clear does not run.
+    const TraceGroupState& ie = tree.Groups[0];
+    const bool ieSelected = ie.Selected && mode == WalkMode::Apply;
+    const bool clearCache = ieSelected && ClearAllowed(ie, kIeCacheRow);
+    const bool clearHistory = ieSelected && ClearAllowed(ie, kIeHistoryRow);
+    const bool clearCookies = ieSelected && ClearAllowed(ie, kIeCookiesRow);
+
+    RemovalService service = options.Service ? *options.Service : ProcessRemovalService();
+    if (options.RecycleFile) service.SetRecycler(options.RecycleFile);
+    FileRemovalOptions fileOptions;
+    fileOptions.Method = options.Recycle ? FileMethod::Recycle : FileMethod::RestartIfHeld;
+
+    for (TraceGroupState& group : tree.Groups) {
+        if (!group.Selected || result.Totals.stopped) continue;
+        for (TraceItem& item : group.Items) {
+            if (run.stop.Requested()) {
+                result.Totals.stopped = true;
+                break;
+            }
+            if (mode == WalkMode::Apply) item.Done = false;
+            ReportItem(item, run);
+            std::vector<TraceEntry> ticked;
+            for (const TraceEntry& entry : item.Entries)
+                if (entry.Ticked) ticked.push_back(entry);
+            std::vector<Outcome> outcomes;  // of the ticked entries, in order, as far as the walk went
+            AddTotals(result.Totals, Walk(ticked, mode, run, [&](const TraceEntry& entry) {
+                          outcomes.push_back(CleanEntry(entry, service, fileOptions));
+                          return outcomes.back();
+                      }));
+            if (mode == WalkMode::Apply) {
+                // What is gone leaves the item; what stays (and what the walk did not reach) is kept.
+                std::vector<TraceEntry> kept;
+                std::size_t next = 0;
+                for (TraceEntry& entry : item.Entries) {
+                    if (entry.Ticked && next < outcomes.size()) {
+                        const Outcome outcome = outcomes[next++];
+                        if (outcome == Outcome::Done || outcome == Outcome::Recycled || outcome == Outcome::Missing)
+                            continue;
+                    }
+                    kept.push_back(std::move(entry));
+                }
+                item.Entries = std::move(kept);
+                item.Done = true;
+            }
+            ReportItem(item, run);
+            if (result.Totals.stopped) break;
+        }
+    }
+    result.Totals.stopped = result.Totals.stopped || run.stop.Requested();
+    if (result.Totals.stopped || mode == WalkMode::Preview) return result;
 
     if (clearHistory) {
         result.HistoryAsked = true;
@@ -389,10 +434,7 @@ int ClearUrlCache(const std::wstring& pattern, Pump* pump) {
         const wchar_t* url = info->lpszSourceUrlName;
         if (url) {
             const bool cookie = UpperCased(url).find(kCookie) != std::wstring::npos;
-            if (!pattern.empty() || !cookie) {
-                DeleteUrlCacheEntryW(url);
-                ++count;
-            }
+            if ((!pattern.empty() || !cookie) && DeleteUrlCacheEntryW(url)) ++count;
         }
         size = kUrlCacheBuffer;
     } while (FindNextUrlCacheEntryW(find, info, &size));

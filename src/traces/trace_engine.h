@@ -12,6 +12,7 @@
 
 #include "core/engine_contract.h"
 #include "removal/removal_guard.h"
+#include "removal/removal_service.h"
 #include "traces/trace_catalogue.h"
 
 namespace tidemark {
@@ -38,6 +39,9 @@ struct TraceItem {
     std::vector<TraceEntry> Entries;
     int Count = 0;      // entries the last scan found; a clean leaves it as it was
     bool Done = false;  // scanned or cleaned
+    // A scan of this tree listed the item to the end: what a clean removes of it, and whether
+    // its browser-wide clear runs, was shown first.
+    bool Scanned = false;
 };
 
 struct TraceGroupState {
@@ -66,8 +70,9 @@ bool TraceFolderAllowed(const std::wstring& folder, const TracePlaces& places);
 // "folder\name", with one separator: "C:\" + "x" is "C:\x".
 std::wstring JoinTracePath(const std::wstring& folder, const std::wstring& name);
 
-// Entries are reported to the sink as they are found (Found) and as the clean handles them
-// (Processed); Progressed tells which item starts (current = its table and row, "3:0").
+// Entries are reported to the sink one by one as they are found (Found) and as the clean handles
+// them (Processed); Progressed tells which item starts and ends (current = its table and row,
+// "3:0"). A folder that exists but cannot be read is reported as Failed with the system's error.
 using TraceRun = Operation<TraceEntry>;
 
 // Files of folder matching mask, then every file below its sub-folders (except those named in
@@ -81,6 +86,7 @@ void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::
 void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName, const TraceRun& run);
 
 // Empties the item's entries and fills them anew: its folders, then its registry locations.
+// Scanned and Done when it ran to the end.
 void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& run);
 // Every item of every selected group. False when the stop token ended it.
 bool StartTraceScan(TraceTree& tree, const TracePlaces& places, const TraceRun& run);
@@ -89,10 +95,16 @@ bool StartTraceScan(TraceTree& tree, const TracePlaces& places, const TraceRun& 
 HKEY TraceRootOfName(const std::wstring& name);
 
 struct TraceCleanOptions {
-    // Recycle-bin method: the file is handed to RecycleFile (no function: it stays, failed).
-    // Direct method: deleted, or scheduled for deletion at restart when in use.
+    // Recycle-bin method: the file goes into the recycle bin and is never deleted for good (a file
+    // the bin would not keep stays, failed). Direct method: deleted, or left for the restart when
+    // in use. Either way through the removal service.
     bool Recycle = false;
-    std::function<bool(const std::wstring&)> RecycleFile;
+    // A stand-in for the recycle bin (the service's recycler; tests). None: the system's bin.
+    RemovalService::Recycler RecycleFile;
+    // The service that removes; null: the process's (ProcessRemovalService).
+    const RemovalService* Service = nullptr;
+    // Where items that were never scanned are scanned before the clean; null: TracePlacesOfSystem.
+    const TracePlaces* Places = nullptr;
     // The browser-wide clears; the system's by default, stand-ins in tests.
     std::function<bool()> ClearHistory;
     std::function<int(const std::wstring&)> ClearCache;
@@ -106,15 +118,20 @@ struct TraceCleanResult {
     int Cookies = 0;              // cookie entries deleted
 };
 
-// Removes the ticked entries of every item of the selected groups; a removed entry leaves its
-// item, one that stays (in use, refused, failed) stays ticked. Folders a removal leaves empty
-// below the trace folder go too. With the Internet Explorer group selected, the history, the
-// cache and the cookies are cleared afterwards, each only when its item has no unticked entry.
-TraceCleanResult CleanTraces(TraceTree& tree, const TraceCleanOptions& options, const TraceRun& run);
+// One walk per item (core/engine_contract.h) over the ticked entries of every item of the selected
+// groups, item by item in tree order. A selected item no scan of this tree has listed is scanned
+// first: nothing is removed that was not listed. Apply removes files, values and the folders a
+// removal leaves empty below the trace folder through the removal service; a removed entry leaves
+// its item, one that stays (in use, refused, failed) stays ticked. With the Internet Explorer
+// group selected, the history, the cache and the cookies are cleared afterwards, each only when
+// its item was scanned and has no unticked entry. Preview reports the same entries in the same
+// order as Listed and changes nothing (no clear runs).
+TraceCleanResult CleanTraces(TraceTree& tree, const TraceCleanOptions& options, const TraceRun& run,
+                             WalkMode mode = WalkMode::Apply);
 
 // Deletes the URL cache entries matching pattern (empty: every entry but cookies, whatever the case)
 // through the system's internet library, one 65,536-byte entry buffer; an entry larger than that
-// ends the walk. Returns the number of deletions asked.
+// ends the walk. Returns the number of entries the system deleted.
 int ClearUrlCache(const std::wstring& pattern, Pump* pump = nullptr);
 
 }  // namespace tidemark

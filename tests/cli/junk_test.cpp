@@ -43,7 +43,7 @@ std::vector<std::wstring> FixtureNames() {
     };
     std::vector<std::wstring> all = names;
     for (const std::wstring& n : names) all.push_back(L"sub\\" + n);
-    for (const std::wstring& n : {L"f.tmp", L"n.old", L"y.~mp"}) all.push_back(L"sub\\deeper\\" + n);
+    for (const wchar_t* n : {L"f.tmp", L"n.old", L"y.~mp"}) all.push_back(std::wstring(L"sub\\deeper\\") + n);
     all.push_back(L"Application Data\\f.tmp");
     all.push_back(L"z2\\file0002.chk");
     return all;
@@ -102,6 +102,55 @@ TEST(CliJunk, CleanRemovesWhatTheScanListsAndReportsEachFile) {
 
     const test::ProcessResult again = test::RunProcess(L"\"" + kCli + L"\" junk scan --root \"" + dir.path() + L"\"");
     EXPECT_EQ(Lines(again.out).size(), 1u) << again.out;
+}
+
+TEST(CliJunk, ARootThatIsNoFolderIsAUsageError) {
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::WriteFileText(dir / L"file.tmp", "x"));
+    const std::wstring missing = dir / L"no such folder";
+    const struct { const wchar_t* command; std::wstring root; } cases[] = {
+        {L"junk scan", missing},
+        {L"junk clean", missing},
+        {L"junk clean --preview", missing},
+        {L"junk scan", dir / L"file.tmp"},
+        {L"junk clean", dir / L"file.tmp"},
+    };
+    for (const auto& c : cases) {
+        const test::ProcessResult r =
+            test::RunProcess(L"\"" + kCli + L"\" " + c.command + L" --root \"" + dir.path() + L"\" --root \"" + c.root + L"\" --json");
+        EXPECT_EQ(r.exitCode, 2u) << test::Narrow(c.command) << " " << test::Narrow(c.root);
+        EXPECT_EQ(r.out, "") << test::Narrow(c.command);  // nothing scanned, nothing cleaned
+        EXPECT_NE(r.err.find(test::Narrow(c.root)), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(test::PathExists(dir / L"file.tmp"));
+}
+
+TEST(CliJunk, PreviewListsWhatTheCleanProcessesInItsOrder) {
+    test::ScratchDir dir;
+    for (const std::wstring& name : FixtureNames()) ASSERT_TRUE(test::WriteFileText(dir / name, "data")) << test::Narrow(name);
+    const std::wstring root = L" --root \"" + dir.path() + L"\" --method direct --json";
+    const test::ProcessResult preview = test::RunProcess(L"\"" + kCli + L"\" junk clean --preview" + root);
+    ASSERT_EQ(preview.exitCode, 0u) << preview.err;
+    const std::vector<std::string> listed = Lines(preview.out);
+    ASSERT_GT(listed.size(), 60u);
+    // Nothing changed.
+    EXPECT_TRUE(test::PathExists(dir / L"f.tmp"));
+    EXPECT_TRUE(test::PathExists(dir / L"sub\\deeper\\y.~mp"));
+    EXPECT_NE(listed.back().find("\"listed\": " + std::to_string(listed.size() - 1)), std::string::npos) << listed.back();
+
+    const test::ProcessResult clean = test::RunProcess(L"\"" + kCli + L"\" junk clean" + root);
+    ASSERT_EQ(clean.exitCode, 0u) << clean.err;
+    const std::vector<std::string> cleaned = Lines(clean.out);
+    ASSERT_EQ(cleaned.size(), listed.size());
+    // The same objects in the same order; only the result differs.
+    for (std::size_t i = 0; i + 1 < listed.size(); ++i) {
+        const std::size_t at = listed[i].find("\"result\": \"listed\"");
+        ASSERT_NE(at, std::string::npos) << listed[i];
+        std::string expected = listed[i];
+        expected.replace(at, std::string("\"result\": \"listed\"").size(), "\"result\": \"deleted\"");
+        EXPECT_EQ(cleaned[i], expected) << i;
+    }
+    EXPECT_FALSE(test::PathExists(dir / L"f.tmp"));
 }
 
 }  // namespace

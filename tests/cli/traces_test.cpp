@@ -130,6 +130,34 @@ TEST(TracesCli, BrowserCleanEmptiesCacheThenCookies) {
                  GetLastError() == ERROR_INSUFFICIENT_BUFFER);
 }
 
+TEST(TracesCli, PreviewListsWhatTheCleanProcessesInItsOrder) {
+    SetText(HKEY_CURRENT_USER, L"InstallLocationsMRU", L"a");
+    const std::wstring folder = TempFolder() + L"\\tm-trace-preview";
+    ASSERT_TRUE(test::WriteFileText(folder + L"\\a.txt", "a"));
+
+    const auto preview = test::RunProcess(L"\"" + kCli + L"\" traces clean --group 2 --preview --json");
+    ASSERT_EQ(preview.exitCode, 0u) << preview.err;
+    const auto listed = Lines(preview.out);
+    ASSERT_GE(listed.size(), 3u);
+    EXPECT_NE(LineWithText(listed, folder + L"\\a.txt").find("\"result\": \"listed\""), std::string::npos) << preview.out;
+    EXPECT_NE(LineWithText(listed, L"a").find("\"result\": \"listed\""), std::string::npos) << preview.out;
+    EXPECT_EQ(listed.back().rfind("{\"summary\": {\"listed\": " + std::to_string(listed.size() - 1) + ", ", 0), 0u)
+        << listed.back();
+    // Nothing changed.
+    EXPECT_TRUE(test::PathExists(folder + L"\\a.txt"));
+
+    const auto clean = test::RunProcess(L"\"" + kCli + L"\" traces clean --group 2 --json");
+    const auto cleaned = Lines(clean.out);
+    ASSERT_EQ(cleaned.size(), listed.size()) << clean.out;
+    // The same entries in the same order (the text field of each line).
+    for (std::size_t i = 0; i + 1 < listed.size(); ++i) {
+        const auto text = [](const std::string& line) { return line.substr(0, line.find(", \"result\": ")); };
+        EXPECT_EQ(text(cleaned[i]), text(listed[i])) << i;
+    }
+    EXPECT_FALSE(test::PathExists(folder + L"\\a.txt"));
+    RemoveDirectoryW(folder.c_str());
+}
+
 TEST(TracesCli, GroupOutsideOneToThreeIsAUsageError) {
     for (const wchar_t* bad : {L"0", L"4", L"x", L""}) {
         const auto run = test::RunProcess(L"\"" + kCli + L"\" traces scan --group \"" + bad + L"\"");

@@ -170,9 +170,13 @@ TEST(JunkScan, ExcludedFolders) {
 }
 
 TEST(JunkScan, SizesAndTexts) {
-    const struct { std::uint64_t bytes; std::uint32_t centi; const wchar_t* text; } sizes[] = {
+    const struct { std::uint64_t bytes; std::uint64_t centi; const wchar_t* text; } sizes[] = {
         {1536, 150, L"1.5"}, {0, 0, L"0"},     {1024, 100, L"1"},  {128, 12, L"0.12"},  // 0.125: half to even
         {384, 38, L"0.38"},  {10, 1, L"0.01"}, {4096000, 400000, L"4000"},
+        // Past 32 bits, in bytes and in hundredths of a KB.
+        {53687091200ull, 5242880000ull, L"52428800"},          // 50 GB
+        {(1ull << 32) + 512, 419430450ull, L"4194304.5"},
+        {~0ull, 1801439850948198400ull, L"18014398509481984"},  // the largest size: no overflow
     };
     for (const auto& s : sizes) {
         EXPECT_EQ(CentiKbOfSize(s.bytes), s.centi) << s.bytes;
@@ -241,7 +245,7 @@ TEST(JunkScan, LinksAreNeitherFollowedNorListedNorTouched) {
     }
 }
 
-TEST(JunkClean, AFolderTurnedIntoALinkSinceTheScanIsMissing) {
+TEST(JunkClean, AFolderTurnedIntoALinkSinceTheScanIsRefused) {
     // A result as a scan of a folder would have made before that folder became a link.
     JunkScanResult result;
     result.folders = {kLinks + L"\\tree\\zlink\\"};
@@ -254,7 +258,9 @@ TEST(JunkClean, AFolderTurnedIntoALinkSinceTheScanIsMissing) {
     ASSERT_TRUE(test::PathExists(kLinks + L"\\outside\\keep.tmp")) << "run make_junk_links.sh";
     for (const JunkMethod method : {JunkMethod::Direct, JunkMethod::Recycle}) {
         const JunkCleanTotals totals = Clean(result, method);
-        EXPECT_EQ(totals.missing, 1u);
+        EXPECT_EQ(totals.refused, 1u);
+        EXPECT_EQ(totals.attempted, 0u);
+        EXPECT_TRUE(totals.rebootList.empty());
         EXPECT_EQ(totals.Cleaned(), 0u);
         EXPECT_TRUE(test::PathExists(kLinks + L"\\outside\\keep.tmp"));
     }
@@ -337,6 +343,89 @@ TEST(JunkClean, BothMethods) {
         }
         SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
+}
+
+using Sequence = std::vector<std::pair<std::wstring, Outcome>>;
+
+class SequenceRecorder final : public Sink<JunkCleanRecord> {
+public:
+    void Processed(const JunkCleanRecord& r, Outcome o) override { seen.emplace_back(r.result.FullPath(r.index), o); }
+    Sequence seen;
+};
+
+// A service judging by no protected places, with a stand-in recycle bin.
+RemovalService ServiceWithRecycler(RemovalService::Recycler recycler) {
+    RemovalService service(std::make_shared<const ProtectedPlaces>());
+    service.SetRecycler(std::move(recycler));
+    return service;
+}
+
+TEST(JunkClean, PreviewListsExactlyWhatTheCleanProcesses) {
+    for (const JunkMethod method : {JunkMethod::Direct, JunkMethod::Recycle}) {
+        SCOPED_TRACE(method == JunkMethod::Direct ? "direct" : "recycle");
+        test::ScratchDir dir;
+        for (const wchar_t* name : {L"a.tmp", L"b.old", L"sub\\c.tmp", L"d.old", L"e.tmp", L"gone.tmp"})
+            ASSERT_TRUE(test::WriteFileText(dir / name, "x"));
+        const JunkScanResult result = Scan({dir.path()});
+        ASSERT_EQ(result.files.size(), 6u);
+        ASSERT_TRUE(DeleteFileW((dir / L"gone.tmp").c_str()));
+        // The order a window hands in: group order minus an unticked file, plus an index the
+        // result does not have (neither is offered to the clean).
+        std::vector<std::uint32_t> order = FilesInGroupOrder(result);
+        const std::uint32_t unticked = order[1];
+        order.erase(order.begin() + 1);
+        order.push_back(99);
+
+        const RemovalService service = ServiceWithRecycler([](const std::wstring& path) { return DeleteFileForce(path); });
+        NullPump pump;
+        StopToken stop;
+        SequenceRecorder preview, apply;
+        const JunkCleanTotals listed =
+            CleanJunkFiles(result, order, method, {preview, pump, stop}, WalkMode::Preview, service);
+        EXPECT_EQ(listed.listed, 5u);
+        EXPECT_EQ(listed.attempted + listed.Cleaned() + listed.missing + listed.failed + listed.reboot, 0u);
+        for (const auto& [path, outcome] : preview.seen) EXPECT_EQ(outcome, Outcome::Listed) << test::Narrow(path);
+        // A preview changes nothing.
+        for (std::size_t i = 0; i < result.files.size(); ++i)
+            EXPECT_EQ(test::PathExists(result.FullPath(i)), result.files[i].name != L"gone.tmp") << i;
+
+        const JunkCleanTotals cleaned = CleanJunkFiles(result, order, method, {apply, pump, stop}, WalkMode::Apply, service);
+        ASSERT_EQ(apply.seen.size(), preview.seen.size());
+        for (std::size_t i = 0; i < apply.seen.size(); ++i) EXPECT_EQ(apply.seen[i].first, preview.seen[i].first) << i;
+        EXPECT_EQ(cleaned.listed, 0u);
+        EXPECT_EQ(cleaned.missing, 1u);
+        EXPECT_EQ(cleaned.Cleaned(), 4u);
+        EXPECT_TRUE(test::PathExists(result.FullPath(unticked)));
+    }
+}
+
+TEST(JunkClean, RecycleNeverDeletesWhatTheBinRefuses) {
+    constexpr DWORD kReadOnlyHidden = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::WriteFileText(dir / L"a.tmp", "x", kReadOnlyHidden));
+    ASSERT_TRUE(test::WriteFileText(dir / L"b.tmp", "x"));
+    const JunkScanResult result = Scan({dir.path()});
+    ASSERT_EQ(result.files.size(), 2u);
+    std::vector<std::wstring> offered;
+    const RemovalService service = ServiceWithRecycler([&](const std::wstring& path) {
+        offered.push_back(path);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    });
+    SequenceRecorder sink;
+    NullPump pump;
+    StopToken stop;
+    const JunkCleanTotals totals =
+        CleanJunkFiles(result, FilesInGroupOrder(result), JunkMethod::Recycle, {sink, pump, stop}, WalkMode::Apply, service);
+    EXPECT_EQ(offered.size(), 2u);
+    EXPECT_EQ(totals.failed, 2u);
+    EXPECT_EQ(totals.Cleaned(), 0u);
+    EXPECT_TRUE(totals.rebootList.empty());  // never left for the restart either
+    for (const auto& [path, outcome] : sink.seen) EXPECT_EQ(outcome, Outcome::Failed) << test::Narrow(path);
+    EXPECT_TRUE(test::PathExists(dir / L"a.tmp"));
+    EXPECT_TRUE(test::PathExists(dir / L"b.tmp"));
+    EXPECT_EQ(Attributes(dir / L"a.tmp") & kReadOnlyHidden, kReadOnlyHidden);
+    SetFileAttributesW((dir / L"a.tmp").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(JunkClean, GroupOrderAndCancelAfterTheFirstFile) {

@@ -30,7 +30,9 @@ TEST(TraceCatalogue, ThreeTablesOfSixtyFiveRowsWithParallelLists) {
             const TraceRecordFields r = TraceRecord(table, row);
             EXPECT_EQ(Split(r.Folders).size(), Split(r.Masks).size());
             EXPECT_EQ(Split(r.Roots).size(), Split(r.KeyPaths).size());
-            if (!r.ValueNames.empty()) EXPECT_EQ(Split(r.ValueNames).size(), Split(r.Roots).size());
+            if (!r.ValueNames.empty()) {
+                EXPECT_EQ(Split(r.ValueNames).size(), Split(r.Roots).size());
+            }
             // The tag follows the parts the row has.
             const bool files = !r.Folders.empty(), keys = !r.Roots.empty();
             EXPECT_EQ(r.Tag, files && keys ? L"0" : files ? L"1" : L"2");

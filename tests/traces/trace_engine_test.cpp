@@ -176,7 +176,7 @@ TEST_F(TraceTest, NamedFileIsFoundOnlyWhenItExists) {
 class TraceKeys : public TraceTest {
 protected:
     void TearDown() override {
-        for (const wchar_t* key : {L"Software\\7-Zip", L"InstallLocationsMRU", L"Software\\yahoo",
+        for (const wchar_t* key : {L"Software\\7-Zip", L"InstallLocationsMRU", L"Software\\yahoo", L"Software\\WinImage",
                                    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs",
                                    L"Software\\Microsoft\\MediaPlayer"})
             SHDeleteKeyW(HKEY_CURRENT_USER, key);
@@ -353,6 +353,9 @@ TEST_F(TraceTest, BrowserClearsRunOnlyForFullyTickedItems) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "ie " << c.ieSelected << " unticked " << c.untickedRow);
         TraceTree tree = MakeTraceTree();
+        // As a scan that found nothing would leave it (an unscanned item would be scanned first).
+        for (TraceGroupState& group : tree.Groups)
+            for (TraceItem& item : group.Items) item.Scanned = true;
         tree.Groups[0].Selected = c.ieSelected;
         if (c.untickedRow >= 0) {
             TraceEntry entry;
@@ -370,6 +373,136 @@ TEST_F(TraceTest, BrowserClearsRunOnlyForFullyTickedItems) {
         EXPECT_EQ(result.HistoryFailed, !c.historyWorks);
         for (const TraceGroupState& g : tree.Groups)
             for (const TraceItem& item : g.Items) EXPECT_EQ(item.Done, g.Selected);
+    }
+}
+
+TEST_F(TraceTest, BrowserClearsNeverRunForItemsNoScanListed) {
+    // A scan that was stopped leaves the items unlisted: the clean stops too, nothing is cleared.
+    TraceTree tree = MakeTraceTree();
+    std::vector<std::wstring> calls;
+    TraceCleanOptions options;
+    options.ClearHistory = [&] { calls.push_back(L"history"); return true; };
+    options.ClearCache = [&](const std::wstring& p) { calls.push_back(L"cache:" + p); return 0; };
+    Harness run;
+    run.stop.Request();
+    const TraceCleanResult result = CleanTraces(tree, options, run.op);
+    EXPECT_TRUE(result.Totals.stopped);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_FALSE(result.HistoryAsked);
+    EXPECT_TRUE(run.sink.processed.empty());
+}
+
+// The system group with its temporary and recent folders in scratch folders.
+TEST_F(TraceKeys, PreviewListsExactlyWhatTheCleanProcessesAndScansFirst) {
+    test::ScratchDir dir, recent;
+    WriteFileText(dir / L"a.txt", "a");
+    WriteFileText(dir / L"sub\\b.txt", "b");
+    WriteFileText(dir / L"keep.txt", "k");
+    WriteFileText(recent / L"doc.lnk", "l");
+    SetText(HKEY_CURRENT_USER, L"InstallLocationsMRU", L"a");
+    SpecialFolders[8] = UpperCased(dir.path());
+    SpecialFolders[17] = UpperCased(recent.path());
+    const TracePlaces places = TracePlacesOfSystem();
+
+    TraceTree tree = MakeTraceTree();
+    tree.Groups[0].Selected = tree.Groups[2].Selected = false;
+    TraceCleanOptions options;
+    options.Places = &places;
+    Harness preview;
+    // Never scanned: the clean scans the items first, entry by entry.
+    CleanTraces(tree, options, preview.op, WalkMode::Preview);
+    EXPECT_GE(preview.sink.found.size(), 5u);
+    for (const TraceItem& item : tree.Groups[1].Items) EXPECT_TRUE(item.Scanned);
+    // The user unticks one entry; a preview touches nothing.
+    TraceItem& temp = ItemOf(tree, TraceTableSystem, 0);
+    for (TraceEntry& e : temp.Entries)
+        if (UpperCased(e.Text).ends_with(L"KEEP.TXT")) e.Ticked = false;
+    Harness listed, cleaned;
+    const TraceCleanResult previewed = CleanTraces(tree, options, listed.op, WalkMode::Preview);
+    EXPECT_TRUE(PathExists(dir / L"a.txt"));
+    EXPECT_TRUE(PathExists(recent / L"doc.lnk"));
+    EXPECT_TRUE(ValueThere(HKEY_CURRENT_USER, L"InstallLocationsMRU", L"a"));
+    EXPECT_EQ(temp.Entries.size(), 3u);
+    EXPECT_EQ(previewed.Totals.listed, listed.sink.processed.size());
+    for (const auto& [text, outcome] : listed.sink.processed) EXPECT_EQ(outcome, Outcome::Listed) << text;
+
+    const TraceCleanResult result = CleanTraces(tree, options, cleaned.op, WalkMode::Apply);
+    ASSERT_EQ(cleaned.sink.processed.size(), listed.sink.processed.size());
+    for (std::size_t i = 0; i < listed.sink.processed.size(); ++i)
+        EXPECT_EQ(cleaned.sink.processed[i].first, listed.sink.processed[i].first) << i;
+    EXPECT_EQ(result.Totals.listed, 0u);
+    EXPECT_TRUE(cleaned.sink.found.empty());  // scanned already: not scanned again
+    EXPECT_FALSE(PathExists(dir / L"a.txt"));
+    EXPECT_FALSE(PathExists(dir / L"sub"));
+    EXPECT_TRUE(PathExists(dir / L"keep.txt"));
+    EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"InstallLocationsMRU", L"a"));
+}
+
+TEST_F(TraceTest, AFileTheBinRefusesStaysWithItsAttributes) {
+    constexpr DWORD kReadOnlyHidden = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    test::ScratchDir dir;
+    const std::wstring path = dir / L"marked.txt";
+    ASSERT_TRUE(WriteFileText(path, "m", kReadOnlyHidden));
+    TraceTree tree = MakeTraceTree();
+    for (TraceGroupState& group : tree.Groups)
+        for (TraceItem& item : group.Items) item.Scanned = true;
+    tree.Groups[0].Selected = tree.Groups[2].Selected = false;
+    TraceEntry entry;
+    entry.Table = TraceTableSystem;
+    entry.Text = path;
+    entry.Base = dir.path();
+    ItemOf(tree, TraceTableSystem, 0).Entries.push_back(entry);
+
+    RemovalService service(std::make_shared<const ProtectedPlaces>());
+    std::vector<std::wstring> offered;
+    TraceCleanOptions options;
+    options.Service = &service;
+    options.Recycle = true;
+    options.RecycleFile = [&](const std::wstring& p) {
+        offered.push_back(p);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    };
+    Harness run;
+    const TraceCleanResult result = CleanTraces(tree, options, run.op);
+    EXPECT_EQ(offered, std::vector<std::wstring>{path});
+    ASSERT_EQ(run.sink.processed.size(), 1u);
+    EXPECT_EQ(run.sink.processed[0].second, Outcome::Failed);
+    EXPECT_EQ(result.Totals.failed, 1u);
+    EXPECT_TRUE(PathExists(path));
+    EXPECT_EQ(GetFileAttributesW(path.c_str()) & kReadOnlyHidden, kReadOnlyHidden);
+    // It stays listed and ticked.
+    ASSERT_EQ(ItemOf(tree, TraceTableSystem, 0).Entries.size(), 1u);
+    EXPECT_TRUE(ItemOf(tree, TraceTableSystem, 0).Entries[0].Ticked);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A row naming a program's key without value names (WinImage's whole settings key): its values
+// are listed one by one and only they are removed; the key and the keys below it stay.
+TEST_F(TraceKeys, AKeyWithoutValueNamesLosesOnlyItsValues) {
+    SetText(HKEY_CURRENT_USER, L"Software\\WinImage", L"LastFile");
+    SetText(HKEY_CURRENT_USER, L"Software\\WinImage\\Settings", L"Recent1");
+    TraceTree tree = MakeTraceTree();
+    TraceItem& item = ItemOf(tree, TraceTableSoftware, 38);
+    ASSERT_EQ(TraceRecord(TraceTableSoftware, 38).KeyPaths, L"Software\\WinImage");
+    Harness run;
+    ScanTraceItem(item, TracePlacesOfSystem(), run.op);
+    ASSERT_EQ(item.Count, 2);
+    for (const TraceEntry& e : item.Entries) EXPECT_EQ(e.Kind, TraceEntryKind::Value);
+    for (TraceGroupState& group : tree.Groups) {
+        group.Selected = false;
+        for (TraceItem& i : group.Items) i.Scanned = true;
+    }
+    tree.Groups[2].Selected = true;
+    const TraceCleanResult result = CleanTraces(tree, TraceCleanOptions{}, run.op);
+    EXPECT_EQ(result.Totals.done, 2u);
+    EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage", L"LastFile"));
+    EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage\\Settings", L"Recent1"));
+    HKEY key = nullptr;
+    for (const wchar_t* path : {L"Software\\WinImage", L"Software\\WinImage\\Settings"}) {
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key), ERROR_SUCCESS) << path;
+        if (key) RegCloseKey(key);
+        key = nullptr;
     }
 }
 

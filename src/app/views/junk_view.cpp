@@ -354,6 +354,10 @@ void JunkView::BBtn_ScanClick() {
     try {
         result_ = ScanJunk(request, {rows, pump, App().Stop});
     } catch (...) {
+        // The page is left usable; the failure itself goes on to the window's own handler.
+        ShowScanning(false);
+        finish();
+        throw;
     }
     rows.ShowCounters();
     // What was found, also after a stop.
@@ -443,6 +447,10 @@ void JunkView::BBtn_ClearClick() {
     try {
         lastClean_ = CleanJunkFiles(result_, order, method, {report, pump, App().Stop});
     } catch (...) {
+        // The page is left usable; the failure itself goes on to the window's own handler.
+        ShowControl(panelDel_, false);
+        App().UiIdle = true;
+        throw;
     }
     ClearResults();
     groupRows_.clear();

@@ -14,7 +14,6 @@
 #include "settings/settings_store.h"
 #include "support/usage_log.h"
 #include "system/file_ops.h"
-#include "system/recycle_file.h"
 #include "system/reg_ops.h"
 
 namespace tidemark {
@@ -38,10 +37,12 @@ void Enable(widgets::PictureButton* button, bool enabled) {
 
 }  // namespace
 
-// The engine reports each item as it starts and ends it: its rows follow.
+// The engine reports each item as it starts and ends it, and every entry as it is found: its rows
+// follow (a large temporary folder fills its item while it is walked).
 class TracesView::RowSink final : public Sink<TraceEntry> {
 public:
     explicit RowSink(TracesView& view) : view_(view) {}
+    void Found(const TraceEntry& entry) override { view_.AddFoundRow(entry); }
     void Progressed(const Progress& progress) override {
         const auto colon = progress.current.find(L':');
         if (colon == std::wstring::npos) return;
@@ -155,6 +156,21 @@ void TracesView::RefreshItemOf(int table, int rowInTable) {
             RefreshItem(g, rowInTable);
 }
 
+void TracesView::AddFoundRow(const TraceEntry& entry) {
+    for (int g = 0; g < 3; ++g) {
+        if (TraceGroups[g].Table != entry.Table || entry.Row < 0 ||
+            entry.Row >= static_cast<int>(itemRows_[g].size()))
+            continue;
+        const NodeId row = itemRows_[g][entry.Row];
+        if (row == widgets::kNoNode) return;
+        RowOptions options;
+        options.checkKind = CheckKind::TriState;
+        options.check = entry.Ticked ? CheckState::Checked : CheckState::Unchecked;
+        rows_.AddRow(row, {entry.Text}, options);
+        return;
+    }
+}
+
 void TracesView::ReadTicks() {
     for (int g = 0; g < 3; ++g)
         for (std::size_t i = 0; i < tree_.Groups[g].Items.size(); ++i) {
@@ -223,7 +239,6 @@ void TracesView::CleanTraces() {
         TraceCleanOptions options;
         options.Recycle = ReadRegIntDefault(HKEY_CURRENT_USER, kSettingsKey, kDirectDel, 0) != 0;
         options.ClearHistory = ClearHistory;
-        options.RecycleFile = [](const std::wstring& path) { return RecycleFile(path); };
         RowSink sink(*this);
         MessagePump pump;
         result = ::tidemark::CleanTraces(tree_, options, {sink, pump, App().Stop});

@@ -61,6 +61,8 @@ private:
     // The item's row and its entry rows, as the engine's record holds them now.
     void RefreshItem(int group, int item);
     void RefreshItemOf(int table, int row);
+    // One row under its item for an entry a scan has just found.
+    void AddFoundRow(const TraceEntry& entry);
     // The ticks of the entry rows, into the records the clean works on.
     void ReadTicks();
     void SetStatus(int textId);
