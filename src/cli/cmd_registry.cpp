@@ -137,7 +137,7 @@ int RunRegFix(CommandContext& ctx) {
     const DWORD start = GetTickCount();
     std::int64_t unreadable = 0;
     const std::vector<TDataRegItems> rows = Scan(ctx, categories, &unreadable);
-    const bool preview = ctx.args.preview;
+    const bool preview = ctx.Flag(L"--preview");
     if (!preview && backup != ctx.args.options.end() && !WriteRegistryBackup(backup->second, rows)) {
         ctx.Error("tidemark-cli: the backup '" + ToUtf8(backup->second) + "' cannot be written; nothing was removed");
         return ExitItemFailed;

@@ -55,7 +55,7 @@ int RunRepairCheck(CommandContext& ctx) {
 }
 
 int RunRepairRun(CommandContext& ctx) {
-    if (ctx.args.preview) {
+    if (ctx.Flag(L"--preview")) {
         // What the run would take on now, in its order; nothing changes.
         const auto changes = PlanPostCleanRepairs(RepairSystemOfProcess(), true);
         for (const RepairChange& change : changes) PrintChange(ctx, change, "listed");

@@ -70,7 +70,7 @@ const std::vector<Command>& Commands() {
         {{L"repair", L"run"}, {}, false, "repair run [--yes] [--preview] [--json]",
          "runs the repairs after a clean; the WinSock2 repair only with --yes (its backup then goes to the "
          "program's backup folder under the user's application data)",
-         RunRepairRun},
+         RunRepairRun, {L"--preview"}},
         {{L"junk", L"scan"}, {L"--root"}, false, "junk scan [--root DIR]... [--json]",
          "the junk files of the fixed drives (or of the folders named), grouped by rule as the junk page lists them",
          RunJunkScan},
@@ -88,7 +88,7 @@ const std::vector<Command>& Commands() {
         {{L"reg", L"fix"}, {L"--category", L"--backup"}, false, "reg fix [--category N]... [--backup FILE] [--preview] [--json]",
          "scans as 'reg scan' and removes what it found; with --backup, first writes it all to FILE "
          "(registry editor 5.00, UTF-16), and removes nothing when that fails",
-         RunRegFix},
+         RunRegFix, {L"--preview"}},
         {{L"score"}, {}, false, "score [--json]",
          "the health score: registry findings of categories 0-2, free disk space, the score", RunScore},
         {{L"traces", L"scan"}, {L"--group"}, false, "traces scan [--group N]... [--json]",
@@ -144,7 +144,6 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     for (const std::wstring& a : args) {
         if (a == L"--json") inv.json = true;
         else if (a == L"--yes") inv.yes = true;
-        else if (a == L"--preview") inv.preview = true;
         else if (a == L"--help" || a == L"-h" || a == L"/?") helpAsked = true;
         else rest.push_back(a);
     }

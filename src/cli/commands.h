@@ -22,7 +22,6 @@ struct Invocation {
     std::set<std::wstring> flags;                          // the command's own flags given, "--preview"
     bool json = false;
     bool yes = false;
-    bool preview = false;  // a clean lists what it would process and changes nothing
 };
 
 struct CommandContext {
