@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <mutex>
+#include <optional>
 
 #include "removal/protected_places.h"
 #include "system/boot_list.h"
@@ -131,36 +132,35 @@ Removal RemovalService::RemoveFile(const std::wstring& path, const FileRemovalOp
     return Failed(error);
 }
 
-Removal RemovalService::RemoveFolderTree(const std::wstring& folder) const {
+// What both folder removals check first: the guard, no link on the way, and a folder there.
+// Gives the answer when there is nothing more to do; otherwise the folder's attributes.
+std::optional<Removal> RemovalService::JudgeFolder(const std::wstring& folder, DWORD& attributes) const {
     if (folder.empty() || HasWildcard(folder)) return Refused(TargetVerdict::NotFullPath);
     const TargetVerdict verdict = JudgeFolderTarget(folder, *places_);
     if (verdict != TargetVerdict::Allowed) return Refused(verdict);
     if (ReachedThroughReparsePoint(folder)) return Refused(TargetVerdict::ThroughReparsePoint);
-    const std::wstring target = ExtendedPath(folder);
-    const DWORD attributes = GetFileAttributesW(target.c_str());
+    attributes = GetFileAttributesW(ExtendedPath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return NotThere(error) ? Answer(Outcome::Missing) : Failed(error);
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Answer(Outcome::Missing);
+    return std::nullopt;
+}
+
+Removal RemovalService::RemoveFolderTree(const std::wstring& folder) const {
+    DWORD attributes = 0;
+    if (const auto answer = JudgeFolder(folder, attributes)) return *answer;
     if (::tidemark::RemoveFolderTree(folder)) return Answer(Outcome::Done);
     const DWORD error = GetLastError();
     return Failed(error ? error : ERROR_DIR_NOT_EMPTY);
 }
 
 Removal RemovalService::RemoveEmptyFolder(const std::wstring& folder) const {
-    if (folder.empty() || HasWildcard(folder)) return Refused(TargetVerdict::NotFullPath);
-    const TargetVerdict verdict = JudgeFolderTarget(folder, *places_);
-    if (verdict != TargetVerdict::Allowed) return Refused(verdict);
-    if (ReachedThroughReparsePoint(folder)) return Refused(TargetVerdict::ThroughReparsePoint);
-    const std::wstring target = ExtendedPath(folder);
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return NotThere(error) ? Answer(Outcome::Missing) : Failed(error);
-    }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Answer(Outcome::Missing);
+    DWORD attributes = 0;
+    if (const auto answer = JudgeFolder(folder, attributes)) return *answer;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Refused(TargetVerdict::ThroughReparsePoint);
+    const std::wstring target = ExtendedPath(folder);
     const bool cleared = (attributes & kMarks) && SetFileAttributesW(target.c_str(), attributes & ~kMarks);
     if (RemoveDirectoryW(target.c_str())) return Answer(Outcome::Done);
     const DWORD error = GetLastError();

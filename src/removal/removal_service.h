@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/engine_contract.h"
@@ -72,6 +73,8 @@ public:
     Removal RemoveService(SC_HANDLE manager, const std::wstring& name) const;
 
 private:
+    std::optional<Removal> JudgeFolder(const std::wstring& folder, DWORD& attributes) const;
+
     std::shared_ptr<const ProtectedPlaces> places_;
     Recycler recycler_;
 };
