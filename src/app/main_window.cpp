@@ -29,6 +29,8 @@
 #include "system/text_util.h"
 #include "system/win_info.h"
 #include "engine/process_sheet.h"
+#include "engine/removal_guard_system.h"
+#include "removal/removal_service.h"
 #include "system/win_sys.h"
 
 namespace tidemark {
@@ -597,6 +599,8 @@ void TFBrimMain::CreateEngines() {
         // snapshot.
         // The definitions the program carries and the plug-in table; either failing to load
         // leaves no engine.
+        // Every removal is judged against the system's protected folders and its own file list.
+        SetRemovalPlaces(ProtectedPlacesOfSystem(nullptr));
         cleaner_ = TCleaner::Create(nullptr, DefaultCleanHost(), nullptr);
     } catch (...) {
         cleaner_.reset();

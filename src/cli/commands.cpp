@@ -4,6 +4,8 @@
 
 #include "cli/json_writer.h"
 #include "engine/process_sheet.h"
+#include "engine/removal_guard_system.h"
+#include "removal/removal_service.h"
 #include "system/win_sys.h"
 
 namespace tidemark::cli {
@@ -57,9 +59,11 @@ const std::vector<Command>& Commands() {
          RunDefsCheck},
         {{L"plugins", L"scan"}, {}, false, "plugins scan [--json]",
          "the browser plug-ins the plug-in page lists: kind, risk, name, key and the entries found", RunPluginsScan},
-        {{L"plugins", L"clean"}, {}, true, "plugins clean KEY... [--json]",
-         "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows",
-         RunPluginsClean},
+        {{L"plugins", L"clean"}, {}, true, "plugins clean [--preview] KEY... [--json]",
+         "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows, "
+         "then runs the repairs and fixes that follow and commits the files left for the restart; with "
+         "--preview, lists the plug-ins and entries it would process, in its order, and changes nothing",
+         RunPluginsClean, {L"--preview"}},
         {{L"repair", L"check"}, {}, false, "repair check [--json]",
          "what the repairs after a clean would change now (Run entries, start page, WinSock2, advertising "
          "files), without changing it",
@@ -133,7 +137,9 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
 
     for (std::size_t i = command->words.size(); i < rest.size(); ++i) {
         const std::wstring& a = rest[i];
-        if (a.size() > 2 && a.rfind(L"--", 0) == 0) {
+        if (std::find(command->flagOptions.begin(), command->flagOptions.end(), a) != command->flagOptions.end()) {
+            inv.flags.insert(a);
+        } else if (a.size() > 2 && a.rfind(L"--", 0) == 0) {
             const auto& known = command->valueOptions;
             if (std::find(known.begin(), known.end(), a) == known.end())
                 return UsageError(out, "'" + WordsText(command->words) + "' has no option " + ToUtf8(a));
@@ -153,6 +159,8 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     const ScopedPrompt installed(prompt);
     SetProcessRater(RateProcessFile);
     const StartupContext context = BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr});
+    // Every removal is judged against the system's protected folders and its own file list.
+    SetRemovalPlaces(ProtectedPlacesOfSystem(nullptr));
     CommandContext ctx{inv, out, context};
     return command->run(ctx);
 }

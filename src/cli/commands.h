@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct Invocation {
     std::vector<std::wstring> words;                       // the command words, e.g. "junk", "scan"
     std::vector<std::wstring> operands;                    // what follows the words, e.g. keys
     std::multimap<std::wstring, std::wstring> options;     // "--root" -> value, repeated as given
+    std::set<std::wstring> flags;                          // the command's own switches given ("--preview")
     bool json = false;
     bool yes = false;
 };
@@ -39,6 +41,7 @@ struct Command {
     const char* usage;
     const char* summary;
     CommandHandler run;
+    std::vector<std::wstring> flagOptions = {};  // options of this command that take no value
 };
 
 const std::vector<Command>& Commands();
