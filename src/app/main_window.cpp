@@ -31,6 +31,8 @@
 #include "system/win_info.h"
 #include "engine/removal_guard_system.h"
 #include "engine/process_sheet.h"
+#include "engine/removal_guard_system.h"
+#include "removal/removal_service.h"
 #include "system/win_sys.h"
 
 namespace tidemark {

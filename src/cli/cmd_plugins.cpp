@@ -9,20 +9,26 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "engine/cleaner.h"
+#include "engine/plugin_clean.h"
 #include "system/text_case.h"
 
 namespace tidemark::cli {
 
 namespace {
 
+// A name of ours (an outcome, a commit result), ASCII, as a JSON text.
+std::wstring Ascii(const char* name) { return std::wstring(name, name + std::char_traits<char>::length(name)); }
+
 struct ListedEntry {
     ItemKind Kind;
     const TSingleItem* Item;
 };
 
-// The entries of every plug-in in the order its Load reported them.
-class EntryCollector final : public Sink<ItemReport> {
+// The entries of every plug-in in the order its Load reported them; it attaches itself to every
+// plug-in a scan makes.
+class EntryCollector final : public Sink<ItemReport>, public Sink<PluginFound> {
 public:
+    void Found(const PluginFound& found) override { found.Plugin->OnItem = this; }
     void Found(const ItemReport& report) override {
         entries_[report.Sender].push_back(ListedEntry{report.Kind, report.Item});
     }
@@ -64,21 +70,24 @@ std::wstring KeyOf(const TPluginObj& plugin) {
     return {};
 }
 
+// outcomes: the outcome of each entry (a clean or its preview), printed after its state.
 void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vector<ListedEntry>& entries,
-                 const bool* result) {
+                 const bool* result, const std::vector<Outcome>* outcomes = nullptr) {
     const std::wstring kindName =
         plugin.Kind >= 1 && plugin.Kind <= PluginKindNames.size() ? PluginKindNames[plugin.Kind - 1u] : L"";
     const std::wstring riskName = RiskText(plugin.Risk).Text;
     const std::wstring key = KeyOf(plugin);
     if (ctx.args.json) {
         std::string list = "[";
-        for (const ListedEntry& entry : entries) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const ListedEntry& entry = entries[i];
             if (list.size() > 1) list += ", ";
-            list += JsonObject()
-                        .Add("item_kind", static_cast<int>(entry.Kind))
-                        .Add("state", static_cast<int>(entry.Item->State))
-                        .Add("text", entry.Item->Path)
-                        .Render();
+            JsonObject object;
+            object.Add("item_kind", static_cast<int>(entry.Kind))
+                .Add("state", static_cast<int>(entry.Item->State))
+                .Add("text", entry.Item->Path);
+            if (outcomes) object.Add("outcome", Ascii(OutcomeName((*outcomes)[i])));
+            list += object.Render();
         }
         list += "]";
         JsonObject line;
@@ -96,22 +105,47 @@ void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vecto
     std::string text = ToUtf8(riskName) + "\t" + ToUtf8(kindName) + "\t" + ToUtf8(plugin.Name) + "\t" + ToUtf8(key);
     if (result) text += *result ? "\tcleaned" : "\tfailed";
     ctx.Line(text);
-    for (const ListedEntry& entry : entries) {
-        ctx.Line("    " + ToUtf8(ItemKindNames[entry.Kind]) + "\t" + ToUtf8(EntryStateText(entry.Item->State).Text) +
-                 "\t" + ToUtf8(entry.Item->Path));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ListedEntry& entry = entries[i];
+        std::string line = "    " + ToUtf8(ItemKindNames[entry.Kind]) + "\t" +
+                           ToUtf8(EntryStateText(entry.Item->State).Text) + "\t" + ToUtf8(entry.Item->Path);
+        if (outcomes) line += std::string("\t") + OutcomeName((*outcomes)[i]);
+        ctx.Line(line);
     }
 }
 
 // The five scans in the page's order; every plug-in made reports its entries to collector.
 void ScanAll(TCleaner& cleaner, EntryCollector& collector) {
-    cleaner.OnNewPlugin = [&collector](TCleaner&, TPluginObj& plugin, void*) { plugin.OnItem = &collector; };
-    cleaner.ScanHelperObjects(nullptr);
-    cleaner.ScanToolbars(nullptr);
-    cleaner.ScanMenuExtensions(nullptr);
-    cleaner.ScanToolbarButtons(nullptr);
-    cleaner.ScanExplorerBars(nullptr);
-    cleaner.OnNewPlugin = nullptr;
+    for (const PluginScan scan : kPluginScanOrder) (cleaner.*scan)(&collector);
 }
+
+// Each record of the clean (or its preview) as it is processed: the entries' outcomes, kept
+// until their plug-in's own record prints it; unexpected errors on standard error.
+class CleanPrinter final : public Sink<PluginCleanRecord> {
+public:
+    explicit CleanPrinter(CommandContext& ctx) : ctx_(ctx) {}
+    void Processed(const PluginCleanRecord& record, Outcome outcome) override {
+        if (record.Item) {
+            entries_.push_back(ListedEntry{record.Kind, record.Item});
+            outcomes_.push_back(outcome);
+            return;
+        }
+        if (outcome == Outcome::Listed) {
+            PrintPlugin(ctx_, *record.Plugin, entries_, nullptr, &outcomes_);
+        } else {
+            const bool result = outcome == Outcome::Done;
+            PrintPlugin(ctx_, *record.Plugin, entries_, &result, &outcomes_);
+        }
+        entries_.clear();
+        outcomes_.clear();
+    }
+    void Failed(const Failure& failure) override { ctx_.Error("tidemark-cli: " + ToUtf8(failure.item)); }
+
+private:
+    CommandContext& ctx_;
+    std::vector<ListedEntry> entries_;
+    std::vector<Outcome> outcomes_;
+};
 
 }  // namespace
 
@@ -152,24 +186,52 @@ int RunPluginsClean(CommandContext& ctx) {
     }
     // In scan order, as the page cleans its cards; a key registered in several places names
     // every one of them.
-    int cleaned = 0, failed = 0;
+    std::vector<TPluginObj*> chosen;
     for (const auto& plugin : cleaner->Plugins) {
-        if (!wanted.count(UpperCased(KeyOf(*plugin)))) continue;
-        const bool result = plugin->Clean();
-        (result ? cleaned : failed) += 1;
-        PrintPlugin(ctx, *plugin, collector.Of(*plugin), &result);
+        if (wanted.count(UpperCased(KeyOf(*plugin)))) chosen.push_back(plugin.get());
     }
+    const bool preview = ctx.args.flags.count(L"--preview") != 0;
+    CleanPrinter printer(ctx);
+    NullPump pump;
+    StopToken stop;
+    PluginCleanRun run{{printer, pump, stop}, preview ? WalkMode::Preview : WalkMode::Apply, {}, {}};
+    const PluginCleanResult result = CleanPlugins(*cleaner, chosen, run);
+    if (preview) {
+        const std::uint64_t entries = result.Totals.listed - chosen.size();
+        if (ctx.args.json) {
+            ctx.Line(JsonObject()
+                         .Add("summary", JsonObject()
+                                             .Add("plugins", static_cast<int>(chosen.size()))
+                                             .Add("entries", static_cast<int>(entries)))
+                         .Render());
+        } else {
+            ctx.Line(std::to_string(chosen.size()) + " plug-ins, " + std::to_string(entries) +
+                     " entries would be processed");
+        }
+        return ExitOk;
+    }
+    const int failed = result.FailedObjects();
+    const int cleaned = static_cast<int>(chosen.size()) - failed;
+    const bool bootFailed =
+        result.Boot != BootCommitResult::Committed && result.Boot != BootCommitResult::NotNeeded;
+    if (bootFailed) {
+        ctx.Error(std::string("tidemark-cli: the files left for the restart could not be committed: ") +
+                  BootCommitName(result.Boot));
+    }
+    if (!result.NotifyFixed) ctx.Error("tidemark-cli: a Winlogon notification package the fix meant to remove stays");
     if (ctx.args.json) {
         ctx.Line(JsonObject()
                      .Add("summary", JsonObject()
                                          .Add("plugins", cleaned + failed)
                                          .Add("cleaned", cleaned)
-                                         .Add("failed", failed))
+                                         .Add("failed", failed)
+                                         .Add("boot", Ascii(BootCommitName(result.Boot))))
                      .Render());
     } else {
-        ctx.Line(std::to_string(cleaned) + " plug-ins cleaned, " + std::to_string(failed) + " failed");
+        ctx.Line(std::to_string(cleaned) + " plug-ins cleaned, " + std::to_string(failed) + " failed, boot-time list " +
+                 BootCommitName(result.Boot));
     }
-    return failed ? ExitItemFailed : ExitOk;
+    return result.Succeeded() ? ExitOk : ExitItemFailed;
 }
 
 }  // namespace tidemark::cli

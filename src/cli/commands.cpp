@@ -60,9 +60,11 @@ const std::vector<Command>& Commands() {
          RunDefsCheck},
         {{L"plugins", L"scan"}, {}, false, "plugins scan [--json]",
          "the browser plug-ins the plug-in page lists: kind, risk, name, key and the entries found", RunPluginsScan},
-        {{L"plugins", L"clean"}, {}, true, "plugins clean KEY... [--json]",
-         "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows",
-         RunPluginsClean},
+        {{L"plugins", L"clean"}, {}, true, "plugins clean [--preview] KEY... [--json]",
+         "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows, "
+         "then runs the repairs and fixes that follow and commits the files left for the restart; with "
+         "--preview, lists the plug-ins and entries it would process, in its order, and changes nothing",
+         RunPluginsClean, {L"--preview"}},
         {{L"repair", L"check"}, {}, false, "repair check [--json]",
          "what the repairs after a clean would change now (Run entries, start page, WinSock2, advertising "
          "files), without changing it",

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <exception>
 #include <cwctype>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "system/prompt.h"
 #include "system/reg_paths.h"
 #include "system/text_case.h"
+#include "system/ansi_text.h"
 #include "system/text_util.h"
 #include "system/win_info.h"
 #include "system/win_sys.h"
@@ -588,18 +590,20 @@ RoutineContext BuildRoutineContext(const TWinInfo& info) {
 
 void SetDriverThreads(DriverThreads threads) { ProcessContext().Threads = std::move(threads); }
 
-void RunBuiltInRoutine(TCleanObj& object) {
-    try {
-        if (HasBuiltInRoutine(object.Id)) RunBuiltInRoutine(object, ProcessContext());
-    } catch (...) {
-    }
+std::optional<wstring> RunBuiltInRoutine(TCleanObj& object) {
+    if (!HasBuiltInRoutine(object.Id)) return std::nullopt;
+    return RunBuiltInRoutine(object, ProcessContext());
 }
 
-void RunBuiltInRoutine(TCleanObj& object, const RoutineContext& context) {
+std::optional<wstring> RunBuiltInRoutine(TCleanObj& object, const RoutineContext& context) {
+    // An unexpected error ends the routine; what it added stays, and the caller hears why.
     try {
         if (const RoutineRow* row = RowOf(object.Id)) row->routine(object, context);
+        return std::nullopt;
+    } catch (const std::exception& error) {
+        return FromAnsi(error.what());
     } catch (...) {
-        // An unexpected registry or file state ends the routine; what it added stays.
+        return wstring(L"unknown error");
     }
 }
 

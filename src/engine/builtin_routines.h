@@ -44,9 +44,10 @@ RoutineContext BuildRoutineContext(const TWinInfo& info);
 void SetDriverThreads(DriverThreads threads);
 
 // Runs the routine of the object's id, if it has one, with this process's context. Never
-// throws: an error ends the routine and keeps what it added before.
-void RunBuiltInRoutine(TCleanObj& object);
-void RunBuiltInRoutine(TCleanObj& object, const RoutineContext& context);
+// throws: an unexpected error ends the routine, keeps what it added before and is answered
+// (its reason); nothing when the routine ran to its end or there is none.
+std::optional<std::wstring> RunBuiltInRoutine(TCleanObj& object);
+std::optional<std::wstring> RunBuiltInRoutine(TCleanObj& object, const RoutineContext& context);
 bool HasBuiltInRoutine(std::int32_t id);
 
 // The server (InprocServer32) and local server (LocalServer32) of a class, lower case.

@@ -3,9 +3,8 @@
 #include <windows.h>
 
 #include "engine/definition_script.h"
-#include "engine/removal_guard_system.h"
+#include "removal/protected_places.h"
 #include "repair/browser_repair.h"
-#include "system/boot_list.h"
 #include "system/file_ops.h"
 #include "system/folder_macros.h"
 #include "system/handles.h"
@@ -40,21 +39,7 @@ std::wstring FolderPartOf(const std::wstring& path) {
 
 const TSysDir& CleanHost::Macros() const { return GetFolderMacros(); }
 
-const ProtectedPlaces& CleanHost::Protected() const {
-    if (!protected_) protected_ = std::make_unique<ProtectedPlaces>(ProtectedPlacesOfSystem(nullptr));
-    return *protected_;
-}
-
-FileRemoval CleanHost::RemoveFile(const std::wstring& path) {
-    // The programs that run the file or have it loaded are ended first (never the session's
-    // shell, the program itself or a critical process); what survives goes at the next restart.
-    switch (GetWinSys().DeleteFileKillingUsers(path)) {
-        case FileDeletion::Removed: return FileRemoval::Removed;
-        case FileDeletion::Deferred: return FileRemoval::Deferred;
-        case FileDeletion::Failed: break;
-    }
-    return FileRemoval::Failed;
-}
+const RemovalService& CleanHost::Removals() const { return ProcessRemovalService(); }
 
 bool CleanHost::PostCleanRepair(int id) { return RunDefinitionRepair(id); }
 
@@ -129,64 +114,44 @@ void TCleanObj::AddExpanded(const std::wstring& pattern, ItemList& target) {
     } while (FindNextFileW(find.get(), &data));
 }
 
-void TCleanObj::Report(const TSingleItem& item, ItemKind kind, Outcome outcome, TargetVerdict verdict) {
-    if (OnRemoval) OnRemoval->Processed(RemovalReport{this, &item, kind, verdict}, outcome);
+void TCleanObj::Report(const TSingleItem& item, ItemKind kind, const Removal& removal) {
+    if (OnRemoval) OnRemoval->Processed(RemovalReport{this, &item, kind, removal.Verdict, removal.Error}, removal.Result);
 }
 
-bool TCleanObj::RemoveFileEntry(TSingleItem& item) {
-    const std::wstring& path = item.Path;
-    const ProtectedPlaces& places = host_->Protected();
-    if (path.find(L'*') != std::wstring::npos) {
-        // What remains of a wildcard names its whole folder.
-        const std::wstring folder = FolderPartOf(path);
-        TargetVerdict verdict = JudgeFolderTarget(folder, places);
-        if (verdict == TargetVerdict::Allowed && ReachedThroughReparsePoint(folder)) verdict = TargetVerdict::ThroughReparsePoint;
-        if (verdict != TargetVerdict::Allowed) {
-            Report(item, ItemFile, Outcome::Refused, verdict);
-            return false;
-        }
-        const bool removed = RemoveFolderTree(folder);
-        Report(item, ItemFile, removed ? Outcome::Done : Outcome::Failed);
-        return removed;
-    }
-    TargetVerdict verdict = JudgeFileTarget(path, places);
-    if (verdict == TargetVerdict::Allowed && ReachedThroughReparsePoint(path)) verdict = TargetVerdict::ThroughReparsePoint;
-    if (verdict != TargetVerdict::Allowed) {
-        Report(item, ItemFile, Outcome::Refused, verdict);
-        return false;
-    }
-    const FileRemoval removal = host_->RemoveFile(path);
-    Report(item, ItemFile,
-           removal == FileRemoval::Removed ? Outcome::Done
-           : removal == FileRemoval::Deferred ? Outcome::Deferred : Outcome::Failed);
-    return removal == FileRemoval::Removed;
+bool TCleanObj::Settle(TSingleItem& item, const Removal& removal) {
+    item.State = removal.Gone() ? StateRemoved : StateRemoveFailed;
+    return removal.Gone();
 }
 
-bool TCleanObj::RemoveFolderEntry(TSingleItem& item) {
-    TargetVerdict verdict = JudgeFolderTarget(item.Path, host_->Protected());
-    if (verdict == TargetVerdict::Allowed && ReachedThroughReparsePoint(item.Path)) verdict = TargetVerdict::ThroughReparsePoint;
-    if (verdict != TargetVerdict::Allowed) {
-        Report(item, ItemFolder, Outcome::Refused, verdict);
-        return false;
-    }
-    const bool removed = RemoveFolderTree(item.Path);
-    Report(item, ItemFolder, removed ? Outcome::Done : Outcome::Failed);
-    return removed;
+Removal TCleanObj::RemoveFileEntry(TSingleItem& item) {
+    const RemovalService& service = host_->Removals();
+    // What remains of a wildcard names its whole folder.
+    const Removal removal = item.Path.find(L'*') != std::wstring::npos
+                                ? service.RemoveFolderTree(FolderPartOf(item.Path))
+                                : service.RemoveFile(item.Path, kDefinitionFileRemoval);
+    Report(item, ItemFile, removal);
+    return removal;
 }
 
-bool TCleanObj::RemoveKeyEntry(TSingleItem& item) {
-    const bool removed = DeleteKeyPath(item.Path);
-    Report(item, ItemRegKey, removed ? Outcome::Done : Outcome::Failed);
-    return removed;
+Removal TCleanObj::RemoveFolderEntry(TSingleItem& item) {
+    const Removal removal = host_->Removals().RemoveFolderTree(item.Path);
+    Report(item, ItemFolder, removal);
+    return removal;
 }
 
-bool TCleanObj::RemoveValueEntry(TSingleItem& item) {
-    const bool removed = DeleteValuePath(item.Path);
-    Report(item, ItemRegValue, removed ? Outcome::Done : Outcome::Failed);
-    return removed;
+Removal TCleanObj::RemoveKeyEntry(TSingleItem& item) {
+    const Removal removal = host_->Removals().RemoveRegKeyPath(item.Path);
+    Report(item, ItemRegKey, removal);
+    return removal;
 }
 
-bool TCleanObj::RemoveCheckTextEntry(TSingleItem& item) {
+Removal TCleanObj::RemoveValueEntry(TSingleItem& item) {
+    const Removal removal = host_->Removals().RemoveRegValuePath(item.Path);
+    Report(item, ItemRegValue, removal);
+    return removal;
+}
+
+Removal TCleanObj::RemoveCheckTextEntry(TSingleItem& item) {
     const std::wstring valuePath(CheckTextValuePath(item.Path));
     if (valuePath.size() < item.Path.size()) {
         const std::wstring wanted = item.Path.substr(valuePath.size() + 1);
@@ -194,26 +159,27 @@ bool TCleanObj::RemoveCheckTextEntry(TSingleItem& item) {
         ReadValuePath(valuePath, data);
         if (!ValuePathExists(valuePath) || UpperCased(data).find(UpperCased(wanted)) == std::wstring::npos) {
             // Nothing of the rogue's is in the value: it stays, and there is nothing left to remove.
-            Report(item, ItemRegValue, Outcome::Missing);
-            return true;
+            Removal kept;
+            kept.Result = Outcome::Missing;
+            Report(item, ItemRegValue, kept);
+            return kept;
         }
     }
-    const bool removed = DeleteValuePath(valuePath);
-    Report(item, ItemRegValue, removed ? Outcome::Done : Outcome::Failed);
-    return removed;
+    const Removal removal = host_->Removals().RemoveRegValuePath(valuePath);
+    Report(item, ItemRegValue, removal);
+    return removal;
 }
 
-bool TCleanObj::RemoveServiceEntry(SC_HANDLE manager, TSingleItem& item) {
-    const bool removed = DeleteServiceWith(manager, item.Path);
-    Report(item, ItemService, removed ? Outcome::Done : Outcome::Failed);
-    return removed;
+Removal TCleanObj::RemoveServiceEntry(SC_HANDLE manager, TSingleItem& item) {
+    const Removal removal = host_->Removals().RemoveService(manager, item.Path);
+    Report(item, ItemService, removal);
+    return removal;
 }
 
-bool TCleanObj::CleanOne(ItemList& list, int index, bool recheck, bool (TCleanObj::*remove)(TSingleItem&)) {
+bool TCleanObj::CleanOne(ItemList& list, int index, bool recheck, EntryRemoval remove) {
     if (index < 0 || index >= static_cast<int>(list.size())) return false;
     TSingleItem& item = *list[index];
-    const bool removed = (this->*remove)(item);
-    item.State = removed ? StateRemoved : StateRemoveFailed;
+    const bool removed = Settle(item, (this->*remove)(item));
     if (removed && recheck) Check();
     return removed;
 }
@@ -225,14 +191,8 @@ bool TCleanObj::CleanRegValue(int index, bool recheck) { return CleanOne(RegValu
 
 bool TCleanObj::CleanService(SC_HANDLE manager, int index, bool recheck) {
     if (index < 0 || index >= static_cast<int>(Services.size())) return false;
-    UniqueScHandle own;
-    if (!manager) {
-        own = OpenServiceManager();
-        manager = own.get();
-    }
-    TSingleItem& item = *Services[index];
-    const bool removed = manager && RemoveServiceEntry(manager, item);
-    item.State = removed ? StateRemoved : StateRemoveFailed;
+    // Without a manager the service opens one for the call.
+    const bool removed = Settle(*Services[index], RemoveServiceEntry(manager, *Services[index]));
     if (removed && recheck) Check();
     return removed;
 }
@@ -243,43 +203,28 @@ int TCleanObj::EntryCount() const {
 }
 
 bool TCleanObj::Clean() {
+    // An unexpected error (a failed allocation) is not an entry's failure: it goes to the caller.
     int removed = 0;
     if (!Services.empty()) {
-        try {
-            UniqueScHandle manager = OpenServiceManager();
-            if (manager) {
-                for (auto& item : Services) {
-                    const bool ok = RemoveServiceEntry(manager.get(), *item);
-                    item->State = ok ? StateRemoved : StateRemoveFailed;
-                    removed += ok ? 1 : 0;
-                }
-            }
-        } catch (...) {
-            return false;
+        UniqueScHandle manager = OpenServiceManager();
+        for (auto& item : Services) {
+            // Without a manager every service is a failure, with the system's reason.
+            Removal removal;
+            removal.Error = GetLastError();
+            if (manager) removal = RemoveServiceEntry(manager.get(), *item);
+            else Report(*item, ItemService, removal);
+            removed += Settle(*item, removal) ? 1 : 0;
         }
     }
-    const auto removeAll = [&](ItemList& list, bool (TCleanObj::*remove)(TSingleItem&)) {
-        for (auto& item : list) {
-            try {
-                const bool ok = (this->*remove)(*item);
-                item->State = ok ? StateRemoved : StateRemoveFailed;
-                removed += ok ? 1 : 0;
-            } catch (...) {
-                item->State = StateRemoveFailed;
-            }
-        }
+    const auto removeAll = [&](ItemList& list, EntryRemoval remove) {
+        for (auto& item : list) removed += Settle(*item, (this->*remove)(*item)) ? 1 : 0;
     };
     removeAll(Files, &TCleanObj::RemoveFileEntry);
     removeAll(Folders, &TCleanObj::RemoveFolderEntry);
     removeAll(RegKeys, &TCleanObj::RemoveKeyEntry);
     removeAll(RegValues, &TCleanObj::RemoveValueEntry);
     removeAll(KeyFiles, &TCleanObj::RemoveKeyEntry);
-    bool repaired = false;
-    try {
-        repaired = host_->PostCleanRepair(Id);
-    } catch (...) {
-        repaired = false;
-    }
+    const bool repaired = host_->PostCleanRepair(Id);
     return repaired && removed == EntryCount();
 }
 

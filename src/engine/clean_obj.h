@@ -12,6 +12,7 @@
 
 #include "core/engine_contract.h"
 #include "removal/removal_guard.h"
+#include "removal/removal_service.h"
 #include "system/handles.h"
 
 namespace tidemark {
@@ -77,31 +78,32 @@ struct ItemReport {
     std::uintptr_t Tag = 0;
 };
 
-// One removal, with what the guard said of it when it refused (Outcome::Refused).
+// One removal as the removal service answered it: why the guard refused (Outcome::Refused),
+// the system's error code (Outcome::Failed, Outcome::Deferred).
 struct RemovalReport {
     TCleanInterface* Sender = nullptr;
     const TSingleItem* Item = nullptr;
     ItemKind Kind = ItemFile;
     TargetVerdict Verdict = TargetVerdict::Allowed;
+    unsigned long Error = 0;
 };
 
-// How a removal of one file went.
-enum class FileRemoval { Removed, Deferred, Failed };
+// How a definition's (and a rogue plug-in's) files go: the programs that run them or have them
+// loaded are ended first; what still cannot go now goes at the next restart, also through the
+// boot-time list.
+inline constexpr FileRemovalOptions kDefinitionFileRemoval{FileMethod::RestartIfHeld, true, true};
 
-// What objects need from the process to remove things, in one place, so the process work that
-// comes later (ending what holds a file) and the tests can stand in. The default host uses the
-// system layer as it is.
+// What objects need from the process, in one place, so the tests can stand in. The default
+// host uses the system layer as it is.
 class CleanHost {
 public:
     virtual ~CleanHost() = default;
     // The folder macros of definition paths.
     virtual const TSysDir& Macros() const;
-    // Places no removal may touch.
-    virtual const ProtectedPlaces& Protected() const;
-    // Removes a file the guard allowed: forced delete; a file that survives is registered for
-    // deletion at restart and recorded for the boot-time tool (Deferred). A missing file counts
-    // as removed.
-    virtual FileRemoval RemoveFile(const std::wstring& path);
+    // The one way an object removes anything (default: the process's service).
+    virtual const RemovalService& Removals() const;
+    // Places no removal may touch: those the service protects.
+    const ProtectedPlaces& Protected() const { return Removals().Places(); }
     // The repair that follows the clean of the definition with this id; false when it failed.
     virtual bool PostCleanRepair(int id);
     virtual bool InSafeMode() const;
@@ -109,9 +111,6 @@ public:
     virtual std::uint32_t ExplorerProcess() const;
     // Ends that process, after making sure the id still names the same image.
     virtual bool EndExplorer(std::uint32_t processId);
-
-protected:
-    mutable std::unique_ptr<ProtectedPlaces> protected_;
 };
 
 // The host of the process (the default one, until a front end installs another).
@@ -184,23 +183,27 @@ public:
     CleanHost& Host() const { return *host_; }
 
 protected:
-    // The removal of one entry of each kind, guarded and reported; true when it is gone.
-    bool RemoveFileEntry(TSingleItem& item);
-    bool RemoveFolderEntry(TSingleItem& item);
-    bool RemoveKeyEntry(TSingleItem& item);
-    bool RemoveValueEntry(TSingleItem& item);
-    bool RemoveServiceEntry(SC_HANDLE manager, TSingleItem& item);
+    using EntryRemoval = Removal (TCleanObj::*)(TSingleItem&);
+    // The removal of one entry of each kind through the host's removal service, reported with
+    // the service's answer (the entry's state is the caller's).
+    Removal RemoveFileEntry(TSingleItem& item);
+    Removal RemoveFolderEntry(TSingleItem& item);
+    Removal RemoveKeyEntry(TSingleItem& item);
+    Removal RemoveValueEntry(TSingleItem& item);
+    Removal RemoveServiceEntry(SC_HANDLE manager, TSingleItem& item);
     // A value named by a check text: the value before the last inner comma, removed only when
     // its data holds the text after that comma (a check text on a value Windows needs, such as
     // Winlogon's "Userinit", must not cost the value itself when the rogue text is not in it).
-    bool RemoveCheckTextEntry(TSingleItem& item);
+    Removal RemoveCheckTextEntry(TSingleItem& item);
+    // Sets the entry's state from the answer: removed when nothing of it is left in place,
+    // failed otherwise (one left for the restart included); true when removed.
+    static bool Settle(TSingleItem& item, const Removal& removal);
     // Appends, and expands "*" the way definitions do: matching files into target, matching
     // folders into Folders with every file below them.
     void AddExpanded(const std::wstring& pattern, ItemList& target);
     // Runs one single-entry removal: sets the state, rechecks when asked and successful.
-    bool CleanOne(ItemList& list, int index, bool recheck, bool (TCleanObj::*remove)(TSingleItem&));
-    void Report(const TSingleItem& item, ItemKind kind, Outcome outcome,
-                TargetVerdict verdict = TargetVerdict::Allowed);
+    bool CleanOne(ItemList& list, int index, bool recheck, EntryRemoval remove);
+    void Report(const TSingleItem& item, ItemKind kind, const Removal& removal);
     static int Append(ItemList& list, const std::wstring& path);
 
 private:

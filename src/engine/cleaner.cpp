@@ -190,7 +190,7 @@ std::unique_ptr<TCleaner> TCleaner::Create(HMODULE module, CleanHost& host, Clea
 
 TSoftObj* TCleaner::FindDefinition(std::int32_t id) const { return definitions_->FindById(nullptr, id); }
 
-int TCleaner::Scan(std::uint8_t kind, bool namesFromValues, const CleanClass& cls, void* context) {
+int TCleaner::Scan(std::uint8_t kind, bool namesFromValues, const CleanClass& cls, Sink<PluginFound>* found) {
     const PluginRegistration& where = *RegistrationOf(kind);
     std::vector<std::wstring> names;
     {
@@ -210,48 +210,48 @@ int TCleaner::Scan(std::uint8_t kind, bool namesFromValues, const CleanClass& cl
         if (row >= 0 && guids_->Item(row).Rating == RiskSafe) continue;
         ++count;
         if (row < 0) {
-            MakePlugin(cls, name, RiskUnknown, nullptr, context);
+            MakePlugin(cls, name, RiskUnknown, nullptr, found);
         } else {
             const TGuidItem& item = guids_->Item(row);
-            MakePlugin(cls, item.Guid, item.Rating, &item.Caption, context);
+            MakePlugin(cls, item.Guid, item.Rating, &item.Caption, found);
         }
     }
     return count;
 }
 
 void TCleaner::MakePlugin(const CleanClass& cls, const std::wstring& key, std::uint8_t risk,
-                          const std::wstring* tableName, void* context) {
+                          const std::wstring* tableName, Sink<PluginFound>* found) {
     std::unique_ptr<TCleanObj> made = CreateCleanObject(cls, *host_);
     auto* plugin = dynamic_cast<TPluginObj*>(made.get());
     if (!plugin) return;
     made.release();
     std::unique_ptr<TPluginObj> owned(plugin);
     owned->Risk = risk;
-    if (OnNewPlugin) OnNewPlugin(*this, *owned, context);
+    if (found) found->Found(PluginFound{owned.get(), owned->Kind, risk, key});
     owned->Load(key);
     if (tableName) owned->Name = *tableName;
     Plugins.push_back(std::move(owned));
 }
 
-int TCleaner::ScanToolbars(void* context) {
-    return Scan(2, true, TIEToolBar::Class, context);
+int TCleaner::ScanToolbars(Sink<PluginFound>* found) {
+    return Scan(2, true, TIEToolBar::Class, found);
 }
 
-int TCleaner::ScanHelperObjects(void* context) {
-    return Scan(1, false, TBho::Class, context);
+int TCleaner::ScanHelperObjects(Sink<PluginFound>* found) {
+    return Scan(1, false, TBho::Class, found);
 }
 
-int TCleaner::ScanExplorerBars(void* context) {
-    return Scan(5, false, TExplorerBar::Class, context);
+int TCleaner::ScanExplorerBars(Sink<PluginFound>* found) {
+    return Scan(5, false, TExplorerBar::Class, found);
 }
 
-int TCleaner::ScanToolbarButtons(void* context) {
-    return Scan(4, false, TIEToolButton::Class, context);
+int TCleaner::ScanToolbarButtons(Sink<PluginFound>* found) {
+    return Scan(4, false, TIEToolButton::Class, found);
 }
 
-int TCleaner::ScanMenuExtensions(void* context) {
+int TCleaner::ScanMenuExtensions(Sink<PluginFound>* found) {
     // Listed from the current user's own hive, where the extension reads and removes its key.
-    return Scan(3, false, TMenuExt::Class, context);
+    return Scan(3, false, TMenuExt::Class, found);
 }
 
 std::wstring TCleaner::FixHostsFile(const std::wstring& path, const std::wstring& backupFolder) {
@@ -294,14 +294,16 @@ std::wstring TCleaner::FixHostsFile(const std::wstring& path, const std::wstring
     return backup;
 }
 
-void TCleaner::FixWinlogonNotify() {
+bool TCleaner::FixWinlogonNotify() {
     std::vector<std::wstring> names;
     {
         UniqueHKey notify = OpenRegKey(HKEY_LOCAL_MACHINE, kNotifyKey, KEY_READ);
-        if (!notify) return;
+        if (!notify) return true;
         EnumSubKeyNames(notify.get(), names);
     }
     const std::wstring systemDir = GetWinInfo().SystemDir;
+    const RemovalService& removals = host_->Removals();
+    bool allGone = true;
     for (const std::wstring& name : names) {
         if (IsStockNotifyPackage(name)) continue;
         const std::wstring packageKey = std::wstring(kNotifyKey) + L"\\" + name;
@@ -324,14 +326,17 @@ void TCleaner::FixWinlogonNotify() {
                 // Only a library that is not there; one the system will not show is kept.
                 const DWORD why = GetLastError();
                 remove = why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND;
-            } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && FileSizeOrNone(library) == kRogueNotifySize &&
-                       JudgeFileTarget(library, host_->Protected()) == TargetVerdict::Allowed) {
-                GetWinSys().DeleteFileKillingUsers(library);
-                remove = true;
+            } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && FileSizeOrNone(library) == kRogueNotifySize) {
+                // The known rogue library goes the way a definition's files go; one the guard
+                // refuses keeps its package, so Winlogon still finds what it loads.
+                const Removal removal = removals.RemoveFile(library, kDefinitionFileRemoval);
+                remove = removal.Result != Outcome::Refused;
+                if (!removal.Gone() && removal.Result != Outcome::Deferred) allGone = false;
             }
         }
-        if (remove) RegDeleteKeyTree(HKEY_LOCAL_MACHINE, packageKey);
+        if (remove && !removals.RemoveRegKeyTree(HKEY_LOCAL_MACHINE, packageKey).Gone()) allGone = false;
     }
+    return allGone;
 }
 
 void TCleaner::ShowInExplorer(const std::wstring& path) {

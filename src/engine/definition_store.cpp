@@ -26,7 +26,8 @@ std::vector<std::wstring> DefinitionResourceNames(HMODULE module) {
 
 std::optional<DefinitionLoadError> LoadDefinitions(HMODULE module, const CleanClass& cls,
                                                    std::vector<std::unique_ptr<TCleanObj>>& target,
-                                                   CleanHost& host, BuiltInRoutine routine) {
+                                                   CleanHost& host, BuiltInRoutine routine,
+                                                   std::vector<Failure>* routineFailures) {
     for (const std::wstring& name : DefinitionResourceNames(module)) {
         const std::string key = DefinitionKey(name, kDefinitionKeySource);
         std::optional<TextList> lines = ReadSealedLines(module, L"V", name.c_str(), key);
@@ -36,14 +37,18 @@ std::optional<DefinitionLoadError> LoadDefinitions(HMODULE module, const CleanCl
         } catch (const DefinitionScriptFailure& failure) {
             return DefinitionLoadError{name, failure.Error};
         }
-        if (routine) routine(*target.back());
+        if (!routine) continue;
+        if (std::optional<std::wstring> why = routine(*target.back())) {
+            if (routineFailures) routineFailures->push_back(Failure{name + L": " + *why, 0});
+        }
     }
     return std::nullopt;
 }
 
 std::unique_ptr<DefinitionSet> DefinitionSet::Load(HMODULE module, CleanHost& host, DefinitionLoadError* error) {
     auto set = std::unique_ptr<DefinitionSet>(new DefinitionSet);
-    if (auto failed = LoadDefinitions(module, TSoftObj::Class, set->items_, host, RunBuiltInRoutine)) {
+    if (auto failed = LoadDefinitions(module, TSoftObj::Class, set->items_, host, RunBuiltInRoutine,
+                                      &set->routineFailures_)) {
         if (error) *error = std::move(*failed);
         return nullptr;
     }
@@ -62,7 +67,8 @@ TSoftObj* DefinitionSet::Definition(std::size_t index) const {
 
 TSoftObj* DefinitionSet::FindById(const TSoftObj* asking, std::int32_t id) const {
     for (const auto& item : items_) {
-        if (item->Id == id && item.get() != asking) return dynamic_cast<TSoftObj*>(item.get());
+        if (item->Id != id || item.get() == asking) continue;
+        if (auto* definition = dynamic_cast<TSoftObj*>(item.get())) return definition;
     }
     return nullptr;
 }

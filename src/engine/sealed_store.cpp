@@ -35,10 +35,14 @@ std::optional<TextList> ReadSealedLines(HMODULE module, const wchar_t* type, con
                                         std::string_view key) {
     const std::optional<std::string> bytes = ReadSealedResource(module, type, name, key);
     if (!bytes) return std::nullopt;
+    // An enciphered text ends at its last whole block: a partial block after it was never
+    // enciphered and is no text.
+    std::string_view text = *bytes;
+    if (!key.empty()) text = text.substr(0, text.size() / 8 * 8);
     TextList lines;
     // Line ends are single bytes the code page never uses inside a character, so the split
     // can come before the conversion.
-    for (const std::string& line : SplitTextLines(TextBeforeZero(*bytes))) lines.push_back(FromAnsi(line));
+    for (const std::string& line : SplitTextLines(TextBeforeZero(text))) lines.push_back(FromAnsi(line));
     return lines;
 }
 

@@ -22,7 +22,8 @@ using Md5Digest = std::array<std::uint8_t, 16>;
 std::optional<std::string> ReadSealedResource(HMODULE module, const wchar_t* type, const wchar_t* name,
                                               std::string_view key);
 
-// The lines of an enciphered text resource, up to its first zero byte, from the ANSI code page.
+// The lines of an enciphered text resource, up to its first zero byte and within its whole
+// blocks (as ReadSealedText reads them), from the ANSI code page.
 std::optional<TextList> ReadSealedLines(HMODULE module, const wchar_t* type, const wchar_t* name,
                                         std::string_view key);
 

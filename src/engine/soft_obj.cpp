@@ -178,42 +178,32 @@ bool TSoftObj::Clean() {
             if (answer == AnswerYes) Host().EndExplorer(explorer);
         }
     }
+    // However the clean ends (an unexpected error goes on to the caller), this definition is not
+    // cleaned again as another one's include.
+    struct CleanedOnExit {
+        std::uint8_t& state;
+        ~CleanedOnExit() { state = RunCleaned; }
+    } cleanedOnExit{RunState};
     if (!Includes.empty()) {
         RunState = RunCleaningIncludes;
-        try {
-            for (const std::int32_t id : Includes) {
-                TSoftObj* other = FindById ? FindById(*this, id) : nullptr;
-                if (other && other != this && other->RunState != RunCleaning &&
-                    other->RunState != RunCleaningIncludes && other->RunState != RunCleaned) {
-                    other->Clean();
-                }
+        for (const std::int32_t id : Includes) {
+            TSoftObj* other = FindById ? FindById(*this, id) : nullptr;
+            if (other && other != this && other->RunState != RunCleaning && other->RunState != RunCleaningIncludes &&
+                other->RunState != RunCleaned) {
+                other->Clean();
             }
-        } catch (...) {
         }
     }
     RunState = RunCleaning;
-    if (BeforeRemoval) {
-        try {
-            BeforeRemoval(*this);
-        } catch (...) {
-        }
-    }
-    const auto removeAll = [&](ItemList& list, bool (TSoftObj::*remove)(TSingleItem&)) {
-        for (auto& item : list) {
-            try {
-                item->State = (this->*remove)(*item) ? StateRemoved : StateRemoveFailed;
-            } catch (...) {
-                item->State = StateRemoveFailed;
-            }
-        }
+    if (BeforeRemoval) BeforeRemoval(*this);
+    const auto removeAll = [&](ItemList& list, EntryRemoval remove) {
+        for (auto& item : list) Settle(*item, (this->*remove)(*item));
     };
     removeAll(CheckFiles, &TSoftObj::RemoveFileEntry);
     removeAll(CheckTexts, &TSoftObj::RemoveCheckTextEntry);
     removeAll(CheckKeys, &TSoftObj::RemoveKeyEntry);
     removeAll(CheckValues, &TSoftObj::RemoveValueEntry);
-    const bool cleaned = TCleanObj::Clean();
-    RunState = RunCleaned;
-    return cleaned;
+    return TCleanObj::Clean();
 }
 
 }  // namespace tidemark

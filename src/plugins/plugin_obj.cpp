@@ -76,6 +76,12 @@ bool IsDeletableFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// "HKEY_CLASSES_ROOT\CLSID\{...}": the class registration a library serves.
+bool IsClassKey(const std::wstring& path) {
+    static const std::wstring prefix = L"HKEY_CLASSES_ROOT\\CLSID\\";
+    return path.size() > prefix.size() && UpperCased(path.substr(0, prefix.size())) == UpperCased(prefix);
+}
+
 bool IsUnderFolder(const std::wstring& path, const std::wstring& folder) {
     if (folder.empty()) return false;
     const std::wstring base = ComparablePath(folder) + L"\\";
@@ -132,60 +138,102 @@ void TPluginObj::LoadClass(const std::wstring& classId) {
     if (!path.empty()) AddNamedFile(path);
 }
 
-bool TPluginObj::Clean() {
-    if (Risk == RiskSafe) return true;
-    int meant = 0, removed = 0;
-    const auto count = [&](TSingleItem& item, bool ok) {
-        item.State = ok ? StateRemoved : StateRemoveFailed;
-        ++meant;
-        removed += ok ? 1 : 0;
-    };
+std::vector<PluginEntry> TPluginObj::CleanPlan() const {
+    std::vector<PluginEntry> plan;
+    if (Risk == RiskSafe) return plan;
+    // An unknown plug-in served from the Windows folder keeps its library and its class.
+    bool keepClass = false;
     if (Risk != RiskOrdinary) {
         const std::wstring windows = Host().Macros().Value(MacroWindir);
-        for (auto& entry : Files) {
-            TSingleItem& item = *entry;
+        for (const auto& entry : Files) {
+            if (Risk == RiskUnknown && IsUnderFolder(entry->Path, windows)) {
+                keepClass = true;
+                continue;
+            }
+            plan.push_back({ItemFile, entry.get()});
+        }
+        for (const auto& entry : Folders) plan.push_back({ItemFolder, entry.get()});
+    }
+    for (const auto& entry : RegKeys) {
+        if (keepClass && IsClassKey(entry->Path)) continue;
+        plan.push_back({ItemRegKey, entry.get()});
+    }
+    for (const auto& entry : RegValues) plan.push_back({ItemRegValue, entry.get()});
+    for (const auto& entry : KeyFiles) plan.push_back({ItemRegKey, entry.get()});
+    return plan;
+}
+
+Outcome TPluginObj::RemoveEntry(const PluginEntry& entry) {
+    TSingleItem& item = *entry.Item;
+    Removal removal;
+    switch (entry.Kind) {
+        case ItemFile:
             if (!IsDeletableFile(item.Path)) {
                 // Nothing the registration names is there to remove.
                 item.State = StateNotFound;
-                ++meant;
-                ++removed;
-                Report(item, ItemFile, Outcome::Missing);
-                continue;
+                removal.Result = Outcome::Missing;
+                Report(item, ItemFile, removal);
+                return removal.Result;
             }
-            if (Risk == RiskUnknown && IsUnderFolder(item.Path, windows)) {
-                // An unknown plug-in may be served by a library of Windows itself (an explorer
-                // bar of shdocvw.dll): its registration goes, the library stays.
-                Report(item, ItemFile, Outcome::Refused, TargetVerdict::ProtectedFolder);
-                count(item, false);
-                continue;
+            removal = RemoveFileEntry(item);
+            break;
+        case ItemFolder: removal = RemoveFolderEntry(item); break;
+        case ItemRegValue: removal = RemoveValueEntry(item); break;
+        case ItemRegKey:
+            if (item.Path.compare(0, std::size(kCurrentUser) - 1, kCurrentUser) != 0) {
+                removal = RemoveKeyEntry(item);
+                break;
             }
-            count(item, RemoveFileEntry(item));
-        }
-        for (auto& entry : Folders) count(*entry, RemoveFolderEntry(*entry));
+            // The scan listed this key from the current user's own hive, and Load read it there:
+            // it is removed there too, whichever user's hive the other cleaners are redirected to
+            // (the key is named below its parent, which the redirection does not reach).
+            {
+                const std::wstring path = item.Path.substr(std::size(kCurrentUser) - 1);
+                const std::size_t slash = path.rfind(L'\\');
+                LONG error = ERROR_SUCCESS;
+                UniqueHKey parent;
+                if (slash != std::wstring::npos) parent = OpenRegKey(HKEY_CURRENT_USER, path.substr(0, slash), KEY_READ, &error);
+                if (parent) {
+                    removal = Host().Removals().RemoveRegKeyTree(parent.get(), path.substr(slash + 1));
+                } else if (slash != std::wstring::npos && IsMissingError(error)) {
+                    removal.Result = Outcome::Missing;
+                } else {
+                    removal.Error = slash == std::wstring::npos ? ERROR_INVALID_NAME : static_cast<unsigned long>(error);
+                }
+                Report(item, ItemRegKey, removal);
+            }
+            break;
+        default: removal.Result = Outcome::Refused; removal.Verdict = TargetVerdict::NotFullPath; break;
     }
-    for (auto& entry : RegKeys) {
-        TSingleItem& item = *entry;
-        if (item.Path.compare(0, std::size(kCurrentUser) - 1, kCurrentUser) != 0) {
-            count(item, RemoveKeyEntry(item));
-            continue;
-        }
-        // The scan listed this key from the current user's own hive, and Load read it there: it
-        // is removed there too, whichever user's hive the other cleaners are redirected to.
-        const std::wstring path = item.Path.substr(std::size(kCurrentUser) - 1);
-        const std::size_t slash = path.rfind(L'\\');
-        bool ok = false;
-        if (slash != std::wstring::npos) {
-            LONG error = ERROR_SUCCESS;
-            UniqueHKey parent = OpenRegKey(HKEY_CURRENT_USER, path.substr(0, slash), KEY_READ, &error);
-            ok = parent ? RegDeleteKeyTree(parent.get(), path.substr(slash + 1)) : IsMissingError(error);
-        }
-        Report(item, ItemRegKey, ok ? Outcome::Done : Outcome::Failed);
-        count(item, ok);
-    }
-    for (auto& entry : RegValues) count(*entry, RemoveValueEntry(*entry));
-    for (auto& entry : KeyFiles) count(*entry, RemoveKeyEntry(*entry));
-    return removed == meant;
+    Settle(item, removal);
+    return removal.Result;
 }
+
+bool TPluginObj::Clean() {
+    bool allGone = true;
+    for (const PluginEntry& entry : CleanPlan()) {
+        const Outcome outcome = RemoveEntry(entry);
+        allGone = allGone && (outcome == Outcome::Done || outcome == Outcome::Missing || outcome == Outcome::Recycled);
+    }
+    return allGone;
+}
+
+bool TPluginObj::CleanPlanned(ItemList& list, int index) {
+    if (index < 0 || index >= static_cast<int>(list.size())) return false;
+    const TSingleItem* item = list[static_cast<std::size_t>(index)].get();
+    for (const PluginEntry& entry : CleanPlan()) {
+        if (entry.Item != item) continue;
+        const Outcome outcome = RemoveEntry(entry);
+        return outcome == Outcome::Done || outcome == Outcome::Missing || outcome == Outcome::Recycled;
+    }
+    // Not the clean's to remove at this plug-in's risk: it stays as it is.
+    return false;
+}
+
+bool TPluginObj::CleanFile(int index, bool) { return CleanPlanned(Files, index); }
+bool TPluginObj::CleanFolder(int index, bool) { return CleanPlanned(Folders, index); }
+bool TPluginObj::CleanRegKey(int index, bool) { return CleanPlanned(RegKeys, index); }
+bool TPluginObj::CleanRegValue(int index, bool) { return CleanPlanned(RegValues, index); }
 
 const PluginRegistration* RegistrationOf(std::uint8_t kind) {
     return kind >= 1 && kind <= std::size(kRegistrations) ? &kRegistrations[kind - 1] : nullptr;

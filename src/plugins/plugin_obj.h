@@ -8,6 +8,12 @@
 
 namespace tidemark {
 
+// One entry a plug-in's clean removes.
+struct PluginEntry {
+    ItemKind Kind = ItemFile;
+    TSingleItem* Item = nullptr;
+};
+
 class TPluginObj : public TCleanObj {
 public:
     std::uint8_t Risk = RiskUnknown;
@@ -16,8 +22,26 @@ public:
     // reporting every entry through OnItem as it is added.
     virtual void Load(const std::wstring& key) = 0;
 
+    // The entries a clean removes, in the order it removes them (a preview lists exactly
+    // these): none of a safe plug-in; the registration of an ordinary one; of the others the
+    // files and folders too. An unknown plug-in served by a library under the Windows folder
+    // loses only its plug-in registration: its library and its class registration stay
+    // (Windows's own libraries serve bars and helpers the table may not know).
+    std::vector<PluginEntry> CleanPlan() const;
+    // Removes one entry of the plan through the host's removal service and sets its state; a
+    // file the registration names that is no exact path of an existing file is not touched
+    // (Missing, state "not found").
+    Outcome RemoveEntry(const PluginEntry& entry);
+
     std::uint8_t Check() override { return Status; }
+    // The plan's entries, removed; true when nothing of them is left.
     bool Clean() override;
+    // One entry, as the tree's "删除" asks: only an entry of the plan is removed (false for any
+    // other, which is left as it is).
+    bool CleanFile(int index, bool recheck) override;
+    bool CleanFolder(int index, bool recheck) override;
+    bool CleanRegKey(int index, bool recheck) override;
+    bool CleanRegValue(int index, bool recheck) override;
     bool CleanCheckFile(int, bool) override { return true; }
     bool CleanCheckValue(int, bool) override { return true; }
 
@@ -29,6 +53,9 @@ protected:
     void AddNamedFile(const std::wstring& path);
     void AddFoundKey(const std::wstring& path);
     void AddFoundValue(const std::wstring& path);
+
+private:
+    bool CleanPlanned(ItemList& list, int index);
 };
 
 class TBho final : public TPluginObj {

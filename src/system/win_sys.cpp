@@ -283,16 +283,20 @@ std::wstring GetProcessOwnerName(std::uint32_t processId) {
     return name;
 }
 
-std::wstring FindUserKeyByLogonName(const std::wstring& name) {
+std::wstring FindUserKeyByLogonName(const std::wstring& name) { return FindUserKeyByLogonNameIn(HKEY_USERS, name); }
+
+std::wstring FindUserKeyByLogonNameIn(HKEY users, const std::wstring& name) {
     for (DWORD index = 0;; ++index) {
         wchar_t subkey[260];
         DWORD length = 260;
-        const LONG status = RegEnumKeyExW(HKEY_USERS, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) return {};
-        if (status != ERROR_SUCCESS) continue;
+        const LONG status = RegEnumKeyExW(users, index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+        // A name too long for a user's key is passed over; any other error (the key gone, no
+        // access) ends the search, which would otherwise ask for ever.
+        if (status == ERROR_MORE_DATA) continue;
+        if (status != ERROR_SUCCESS) return {};
         UniqueHKey key;
         const std::wstring path = std::wstring(subkey) + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-        if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExW(users, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) continue;
         wchar_t value[261] = {};
         DWORD bytes = sizeof value - sizeof(wchar_t), type = 0;
         if (RegQueryValueExW(key.get(), L"Logon User Name", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) !=

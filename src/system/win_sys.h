@@ -198,6 +198,8 @@ HANDLE OpenProcessNative(std::uint32_t processId, std::uint32_t access);
 std::wstring GetProcessOwnerName(std::uint32_t processId);
 // The HKEY_USERS subkey whose Explorer key holds "Logon User Name" equal to name (no case).
 std::wstring FindUserKeyByLogonName(const std::wstring& name);
+// The same among the subkeys of users; empty when none matches or the subkeys cannot be read.
+std::wstring FindUserKeyByLogonNameIn(HKEY users, const std::wstring& name);
 // The first process whose image name equals name without case (over the whole name); 0 when none.
 std::uint32_t FindProcessIdByImageName(const std::wstring& name);
 // The kernel modules the system reports, highest base first (empty on 9x or on failure).

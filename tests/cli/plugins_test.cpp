@@ -60,8 +60,11 @@ void SetText(HKEY root, const std::wstring& path, const std::wstring& name, cons
     RegCloseKey(key);
 }
 
-std::string Entry(int kind, int state, const std::wstring& text) {
-    return cli::JsonObject().Add("item_kind", kind).Add("state", state).Add("text", text).Render();
+std::string Entry(int kind, int state, const std::wstring& text, const wchar_t* outcome = nullptr) {
+    cli::JsonObject entry;
+    entry.Add("item_kind", kind).Add("state", state).Add("text", text);
+    if (outcome) entry.Add("outcome", outcome);
+    return entry.Render();
 }
 
 // A risky toolbar with its library, beside an unknown helper object with its own.
@@ -121,15 +124,28 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_TRUE(test::PathExists(f.library));
     EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
 
+    // The preview lists what the clean will process, in its order (files first), and changes nothing.
+    r = test::RunProcess(L"\"" + kCli + L"\" plugins clean --preview {07b18ea9-a523-4961-b6bb-170de4475cca} --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    const auto previewed = Lines(r.out);
+    ASSERT_EQ(previewed.size(), 2u) << r.out;
+    EXPECT_EQ(previewed[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
+                            "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
+                                Entry(2, 3, f.library, L"listed") + ", " + Entry(3, 3, classKey, L"listed") + ", " +
+                                Entry(4, 3, value, L"listed") + "]}");
+    EXPECT_EQ(previewed[1], "{\"summary\": {\"plugins\": 1, \"entries\": 3}}");
+    EXPECT_TRUE(test::PathExists(f.library));
+    EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
+
     r = test::RunProcess(L"\"" + kCli + L"\" plugins clean {07b18ea9-a523-4961-b6bb-170de4475cca} --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err;
     const auto cleaned = Lines(r.out);
     ASSERT_EQ(cleaned.size(), 2u) << r.out;
     EXPECT_EQ(cleaned[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
                           "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
-                              Entry(3, 2, classKey) + ", " + Entry(2, 2, f.library) + ", " + Entry(4, 2, value) +
-                              "], \"result\": true}");
-    EXPECT_EQ(cleaned[1], "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0}}");
+                              Entry(2, 2, f.library, L"deleted") + ", " + Entry(3, 2, classKey, L"deleted") + ", " +
+                              Entry(4, 2, value, L"deleted") + "], \"result\": true}");
+    EXPECT_EQ(cleaned[1], "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0, \"boot\": \"not needed\"}}");
 
     // Its registration, class and library are gone; nothing else is.
     EXPECT_FALSE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/test_support.h"
 #include "engine/clean_obj.h"
+#include "removal/protected_places.h"
 #include "removal/removal_guard.h"
+#include "removal/removal_service.h"
 
 #include "engine/soft_obj.h"
 #include "system/handles.h"
@@ -27,12 +30,13 @@ using test::ScratchDir;
 using test::ScratchKey;
 using test::WriteFileText;
 
-// The process as the objects see it, with places of the test's own to protect and the shell's
-// process and the repairs stood in for.
+// The process as the objects see it, with a removal service of the test's own (places it may
+// add to) and the shell's process and the repairs stood in for.
 class TestHost : public CleanHost {
 public:
-    TestHost() { places_ = CleanHost::Protected(); }
-    const ProtectedPlaces& Protected() const override { return places_; }
+    TestHost()
+        : shared_(std::make_shared<ProtectedPlaces>(ProtectedFoldersOfSystem())), places_(*shared_), service_(shared_) {}
+    const RemovalService& Removals() const override { return service_; }
     bool PostCleanRepair(int id) override {
         repairs.push_back(id);
         return repairSucceeds;
@@ -44,7 +48,9 @@ public:
         return true;
     }
 
-    ProtectedPlaces places_;
+    std::shared_ptr<ProtectedPlaces> shared_;
+    ProtectedPlaces& places_;
+    RemovalService service_;
     std::vector<int> repairs;
     bool repairSucceeds = true;
     bool safeMode = true;
@@ -407,6 +413,33 @@ TEST_F(CleanObjects, CleanAsksWhatItMustAndCleansIncludesOnce) {
     EXPECT_EQ(before, 3);
     EXPECT_TRUE(host_.ended.empty());
     ASSERT_EQ(prompt.Asked().size(), 1u);
+}
+
+// A definition's file that is read-only, hidden and held open by another handle: its outcome is
+// the removal service's (left for the restart, or failed), its entry is not "removed", and the
+// file that stays keeps its hidden mark (read-only too unless the restart is to delete it).
+TEST_F(CleanObjects, AHeldMarkedFileGetsItsOutcomeFromTheRemovalService) {
+    const std::wstring file = dir_ / L"held.dll";
+    ASSERT_TRUE(WriteFileText(file, "MZ"));
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    UniqueHandle held(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    TSoftObj definition(host_);
+    definition.OnRemoval = &log_;
+    definition.AddFile(file);
+    EXPECT_FALSE(definition.Clean());
+    ASSERT_EQ(log_.entries.size(), 1u);
+    const Outcome outcome = log_.entries[0].outcome;
+    EXPECT_TRUE(outcome == Outcome::Deferred || outcome == Outcome::Failed) << OutcomeName(outcome);
+    EXPECT_EQ(definition.Files[0]->State, StateRemoveFailed);
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "a held file stays";
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
+    if (outcome == Outcome::Failed) {
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
+    }
+    held.reset();
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

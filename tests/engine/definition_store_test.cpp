@@ -71,6 +71,13 @@ TEST(DefinitionStore, LoadsEveryResourceInTableOrderAndResolvesIncludes) {
     EXPECT_EQ(two->FindById(*two, 1001), set->Definition(3));
     const TSoftObj* twelve = set->Definition(4);
     EXPECT_EQ(twelve->FindById(*twelve, 12), nullptr);  // never the asking definition itself
+    // An id no definition has finds nothing, asked by a definition or by the set's owner.
+    for (const int missing : {0, -1, 3, 99, 1002}) {
+        EXPECT_EQ(two->FindById(*two, missing), nullptr) << missing;
+        EXPECT_EQ(set->FindById(nullptr, missing), nullptr) << missing;
+    }
+    EXPECT_EQ(set->FindById(nullptr, 30), set->Definition(6));
+    EXPECT_TRUE(set->RoutineFailures().empty());
 }
 
 TEST(DefinitionStore, ABadNumberEndsTheWholeLoadNamingItsLine) {

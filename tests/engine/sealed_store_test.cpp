@@ -70,7 +70,8 @@ TEST_F(SealedStoreTest, ResourcesReadWithTheirKeys) {
         {L"V", L"V12B", DefinitionKey(L"V12B", kSource), script},
         {L"FILE", L"VB", kFixedStoreKey, script},
         {L"FILE", L"PARTIAL", kFixedStoreKey, {L"x=1"}},        // the tail lies after the zero fill
-        {L"FILE", L"WHOLE", kFixedStoreKey, {L"Id=1", L"abzz"}},  // no zero: the text runs to the end
+        // No zero: the text runs to the end of its whole blocks; the partial tail is no text.
+        {L"FILE", L"WHOLE", kFixedStoreKey, {L"Id=1", L"ab"}},
         {L"FILE", L"PLAIN", "", {L"plain"}},
     };
     for (const auto& c : cases) {

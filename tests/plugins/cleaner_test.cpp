@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/test_support.h"
 #include "engine/cleaner.h"
+#include "engine/plugin_clean.h"
 #include "engine/sealed_text.h"
 #include "engine/soft_obj.h"
 #include "engine/store_keys.h"
@@ -198,26 +200,32 @@ TEST(Cleaner, ScanRuleHidesSafeNamesRiskyAndRatesUnknown) {
     reg.Value(kToolbar, kUnknownBar, L"工具条");
     reg.Key(HKEY_CURRENT_USER, kMenuExt + kRiskyMenu, {{L"", dir / L"menu.htm"}});
 
-    // OnNewPlugin comes after the rating and before Load, with the scan's context.
+    // Each plug-in is reported as a record after the rating and before Load.
     struct Seen {
         std::uint8_t risk;
         int entries;
-        void* context;
+        std::uint8_t kind;
+        std::wstring key;
     };
-    std::vector<Seen> seen;
-    cleaner->OnNewPlugin = [&](TCleaner& sender, TPluginObj& plugin, void* context) {
-        EXPECT_EQ(&sender, cleaner.get());
-        seen.push_back({plugin.Risk, plugin.EntryCount(), context});
-    };
-    int context = 0;
+    class Recorder final : public Sink<PluginFound> {
+    public:
+        void Found(const PluginFound& found) override {
+            EXPECT_EQ(found.Risk, found.Plugin->Risk);
+            seen.push_back({found.Risk, found.Plugin->EntryCount(), found.Kind, found.Key});
+        }
+        std::vector<Seen> seen;
+    } recorder;
     std::size_t before = cleaner->Plugins.size();
-    const int helpers = cleaner->ScanHelperObjects(&context);
+    const int helpers = cleaner->ScanHelperObjects(&recorder);
     EXPECT_EQ(static_cast<std::size_t>(helpers), cleaner->Plugins.size() - before) << "safe ones are not counted";
-    EXPECT_EQ(seen.size(), static_cast<std::size_t>(helpers));
-    for (const Seen& s : seen) {
+    ASSERT_EQ(recorder.seen.size(), static_cast<std::size_t>(helpers));
+    for (const Seen& s : recorder.seen) {
         EXPECT_EQ(s.entries, 0);
-        EXPECT_EQ(s.context, &context);
+        EXPECT_EQ(s.kind, 1);
     }
+    bool riskyKeyInTableSpelling = false;
+    for (const Seen& s : recorder.seen) riskyKeyInTableSpelling |= s.key == kRiskyGuid;
+    EXPECT_TRUE(riskyKeyInTableSpelling);
     EXPECT_TRUE(MadeFor(*cleaner, before, kSafeGuid).empty());
     const auto risky = MadeFor(*cleaner, before, kRiskyGuid);
     ASSERT_EQ(risky.size(), 1u);
@@ -239,9 +247,9 @@ TEST(Cleaner, ScanRuleHidesSafeNamesRiskyAndRatesUnknown) {
     EXPECT_EQ(bar[0]->Name, L"工具条");
 
     // A context-menu entry the table rates risky is made risky, and ordinary once loaded.
-    seen.clear();
+    recorder.seen.clear();
     before = cleaner->Plugins.size();
-    const int menus = cleaner->ScanMenuExtensions(nullptr);
+    const int menus = cleaner->ScanMenuExtensions(&recorder);
     EXPECT_EQ(static_cast<std::size_t>(menus), cleaner->Plugins.size() - before);
     const auto menu = MadeFor(*cleaner, before, kRiskyMenu);
     ASSERT_EQ(menu.size(), 1u);
@@ -251,8 +259,9 @@ TEST(Cleaner, ScanRuleHidesSafeNamesRiskyAndRatesUnknown) {
         std::find_if(cleaner->Plugins.begin() + static_cast<std::ptrdiff_t>(before), cleaner->Plugins.end(),
                      [&](const auto& p) { return p.get() == menu[0]; }) -
         cleaner->Plugins.begin() - static_cast<std::ptrdiff_t>(before));
-    ASSERT_LT(menuAt, seen.size());
-    EXPECT_EQ(seen[menuAt].risk, RiskRisky);
+    ASSERT_LT(menuAt, recorder.seen.size());
+    EXPECT_EQ(recorder.seen[menuAt].risk, RiskRisky);
+    EXPECT_EQ(recorder.seen[menuAt].kind, 3);
 
     // Objects of earlier scans stay.
     EXPECT_EQ(MadeFor(*cleaner, 0, kRiskyGuid).size(), 1u);
@@ -401,6 +410,139 @@ TEST(Cleaner, WinlogonNotifyKeepsStockAndForeignLibraries) {
     }
     EXPECT_TRUE(PathExists(dir / L"stock.dll"));
     DeleteFileW((system + L"\\tmnotify_bare.dll").c_str());
+}
+
+// A clean and its preview are one walk over the same records: the preview lists exactly what
+// the clean then processes, in the same order, and changes nothing (no removal, no repair, no
+// commit); the clean runs the steps after the plug-ins and hands back the commit's result.
+TEST(PluginCleanRun, PreviewListsExactlyWhatTheCleanProcesses) {
+    ProgramCopy program({{L"V1", Script(1)}}, &kTable);
+    const auto cleaner = MakeCleaner(program);
+    ASSERT_TRUE(cleaner);
+    ScratchDir dir;
+    const std::wstring library = dir / L"rogue.dll";
+    const std::wstring windowsLibrary = GetWinInfo().WindowsDir + L"\\tm_clean_run.dll";
+    ASSERT_TRUE(WriteFileText(library, "MZ"));
+    ASSERT_TRUE(WriteFileText(windowsLibrary, "MZ"));
+    ASSERT_TRUE(WriteFileText(dir / L"menu.htm", "<script></script>"));
+    Registry reg;
+    reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kRiskyGuid, {{L"", L"Rogue"}});
+    reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kRiskyGuid + L"\\InprocServer32", {{L"", library}});
+    reg.Key(HKEY_LOCAL_MACHINE, kBho + kRiskyGuid);
+    reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownBar, {{L"", L"Bar of Windows"}});
+    reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownBar + L"\\InprocServer32", {{L"", windowsLibrary}});
+    reg.Value(kToolbar, kUnknownBar, L"");
+    reg.Key(HKEY_CURRENT_USER, kMenuExt + kRiskyMenu, {{L"", dir / L"menu.htm"}});
+
+    const std::size_t before = cleaner->Plugins.size();
+    for (const PluginScan scan : kPluginScanOrder) (cleaner.get()->*scan)(nullptr);
+    std::vector<TPluginObj*> chosen;
+    for (const std::wstring& key : {kRiskyGuid, kUnknownBar, kRiskyMenu}) {
+        const auto made = MadeFor(*cleaner, before, key);
+        ASSERT_EQ(made.size(), 1u) << test::Narrow(key);
+        chosen.push_back(made[0]);
+    }
+
+    struct Step {
+        const TPluginObj* plugin;
+        const TSingleItem* item;
+        Outcome outcome;
+    };
+    class Recorder final : public Sink<PluginCleanRecord> {
+    public:
+        void Processed(const PluginCleanRecord& record, Outcome outcome) override {
+            steps.push_back({record.Plugin, record.Item, outcome});
+        }
+        void Failed(const Failure& failure) override { ADD_FAILURE() << test::Narrow(failure.item); }
+        std::vector<Step> steps;
+    };
+    NullPump pump;
+    StopToken stop;
+    int repairs = 0, commits = 0;
+    const auto repair = [&](FileOperation, FileOperation) { ++repairs; };
+    const auto commit = [&] {
+        ++commits;
+        return BootCommitResult::NotNeeded;
+    };
+
+    Recorder listed;
+    PluginCleanRun preview{{listed, pump, stop}, WalkMode::Preview, repair, commit};
+    const PluginCleanResult previewed = CleanPlugins(*cleaner, chosen, preview);
+    EXPECT_EQ(PlanPluginClean(chosen).size(), listed.steps.size());
+    for (const Step& step : listed.steps) EXPECT_EQ(step.outcome, Outcome::Listed);
+    EXPECT_EQ(previewed.Totals.listed, listed.steps.size());
+    EXPECT_EQ(repairs + commits, 0);
+    EXPECT_TRUE(PathExists(library));
+    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, kBho + kRiskyGuid));
+    EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, kMenuExt + kRiskyMenu));
+
+    Recorder cleaned;
+    PluginCleanRun apply{{cleaned, pump, stop}, WalkMode::Apply, repair, commit};
+    const PluginCleanResult done = CleanPlugins(*cleaner, chosen, apply);
+    ASSERT_EQ(cleaned.steps.size(), listed.steps.size());
+    for (std::size_t i = 0; i < listed.steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cleaned.steps[i].plugin, listed.steps[i].plugin);
+        EXPECT_EQ(cleaned.steps[i].item, listed.steps[i].item);
+        EXPECT_NE(cleaned.steps[i].outcome, Outcome::Listed);
+    }
+    EXPECT_EQ(repairs, 1);
+    EXPECT_EQ(commits, 1);
+    EXPECT_EQ(done.Boot, BootCommitResult::NotNeeded);
+    EXPECT_EQ(done.FailedObjects(), 0);
+    EXPECT_TRUE(done.Succeeded());
+    ASSERT_EQ(done.Objects.size(), 3u);
+    for (const PluginCleanObject& object : done.Objects) EXPECT_EQ(object.Result, Outcome::Done);
+    // The rogue helper goes whole; the unknown bar of the Windows folder keeps its library and
+    // class; the menu entry loses its key only.
+    EXPECT_FALSE(PathExists(library));
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, kBho + kRiskyGuid));
+    EXPECT_FALSE(KeyThere(HKEY_CLASSES_ROOT, L"CLSID\\" + kRiskyGuid));
+    EXPECT_TRUE(PathExists(windowsLibrary));
+    EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownBar + L"\\InprocServer32"));
+    EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, kMenuExt + kRiskyMenu));
+    EXPECT_TRUE(PathExists(dir / L"menu.htm"));
+    DeleteFileW(windowsLibrary.c_str());
+}
+
+// An unexpected error in a step after the plug-ins ends that step only: its reason is in the
+// result and told to the sink, the commit still runs, and its result comes back.
+TEST(PluginCleanRun, AnUnexpectedErrorFailsItsPluginAndIsReported) {
+    ProgramCopy program({{L"V1", Script(1)}}, &kTable);
+    const auto cleaner = MakeCleaner(program);
+    ASSERT_TRUE(cleaner);
+    // Plug-ins whose registrations are already gone.
+    class Vanished final : public TPluginObj {
+    public:
+        Vanished() : TPluginObj(DefaultCleanHost(), 1) { Risk = RiskRisky; }
+        void Load(const std::wstring& key) override { AddFoundKey(L"HKEY_CURRENT_USER\\Software\\TidemarkTests\\" + key); }
+    };
+    Vanished first, second;
+    first.Load(L"Nothing");
+    second.Load(L"Nothing2");
+    class Failures final : public Sink<PluginCleanRecord> {
+    public:
+        void Failed(const Failure& failure) override { reasons.push_back(failure.item); }
+        std::vector<std::wstring> reasons;
+    } failures;
+    NullPump pump;
+    StopToken stop;
+    int commits = 0;
+    PluginCleanRun run{{failures, pump, stop}, WalkMode::Apply,
+                       [](FileOperation, FileOperation) { throw std::runtime_error("repairs broke"); },
+                       [&] {
+                           ++commits;
+                           return BootCommitResult::ListNotSaved;
+                       }};
+    const PluginCleanResult result = CleanPlugins(*cleaner, {&first, &second}, run);
+    EXPECT_EQ(result.FailedObjects(), 0);
+    EXPECT_EQ(commits, 1) << "the commit runs after a step that failed";
+    ASSERT_EQ(result.StepErrors.size(), 1u);
+    EXPECT_EQ(result.StepErrors[0], L"post-clean repairs: repairs broke");
+    ASSERT_EQ(failures.reasons.size(), 1u);
+    EXPECT_EQ(failures.reasons[0], result.StepErrors[0]);
+    EXPECT_EQ(result.Boot, BootCommitResult::ListNotSaved);
+    EXPECT_FALSE(result.Succeeded());
 }
 
 }  // namespace

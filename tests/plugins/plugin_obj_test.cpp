@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -244,18 +246,20 @@ TEST(PluginClean, ByRisk) {
         const char* what;
         std::uint8_t risk;
         bool inWindows;
-        bool result, fileStays, registrationStays;
+        bool result, fileStays, registrationStays, classStays;
         std::uint8_t fileState;
         Outcome fileOutcome;  // Listed: no removal reported
     } cases[] = {
-        {"ordinary: registration only", RiskOrdinary, false, true, true, false, StateFound, Outcome::Listed},
-        {"safe: nothing", RiskSafe, false, true, true, true, StateFound, Outcome::Listed},
-        {"unknown: the library too", RiskUnknown, false, true, false, false, StateRemoved, Outcome::Done},
-        {"risky: the library too", RiskRisky, false, true, false, false, StateRemoved, Outcome::Done},
-        {"dangerous: the library too", RiskDangerous, false, true, false, false, StateRemoved, Outcome::Done},
-        {"unknown, served from the Windows folder", RiskUnknown, true, false, true, false, StateRemoveFailed,
-         Outcome::Refused},
-        {"risky, served from the Windows folder", RiskRisky, true, true, false, false, StateRemoved, Outcome::Done},
+        {"ordinary: registration only", RiskOrdinary, false, true, true, false, false, StateFound, Outcome::Listed},
+        {"safe: nothing", RiskSafe, false, true, true, true, true, StateFound, Outcome::Listed},
+        {"unknown: the library too", RiskUnknown, false, true, false, false, false, StateRemoved, Outcome::Done},
+        {"risky: the library too", RiskRisky, false, true, false, false, false, StateRemoved, Outcome::Done},
+        {"dangerous: the library too", RiskDangerous, false, true, false, false, false, StateRemoved, Outcome::Done},
+        // Its plug-in registration goes; the library and the class it serves stay, as planned.
+        {"unknown, served from the Windows folder", RiskUnknown, true, true, true, false, true, StateFound,
+         Outcome::Listed},
+        {"risky, served from the Windows folder", RiskRisky, true, true, false, false, false, StateRemoved,
+         Outcome::Done},
     };
     int n = 40;
     for (const auto& c : cases) {
@@ -273,16 +277,97 @@ TEST(PluginClean, ByRisk) {
         EXPECT_EQ(bho.obj.Clean(), c.result);
         EXPECT_EQ(PathExists(library), c.fileStays);
         EXPECT_EQ(KeyThere(HKEY_LOCAL_MACHINE, kBho + guid), c.registrationStays);
-        EXPECT_EQ(KeyThere(HKEY_CLASSES_ROOT, L"CLSID\\" + guid), c.registrationStays);
+        EXPECT_EQ(KeyThere(HKEY_CLASSES_ROOT, L"CLSID\\" + guid), c.classStays);
         EXPECT_EQ(bho.obj.Files[0]->State, c.fileState);
         Outcome fileOutcome = Outcome::Listed;
         for (const auto& [path, outcome] : removals.entries) {
             if (path == library) fileOutcome = outcome;
         }
         EXPECT_EQ(fileOutcome, c.fileOutcome);
-        for (const auto& key : bho.obj.RegKeys) {
-            EXPECT_EQ(key->State, c.registrationStays ? StateFound : StateRemoved);
+        EXPECT_EQ(bho.obj.RegKeys[0]->State, c.classStays ? StateFound : StateRemoved);
+        EXPECT_EQ(bho.obj.RegKeys[1]->State, c.registrationStays ? StateFound : StateRemoved);
+        DeleteFileW(library.c_str());
+    }
+}
+
+// An unknown plug-in of any kind whose library lies under the Windows folder loses only its
+// plug-in registration (helper key, toolbar value, button, bar): its class registration stays
+// with the library, and the plan a preview lists never names either.
+TEST(PluginClean, UnknownPluginOfTheWindowsFolderKeepsItsClassAndLibrary) {
+    const std::wstring library = GetWinInfo().WindowsDir + L"\\tm_windows_band.dll";
+    ASSERT_TRUE(WriteFileText(library, "MZ"));
+    const std::wstring band = TestGuid(20), helper = TestGuid(21), bar = TestGuid(22), toolbar = TestGuid(23),
+                       button = TestGuid(24);
+    Registry reg;
+    for (const auto& guid : {band, helper, bar, toolbar}) reg.Class(guid, L"Band of Windows", library);
+    reg.Key(HKEY_LOCAL_MACHINE, kBho + helper);
+    reg.Key(HKEY_LOCAL_MACHINE, kBars + bar);
+    reg.ToolbarValue(toolbar, L"");
+    reg.Key(HKEY_LOCAL_MACHINE, kExtensions + button, {{L"CLSID", kButtonOpensBar}, {L"BandCLSID", band}});
+    const struct {
+        const char* what;
+        std::unique_ptr<TPluginObj> obj;
+        std::wstring key, classId;
+        std::function<bool()> registrationThere;
+    } cases[] = {
+        {"helper object", std::make_unique<TBho>(), helper, helper,
+         [&] { return KeyThere(HKEY_LOCAL_MACHINE, kBho + helper); }},
+        {"explorer bar", std::make_unique<TExplorerBar>(), bar, bar,
+         [&] { return KeyThere(HKEY_LOCAL_MACHINE, kBars + bar); }},
+        {"toolbar", std::make_unique<TIEToolBar>(), toolbar, toolbar,
+         [&] { return static_cast<bool>(RegValueExists(HKEY_LOCAL_MACHINE, kToolbar, toolbar)); }},
+        {"toolbar button opening a bar", std::make_unique<TIEToolButton>(), button, band,
+         [&] { return KeyThere(HKEY_LOCAL_MACHINE, kExtensions + button); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.obj->Risk = RiskUnknown;
+        c.obj->Load(c.key);
+        ASSERT_EQ(c.obj->Files.size(), 1u);
+        for (const PluginEntry& entry : c.obj->CleanPlan()) {
+            EXPECT_NE(entry.Item->Path, library);
+            EXPECT_EQ(entry.Item->Path.find(L"HKEY_CLASSES_ROOT\\CLSID\\"), std::wstring::npos)
+                << test::Narrow(entry.Item->Path);
         }
+        EXPECT_TRUE(c.obj->Clean());
+        EXPECT_FALSE(c.registrationThere());
+        EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, L"CLSID\\" + c.classId + L"\\InprocServer32"));
+        EXPECT_TRUE(PathExists(library));
+    }
+    DeleteFileW(library.c_str());
+}
+
+// "删除" on one entry of the tree follows the clean's rule: a safe plug-in loses nothing, an
+// ordinary one only its registration, the others their files too.
+TEST(PluginClean, SingleEntryDeletionFollowsTheRisk) {
+    ScratchDir dir;
+    const struct {
+        const char* what;
+        std::uint8_t risk;
+        bool fileGoes, registrationGoes;
+    } cases[] = {
+        {"safe", RiskSafe, false, false},
+        {"ordinary", RiskOrdinary, false, true},
+        {"unknown", RiskUnknown, true, true},
+        {"dangerous", RiskDangerous, true, true},
+    };
+    int n = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring guid = TestGuid(n++);
+        const std::wstring library = dir / (L"single" + std::to_wstring(n) + L".dll");
+        ASSERT_TRUE(WriteFileText(library, "MZ"));
+        Registry reg;
+        reg.Class(guid, L"Plug", library);
+        reg.Key(HKEY_LOCAL_MACHINE, kBho + guid);
+        Loaded<TBho> bho(guid, c.risk);
+        ASSERT_EQ(bho.obj.Files.size(), 1u);
+        ASSERT_EQ(bho.obj.RegKeys.size(), 2u);
+        EXPECT_EQ(bho.obj.CleanFile(0, true), c.fileGoes);
+        EXPECT_EQ(bho.obj.CleanRegKey(1, true), c.registrationGoes);
+        EXPECT_EQ(PathExists(library), !c.fileGoes);
+        EXPECT_EQ(KeyThere(HKEY_LOCAL_MACHINE, kBho + guid), !c.registrationGoes);
+        EXPECT_EQ(bho.obj.Files[0]->State, c.fileGoes ? StateRemoved : StateFound);
         DeleteFileW(library.c_str());
     }
 }

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 
 #include "common/test_support.h"
 #include "fixtures/proc_holder/holder_run.h"
@@ -241,6 +243,33 @@ TEST(SessionAndDrivers, SessionFactsAndDriverThreads) {
             EXPECT_TRUE(inside) << testing::PrintToString(driver.Name);
         }
     }
+}
+
+// The user key is found by the logon name its Explorer key holds; a list of keys that cannot be
+// read (a handle that is no key) ends the search with nothing instead of asking for ever.
+TEST(UserKeys, FoundByLogonNameAndTheSearchEndsOnAnError) {
+    test::ScratchKey users;
+    const std::wstring explorer = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+    for (const auto& [sid, logon] : {std::pair<std::wstring, std::wstring>{L"S-1-5-21-1", L"alice"},
+                                     {L"S-1-5-21-2", L"Bob"}}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (users / (sid + explorer)).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, L"Logon User Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(logon.c_str()),
+                       static_cast<DWORD>((logon.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    HKEY list = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, users.path().c_str(), 0, KEY_READ, &list), ERROR_SUCCESS);
+    const struct {
+        const wchar_t* name;
+        const wchar_t* key;
+    } cases[] = {{L"bob", L"S-1-5-21-2"}, {L"ALICE", L"S-1-5-21-1"}, {L"carol", L""}};
+    for (const auto& c : cases) EXPECT_EQ(FindUserKeyByLogonNameIn(list, c.name), c.key) << test::Narrow(c.name);
+    RegCloseKey(list);
+    EXPECT_EQ(FindUserKeyByLogonNameIn(list, L"bob"), L"") << "a closed handle";
+    EXPECT_EQ(FindUserKeyByLogonNameIn(reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x1234)), L"bob"), L"");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "engine/plugin_clean.h"
+
 namespace tidemark {
 
 namespace {
@@ -284,6 +286,9 @@ LRESULT CALLBACK PluginCards::BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
         const LRESULT result = reinterpret_cast<PluginCards*>(self)->Handle(msg, wp, lp, handled);
         if (handled) return result;
     } catch (...) {
+        // Nothing may cross into Windows from here; the error is told to a debugger.
+        const std::wstring line = L"Tidemark: plug-in cards: " + CurrentExceptionReason() + L"\n";
+        OutputDebugStringW(line.c_str());
     }
     return DefSubclassProc(hwnd, msg, wp, lp);
 }

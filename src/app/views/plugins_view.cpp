@@ -9,6 +9,7 @@
 #include "app/widgets/picture_button.h"
 #include "engine/boot_delete.h"
 #include "engine/cleaner.h"
+#include "engine/plugin_clean.h"
 #include "engine/soft_obj.h"
 #include "lang/text_tables.h"
 #include "repair/browser_repair.h"
@@ -28,8 +29,8 @@ constexpr wchar_t kNoEngine[] = L"程序没有初始化，无法操作";
 constexpr wchar_t kCleanQuestion[] = L"为了保证清理效果，请在清理前退出IE(或者其他的浏览器)\r\r请确定是否开始清理系统?";
 constexpr wchar_t kLeftoversSafeMode[] = L"清理没有完全成功，可以再进行一次清理，或者重启系统后执行清理操作！";
 constexpr wchar_t kLeftovers[] = L"清理没有完全成功，请重新启动电脑，然后再次尝试清理操作！";
-
-void* ContextOf(widgets::NodeId category) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(category)); }
+constexpr wchar_t kBootListNotCommitted[] = L"需要重启后删除的文件没有登记成功，重启后这些文件不会被删除！";
+constexpr wchar_t kUnexpectedError[] = L"操作出错：";
 
 void Enable(widgets::PictureButton* button, bool enabled) {
     if (button) EnableWindow(button->hwnd(), enabled ? TRUE : FALSE);
@@ -76,9 +77,7 @@ PluginsView::PluginsView(TFBrimMain& window, ControlTable& table) : View(window,
     if (clean_) clean_->SetOnClick([this] { btnCleanClick(); });
 }
 
-PluginsView::~PluginsView() {
-    if (TCleaner* cleaner = window_.Cleaner()) cleaner->OnNewPlugin = nullptr;
-}
+PluginsView::~PluginsView() = default;
 
 void PluginsView::TabPressed() {
     AppState& app = App();
@@ -107,9 +106,8 @@ void PluginsView::SetPluginChecks(bool checked) {
     UpdateCleanButton();
 }
 
-void PluginsView::OnNewPlugin(TPluginObj& plugin, void* context) {
-    const auto category = static_cast<widgets::NodeId>(reinterpret_cast<std::uintptr_t>(context));
-    results_.NewObject(plugin, category);
+void PluginsView::OnNewPlugin(const PluginFound& found, widgets::NodeId category) {
+    results_.NewObject(*found.Plugin, category);
     MessagePump().Drain();
 }
 
@@ -137,12 +135,19 @@ void PluginsView::btnScanClick() {
             const widgets::NodeId category = results_.PluginCategory();
             results_.ClearCategory(category);
             cards_->Build({});
-            cleaner->OnNewPlugin = [this](TCleaner&, TPluginObj& plugin, void* context) { OnNewPlugin(plugin, context); };
+            // Every plug-in a scan makes becomes a node of the plug-in category.
+            class Reporter final : public Sink<PluginFound> {
+            public:
+                Reporter(PluginsView& view, widgets::NodeId category) : view_(view), category_(category) {}
+                void Found(const PluginFound& found) override { view_.OnNewPlugin(found, category_); }
+
+            private:
+                PluginsView& view_;
+                widgets::NodeId category_;
+            } reporter(*this, category);
             TObjCatalog& catalog = results_.Catalog(category);
-            for (int (TCleaner::*scan)(void*) : {&TCleaner::ScanHelperObjects, &TCleaner::ScanToolbars,
-                                                &TCleaner::ScanMenuExtensions, &TCleaner::ScanToolbarButtons,
-                                                &TCleaner::ScanExplorerBars}) {
-                catalog.Found = (cleaner->*scan)(ContextOf(category));
+            for (const PluginScan scan : kPluginScanOrder) {
+                catalog.Found = (cleaner->*scan)(&reporter);
                 results_.Repaint(category);
             }
             catalog.Found = catalog.Total = static_cast<std::int32_t>(results_.Rows().ChildCount(category));
@@ -158,6 +163,9 @@ void PluginsView::btnScanClick() {
             }
             ShowControl(loading_, false);
         } catch (...) {
+            // The scan stops where the error came; the user hears why.
+            ShowControl(loading_, false);
+            ShowError(kUnexpectedError + CurrentExceptionReason());
         }
         results_.SetScanning(false);
         UpdateCleanButton();
@@ -181,44 +189,31 @@ void PluginsView::btnCleanClick() {
     WaitCursor wait;
     Enable(scan_, false);
     Enable(clean_, false);
-    try {
-        for (widgets::NodeId category : {results_.DefinitionCategory(), results_.PluginCategory()}) {
-            for (widgets::NodeId object : results_.Objects(category)) {
-                if (App().Stop.Requested()) break;
-                if (!results_.IsTicked(object)) continue;
-                try {
-                    results_.ObjectOf(object)->Clean();
-                } catch (...) {
-                }
-                MessagePump().Drain();
-            }
+    // The ticked objects in the cards' order; the clean itself is the engine's.
+    std::vector<TPluginObj*> chosen;
+    for (widgets::NodeId category : {results_.DefinitionCategory(), results_.PluginCategory()}) {
+        for (widgets::NodeId object : results_.Objects(category)) {
+            if (!results_.IsTicked(object)) continue;
+            if (auto* plugin = dynamic_cast<TPluginObj*>(results_.ObjectOf(object))) chosen.push_back(plugin);
         }
-        if (const PostCleanRepairs& repairs = PluginPostCleanRepairs()) repairs(&DeleteFileForce, &RemoveFolderTree);
-        const ScriptFixRequests fixes = DefinitionFixRequests();
-        if (fixes.HostsFixWanted) {
-            std::wstring hosts;
-            GetWinSys().GetHostsPath(hosts);
-            if (!hosts.empty()) cleaner->FixHostsFile(hosts);
-        }
-        if (fixes.NotifyFixWanted) cleaner->FixWinlogonNotify();
-    } catch (...) {
     }
+    class Errors final : public Sink<PluginCleanRecord> {
+    public:
+        void Failed(const Failure& failure) override { lines += failure.item + L"\r"; }
+        std::wstring lines;
+    } errors;
+    MessagePump pump;
+    PluginCleanRun run{{errors, pump, App().Stop}, WalkMode::Apply, PluginPostCleanRepairs(), {}};
+    lastClean_ = CleanPlugins(*cleaner, chosen, run);
     // The scan that follows shows what is still there (it is skipped when the window is closing).
     Enable(scan_, true);
-    if (!App().Stop.Requested()) {
-        try {
-            btnScanClick();
-        } catch (...) {
-        }
+    if (!App().Stop.Requested()) btnScanClick();
+    if (!errors.lines.empty()) ShowError(kUnexpectedError + errors.lines);
+    if (lastClean_.Boot != BootCommitResult::Committed && lastClean_.Boot != BootCommitResult::NotNeeded) {
+        ShowError(kBootListNotCommitted);
     }
-    try {
-        if (results_.TickedCount() > 0) {
-            CommitBootDelete();
-            // Without the rescan (the window is closing) the ticks say nothing of what is left.
-            if (!App().Stop.Requested()) ShowInfo(IsSafeMode() ? kLeftoversSafeMode : kLeftovers);
-        }
-    } catch (...) {
-    }
+    // Without the rescan (the window is closing) the ticks say nothing of what is left.
+    if (results_.TickedCount() > 0 && !App().Stop.Requested()) ShowInfo(IsSafeMode() ? kLeftoversSafeMode : kLeftovers);
 }
 
 void PluginsView::BuildCards() {
@@ -269,7 +264,6 @@ void PluginsView::CardDetailsClick(int index) {
 }
 
 void PluginsView::ForgetResults() {
-    if (TCleaner* cleaner = window_.Cleaner()) cleaner->OnNewPlugin = nullptr;
     results_.ClearCategory(results_.PluginCategory());
     results_.ClearCategory(results_.DefinitionCategory());
     cards_->Build({});

@@ -11,11 +11,13 @@
 #include "app/views/plugin_cards.h"
 #include "app/views/plugin_results.h"
 #include "app/views/view.h"
+#include "engine/plugin_clean.h"
 
 namespace tidemark {
 
 class TCleaner;
 class TPluginObj;
+struct PluginFound;
 
 namespace widgets {
 class PictureButton;
@@ -61,9 +63,12 @@ public:
     PluginCards* Cards() { return cards_.get(); }
     // Lines of a card's details window.
     std::vector<std::wstring> DetailsOf(int index) const;
+    // What the last clean did: each object's result, the steps after them and the commit of
+    // the boot-time list.
+    const PluginCleanResult& LastClean() const { return lastClean_; }
 
 private:
-    void OnNewPlugin(TPluginObj& plugin, void* context);
+    void OnNewPlugin(const PluginFound& found, widgets::NodeId category);
     void BuildCards();
     void UpdateCleanButton();
     widgets::NodeId ObjectAtCard(int index) const;
@@ -75,6 +80,7 @@ private:
     HWND loading_ = nullptr;  // "PanlLoading"
     PluginResults results_;
     std::unique_ptr<PluginCards> cards_;
+    PluginCleanResult lastClean_;
     int busy_ = 0;
 };
 
