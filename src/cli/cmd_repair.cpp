@@ -87,7 +87,7 @@ int RunRepairRun(CommandContext& ctx) {
             return candidate;
         });
     int changes = 0, failed = 0;
-    RunPostCleanRepairs(RepairSystemOfProcess(), &RemoveFileOrAtRestart, &RemoveFolderTreeGuarded,
+    RunPostCleanRepairs(RepairSystemOfProcess(), &RemoveFileNow, &RemoveFolderTreeGuarded,
                         [&](const RepairChange& change, bool result) {
                             ++changes;
                             if (!result) ++failed;

@@ -16,13 +16,6 @@ bool Gone(Outcome outcome) {
     return outcome == Outcome::Done || outcome == Outcome::Recycled || outcome == Outcome::Missing;
 }
 
-// The repairs' removals: through the process's service, now or not at all.
-bool RemoveRepairFile(const std::wstring& path) {
-    return ProcessRemovalService().RemoveFile(path, FileRemovalOptions{FileMethod::Direct, false, false}).Gone();
-}
-
-bool RemoveRepairTree(const std::wstring& folder) { return ProcessRemovalService().RemoveFolderTree(folder).Gone(); }
-
 }  // namespace
 
 std::wstring CurrentExceptionReason() {
@@ -97,9 +90,9 @@ PluginCleanResult CleanPlugins(TCleaner& cleaner, const std::vector<TPluginObj*>
     };
     step(L"post-clean repairs", [&] {
         if (run.Repairs) {
-            run.Repairs(&RemoveRepairFile, &RemoveRepairTree);
+            run.Repairs(&RemoveFileNow, &RemoveFolderTreeGuarded);
         } else {
-            RunPostCleanRepairs(&RemoveRepairFile, &RemoveRepairTree);
+            RunPostCleanRepairs(&RemoveFileNow, &RemoveFolderTreeGuarded);
         }
     });
     const ScriptFixRequests fixes = DefinitionFixRequests();

@@ -243,9 +243,8 @@ RemovalService& ProcessRemovalService() {
     return service;
 }
 
-bool RemoveFileOrAtRestart(const std::wstring& path) {
-    const Removal removal = ProcessRemovalService().RemoveFile(path);
-    return removal.Gone() || removal.Result == Outcome::Deferred;
+bool RemoveFileNow(const std::wstring& path) {
+    return ProcessRemovalService().RemoveFile(path, FileRemovalOptions{FileMethod::Direct}).Gone();
 }
 
 bool RemoveFolderTreeGuarded(const std::wstring& folder) { return ProcessRemovalService().RemoveFolderTree(folder).Gone(); }

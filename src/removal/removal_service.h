@@ -88,9 +88,9 @@ void SetRemovalPlaces(ProtectedPlaces places);
 // Names where the places come from when the service is first used (nothing is read until then).
 void SetRemovalPlacesSource(ProtectedPlaces (*source)());
 
-// The process service's removals for callers that take a plain file operation: true when nothing
-// is left now or the file goes at the next restart (RestartIfHeld), or the folder tree is gone.
-bool RemoveFileOrAtRestart(const std::wstring& path);
+// The process service's removals for callers that take a plain file operation (the repairs):
+// true when nothing of the file (Direct) or the folder tree is left.
+bool RemoveFileNow(const std::wstring& path);
 bool RemoveFolderTreeGuarded(const std::wstring& folder);
 
 }  // namespace tidemark
