@@ -203,6 +203,9 @@ TEST(Packer, RefusesAndWritesNothing) {
         {"a wildcard naming a listed file", {{L"V5.txt", "id=5\n\nfile7=%winsystem32%\\drivers\\tm*.sys\n"}}, systemLists, "V5.txt:3:"},
         {"the Windows folder", {{L"V5.txt", "id=5\nfolder1=%windir%\n"}}, {}, "V5.txt:2:"},
         {"a wildcard over the system folder", {{L"V5.txt", "id=5\nfile1=%winsystem32%\\*.dll\n"}}, {}, "V5.txt:2:"},
+        // Every folder below system32 is the system's too, whatever a rogue put there.
+        {"a folder below the system folder", {{L"V5.txt", "id=5\nfolder1=%winsystem32%\\drivers\\rogue\n"}}, {}, "V5.txt:2:"},
+        {"a profile's documents", {{L"V5.txt", "id=5\nfolder1=%usermydoc%\n"}}, {}, "V5.txt:2:"},
         {"a profile root", {{L"V5.txt", "id=5\nfolder1=%userprofile%\\\n"}}, {}, "V5.txt:2:"},
         {"the Windows drive", {{L"V5.txt", "id=5\nfolder1=%windriver%\\\n"}}, {}, "V5.txt:2:"},
         {"an unknown macro", {{L"V5.txt", "id=5\nfile1=%nonesuch%\\a.exe\n"}}, {}, "V5.txt:2:"},
