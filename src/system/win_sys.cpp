@@ -465,24 +465,6 @@ void TWinSys::EndUsersOfFile(const std::wstring& path) {
     }
 }
 
-FileDeletion TWinSys::DeleteFileKillingUsers(const std::wstring& path) {
-    // The existence test is a search: a wildcard would have it find, and end the users of, files
-    // nobody named.
-    const std::size_t from = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0;
-    if (path.find_first_of(L"*?", from) != std::wstring::npos) return FileDeletion::Failed;
-    if (!FileExistsAny(path)) return FileDeletion::Removed;
-    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FileDeletion::Failed;
-    EndUsersOfFile(path);
-    DeleteFileForce(path);
-    if (!FileExistsAny(path)) return FileDeletion::Removed;
-    const bool scheduled = DeleteAtReboot(path);
-    const bool recorded = RecordBootDelete(BootRecordFile, path) != BootRecordResult::Refused;
-    return scheduled || recorded ? FileDeletion::Deferred : FileDeletion::Failed;
-}
-
-bool TWinSys::DeleteFolder(const std::wstring& path) { return RemoveFolderTree(path); }
-
 bool TWinSys::EndShellProcess(std::uint32_t processId) {
     std::wstring image;
     GetProcessImagePath(processId, image);

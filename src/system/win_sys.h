@@ -64,13 +64,6 @@ enum class ProcessGuard {
 // What the guard says of ending the process with that id and image path.
 ProcessGuard GuardOfProcess(std::uint32_t processId, const std::wstring& imagePath);
 
-// How a deletion of a file in use went.
-enum class FileDeletion {
-    Removed,   // the file is gone (or was never there)
-    Deferred,  // still there: registered for deletion at restart and/or in the boot-time list
-    Failed,    // still there and neither registration took
-};
-
 class TWinSysBase {
 public:
     virtual ~TWinSysBase() = default;
@@ -113,8 +106,6 @@ public:
     // Ends the programs that run the file (an .exe) or have it loaded (a .dll), never the
     // session's shell, the program itself or a critical process. A wildcard ends nothing.
     void EndUsersOfFile(const std::wstring& path);
-    FileDeletion DeleteFileKillingUsers(const std::wstring& path);
-    bool DeleteFolder(const std::wstring& path);
     // Ends the session's Explorer, for a definition whose clean asks for it; only a process whose
     // image is the Windows folder + "\Explorer.EXE" is ended.
     bool EndShellProcess(std::uint32_t processId);

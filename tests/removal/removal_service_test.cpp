@@ -4,10 +4,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "common/test_support.h"
+#include "fixtures/proc_holder/holder_run.h"
+#include "system/boot_list.h"
+#include "system/text_case.h"
 #include "removal/removal_service.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
@@ -151,6 +155,41 @@ TEST_F(RemovalServiceFiles, FoldersAreJudgedAsFoldersAndNeverFollowedThroughLink
     EXPECT_EQ(service_->RemoveEmptyFolder(dir_ / L"full").Result, Outcome::Failed);
     EXPECT_TRUE(Exists(dir_ / L"full\\f.txt"));
     EXPECT_TRUE(Exists(L"C:\\tm-fixtures\\links\\outside\\keep.txt"));
+}
+
+// A definition's file: the programs that run or load it are ended first; one another program
+// merely holds open stays, goes at the restart and into the boot-time list, its holder left running.
+TEST(RemovalServiceDefinitionFiles, HoldersAreEndedAndALockedFileGoesAtTheRestart) {
+    const RemovalService service(std::make_shared<ProtectedPlaces>());
+    const FileRemovalOptions definition{FileMethod::RestartIfHeld, true, true};
+    for (bool library : {false, true}) {
+        test::HolderRun holder;
+        ASSERT_TRUE(holder.Started());
+        const wstring target = library ? holder.Library() : holder.Exe();
+        EXPECT_EQ(service.RemoveFile(target, definition).Result, Outcome::Done) << library;
+        EXPECT_TRUE(holder.WaitExit(10000)) << library;
+        EXPECT_FALSE(Exists(target)) << library;
+    }
+    test::HolderRun holder;
+    ASSERT_TRUE(holder.Started());
+    EXPECT_EQ(service.RemoveFile(holder.Held(), definition).Result, Outcome::Deferred);
+    EXPECT_TRUE(holder.Running());
+    EXPECT_TRUE(Exists(holder.Held()));
+    const auto& lines = BootDeleteList().Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"F" + holder.Held()), lines.end());
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    wstring pending(32768, L'\0');
+    DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
+    const LONG read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(pending.data()), &bytes);
+    // A reboot never comes in a test prefix; do not leave the entry behind.
+    RegDeleteValueW(key, L"PendingFileRenameOperations");
+    RegCloseKey(key);
+    ASSERT_EQ(read, ERROR_SUCCESS);
+    EXPECT_NE(UpperCased(pending).find(UpperCased(holder.Held())), wstring::npos);
 }
 
 TEST(RemovalServiceRegistry, ValuesAndKeysByExactPathOnly) {

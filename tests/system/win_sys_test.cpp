@@ -168,49 +168,20 @@ TEST(ProcessEnding, EndsAListedProcessButNotOneWhoseIdNowNamesAnotherImage) {
     }
 }
 
-TEST(DeleteInUse, EndsTheProgramOrTheLibraryUsersAndRemovesTheFile) {
+// Ending the users of a file before its removal (the removal itself is the removal service's,
+// tested with it).
+TEST(EndUsersOfFile, EndsTheProgramOrTheLibraryUsersAndNeverForAPattern) {
     for (bool library : {false, true}) {
         test::HolderRun holder;
         ASSERT_TRUE(holder.Started());
         TWinSysXp sys;
-        const std::wstring target = library ? holder.Library() : holder.Exe();
-        EXPECT_EQ(sys.DeleteFileKillingUsers(target), FileDeletion::Removed) << library;
+        const std::wstring folder = holder.Exe().substr(0, holder.Exe().find_last_of(L'\\'));
+        // A pattern names no file: nothing is ended.
+        for (const std::wstring& pattern : {folder + L"\\*.exe", folder + L"\\holder_li?.dll"}) sys.EndUsersOfFile(pattern);
+        EXPECT_TRUE(holder.Running());
+        sys.EndUsersOfFile(library ? holder.Library() : holder.Exe());
         EXPECT_TRUE(holder.WaitExit(10000)) << library;
-        EXPECT_FALSE(test::PathExists(target)) << library;
     }
-}
-
-TEST(DeleteInUse, ALockedFileIsScheduledAndRecordedAndItsHolderLeftRunning) {
-    test::HolderRun holder;
-    ASSERT_TRUE(holder.Started());
-    TWinSysXp sys;
-    EXPECT_EQ(sys.DeleteFileKillingUsers(holder.Held()), FileDeletion::Deferred);
-    EXPECT_TRUE(holder.Running());
-    EXPECT_TRUE(test::PathExists(holder.Held()));
-    const auto& lines = BootDeleteList().Lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"F" + holder.Held()), lines.end());
-    // The system's own list of deletions at restart names it too.
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
-              ERROR_SUCCESS);
-    std::wstring pending(32768, L'\0');
-    DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
-    const LONG read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(pending.data()), &bytes);
-    // A reboot never comes in a test prefix; do not leave the entry behind.
-    RegDeleteValueW(key, L"PendingFileRenameOperations");
-    RegCloseKey(key);
-    ASSERT_EQ(read, ERROR_SUCCESS);
-    EXPECT_NE(UpperCased(pending).find(UpperCased(holder.Held())), std::wstring::npos);
-
-    EXPECT_EQ(sys.DeleteFileKillingUsers(holder.Held() + L".missing"), FileDeletion::Removed);
-    // A pattern names no file: nothing is ended, deleted or scheduled.
-    const std::wstring folder = holder.Exe().substr(0, holder.Exe().find_last_of(L'\\'));
-    for (const std::wstring& pattern : {folder + L"\\*.exe", folder + L"\\holder_li?.dll"})
-        EXPECT_EQ(sys.DeleteFileKillingUsers(pattern), FileDeletion::Failed) << testing::PrintToString(pattern);
-    EXPECT_TRUE(holder.Running());
-    EXPECT_TRUE(test::PathExists(holder.Exe()));
 }
 
 TEST(SessionAndDrivers, SessionFactsAndDriverThreads) {
