@@ -123,32 +123,29 @@ bool TCleanObj::Settle(TSingleItem& item, const Removal& removal) {
     return removal.Gone();
 }
 
+Removal TCleanObj::Reported(const TSingleItem& item, ItemKind kind, const Removal& removal) {
+    Report(item, kind, removal);
+    return removal;
+}
+
 Removal TCleanObj::RemoveFileEntry(TSingleItem& item) {
     const RemovalService& service = host_->Removals();
     // What remains of a wildcard names its whole folder.
-    const Removal removal = item.Path.find(L'*') != std::wstring::npos
-                                ? service.RemoveFolderTree(FolderPartOf(item.Path))
-                                : service.RemoveFile(item.Path, kDefinitionFileRemoval);
-    Report(item, ItemFile, removal);
-    return removal;
+    return Reported(item, ItemFile,
+                    item.Path.find(L'*') != std::wstring::npos ? service.RemoveFolderTree(FolderPartOf(item.Path))
+                                                               : service.RemoveFile(item.Path, kDefinitionFileRemoval));
 }
 
 Removal TCleanObj::RemoveFolderEntry(TSingleItem& item) {
-    const Removal removal = host_->Removals().RemoveFolderTree(item.Path);
-    Report(item, ItemFolder, removal);
-    return removal;
+    return Reported(item, ItemFolder, host_->Removals().RemoveFolderTree(item.Path));
 }
 
 Removal TCleanObj::RemoveKeyEntry(TSingleItem& item) {
-    const Removal removal = host_->Removals().RemoveRegKeyPath(item.Path);
-    Report(item, ItemRegKey, removal);
-    return removal;
+    return Reported(item, ItemRegKey, host_->Removals().RemoveRegKeyPath(item.Path));
 }
 
 Removal TCleanObj::RemoveValueEntry(TSingleItem& item) {
-    const Removal removal = host_->Removals().RemoveRegValuePath(item.Path);
-    Report(item, ItemRegValue, removal);
-    return removal;
+    return Reported(item, ItemRegValue, host_->Removals().RemoveRegValuePath(item.Path));
 }
 
 Removal TCleanObj::RemoveCheckTextEntry(TSingleItem& item) {

@@ -204,6 +204,8 @@ protected:
     // Runs one single-entry removal: sets the state, rechecks when asked and successful.
     bool CleanOne(ItemList& list, int index, bool recheck, EntryRemoval remove);
     void Report(const TSingleItem& item, ItemKind kind, const Removal& removal);
+    // Reports the removal and hands it back.
+    Removal Reported(const TSingleItem& item, ItemKind kind, const Removal& removal);
     static int Append(ItemList& list, const std::wstring& path);
 
 private:
