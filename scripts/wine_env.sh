@@ -2,10 +2,45 @@
 # Never uses ~/.wine.
 
 TM_TOP=${TM_TOP:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-TM_BUILD=${TM_BUILD:-$TM_TOP/build}
+
+# Tidemark is a 32-bit program, built in build/ and run by wine32 in a 32-bit prefix. A kernel
+# that runs no 32-bit programs (IA-32 emulation off) cannot start wine32 at all; there the
+# same sources are built for 64-bit Windows in build64/ and run by wine64 in a 64-bit prefix,
+# and the 32-bit product is still built (see scripts/test.sh). TM_ARCH=32 or 64 chooses by hand.
+tm_host_runs_32bit() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+if [ -z "${TM_ARCH:-}" ]; then
+  if tm_host_runs_32bit; then TM_ARCH=32; else TM_ARCH=64; fi
+fi
+if [ "$TM_ARCH" = 64 ]; then
+  TM_BUILD=${TM_BUILD:-$TM_TOP/build64}
+  TM_TOOLCHAIN=$TM_TOP/cmake/toolchain-mingw-x86_64.cmake
+else
+  TM_BUILD=${TM_BUILD:-$TM_TOP/build}
+  TM_TOOLCHAIN=$TM_TOP/cmake/toolchain-mingw-i686.cmake
+fi
+
+# Debian's wine, wineboot and the other launchers start the 32-bit loader whenever wine32 is
+# installed; for a 64-bit prefix a folder of small launchers for the 64-bit loader goes first
+# on PATH, so the scripts and tests that call "wine" keep working unchanged.
+tm_wine64_launchers() {
+  local dir=$TM_BUILD/wine64-launchers tool
+  mkdir -p "$dir"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$dir/wine"
+  for tool in wineboot winecfg winepath regedit; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 %s.exe "$@"\n' "$tool" >"$dir/$tool"
+  done
+  chmod +x "$dir"/*
+  export PATH="$dir:$PATH"
+  export WINELOADER=/usr/lib/wine/wine64
+}
 
 tm_wine_env() {
-  export WINEARCH=win32
+  if [ "$TM_ARCH" = 64 ]; then
+    export WINEARCH=win64
+    tm_wine64_launchers
+  else
+    export WINEARCH=win32
+  fi
   export WINEDEBUG=${WINEDEBUG:--all}
   export LC_ALL=${TM_LOCALE:-zh_CN.UTF-8}
   # No Mono / Gecko installer prompts while a prefix is made.
@@ -46,7 +81,7 @@ tm_prefix_map_build() {
   ln -sfn "$TM_BUILD" "$prefix/dosdevices/t:"
 }
 
-# tm_prefix_create DIR: a new 32-bit prefix, sandboxed, windows unmanaged (a bare Xvfb has no
+# tm_prefix_create DIR: a new prefix of WINEARCH, sandboxed, windows unmanaged (a bare Xvfb has no
 # window manager, and every window close would wait 2 s for one).
 tm_prefix_create() {
   local prefix=$1
@@ -74,7 +109,7 @@ tm_prefix_ensure() {
 }
 
 tm_build() {
-  cmake -S "$TM_TOP" -B "$TM_BUILD" -G Ninja >/dev/null
+  cmake -S "$TM_TOP" -B "$TM_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TM_TOOLCHAIN" >/dev/null
   cmake --build "$TM_BUILD"
 }
 

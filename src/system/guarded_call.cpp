@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-// The frame is laid out by hand, so this file is for 32-bit x86 only.
-static_assert(sizeof(void*) == 4, "the guard builds an x86 exception registration");
+// The frame is laid out by hand: an x86 exception registration for the product, and a function
+// with its own unwind data and language handler for the 64-bit test build.
+#if defined(__i386__)
 
 namespace {
 
@@ -87,6 +88,79 @@ __attribute__((naked, noinline, used)) void __cdecl TmGuardUnwindAndResume(Guard
 }
 
 }  // extern "C"
+
+#elif defined(__x86_64__)
+
+// On x64 the handler is named in the guard's unwind data (.seh_handler) rather than pushed on a
+// chain; rsp after the guard's prologue is the establisher frame the handler receives. The
+// handler unwinds the callee's frames (RtlUnwindEx runs their termination handlers and cuts
+// the dispatch back to us) and continues at TmGuardFaulted, still inside our frame. As on x86
+// the guard keeps its own copies of what the callee must preserve: the callee-saved registers
+// (pushed in the prologue, popped by the one epilogue), MXCSR and the x87 control word, so a
+// callee that broke the calling convention before faulting leaves nothing behind.
+// Frame: rsp+0 home space for the callee, +32 faultCode, +40 MXCSR, +44 x87 control word.
+extern "C" {
+
+extern char TmGuardFaulted[];
+
+__attribute__((used)) EXCEPTION_DISPOSITION TmGuardHandler(EXCEPTION_RECORD* record, void* frame,
+                                                           CONTEXT*, DISPATCHER_CONTEXT* dispatch) {
+    constexpr DWORD kNotForUs = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND | EXCEPTION_NESTED_CALL;
+    if (record->ExceptionFlags & kNotForUs) return ExceptionContinueSearch;
+    auto* faultCode = *reinterpret_cast<unsigned long**>(static_cast<char*>(frame) + 32);
+    if (faultCode) *faultCode = record->ExceptionCode;
+    RtlUnwindEx(frame, TmGuardFaulted, record, nullptr, dispatch->ContextRecord, dispatch->HistoryTable);
+    return ExceptionContinueSearch;  // not reached: the unwind continues at TmGuardFaulted
+}
+
+int TmGuardEnter(tidemark::GuardedFunction, void*, unsigned long*);
+
+__asm__(
+    ".text\n\t"
+    ".globl TmGuardEnter\n\t"
+    ".def TmGuardEnter; .scl 2; .type 32; .endef\n\t"
+    ".seh_proc TmGuardEnter\n"
+    "TmGuardEnter:\n\t"
+    "pushq %rbp\n\t.seh_pushreg %rbp\n\t"
+    "pushq %rbx\n\t.seh_pushreg %rbx\n\t"
+    "pushq %rsi\n\t.seh_pushreg %rsi\n\t"
+    "pushq %rdi\n\t.seh_pushreg %rdi\n\t"
+    "pushq %r12\n\t.seh_pushreg %r12\n\t"
+    "pushq %r13\n\t.seh_pushreg %r13\n\t"
+    "pushq %r14\n\t.seh_pushreg %r14\n\t"
+    "pushq %r15\n\t.seh_pushreg %r15\n\t"
+    "subq $56, %rsp\n\t"
+    ".seh_stackalloc 56\n\t"
+    ".seh_endprologue\n\t"
+    ".seh_handler TmGuardHandler, @except\n\t"
+    "movq %r8, 32(%rsp)\n\t"
+    "stmxcsr 40(%rsp)\n\t"
+    "fnstcw 44(%rsp)\n\t"
+    "movq %rcx, %rax\n\t"
+    "movq %rdx, %rcx\n\t"
+    "callq *%rax\n\t"
+    "nop\n\t"
+    "movl $1, %eax\n"
+    "TmGuardLeave:\n\t"
+    "addq $56, %rsp\n\t"
+    "popq %r15\n\tpopq %r14\n\tpopq %r13\n\tpopq %r12\n\t"
+    "popq %rdi\n\tpopq %rsi\n\tpopq %rbx\n\tpopq %rbp\n\t"
+    "ret\n\t"
+    ".globl TmGuardFaulted\n"
+    "TmGuardFaulted:\n\t"
+    "cld\n\t"
+    "fninit\n\t"
+    "fldcw 44(%rsp)\n\t"
+    "ldmxcsr 40(%rsp)\n\t"
+    "xorl %eax, %eax\n\t"
+    "jmp TmGuardLeave\n\t"
+    ".seh_endproc\n\t");
+
+}  // extern "C"
+
+#else
+#error "the guard is written for x86 and x64"
+#endif
 
 namespace tidemark {
 
