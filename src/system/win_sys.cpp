@@ -156,7 +156,7 @@ constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 
 namespace native {
 
-bool ReadRemote(HANDLE process, std::uint32_t address, void* buffer, std::size_t size) {
+bool ReadRemote(HANDLE process, RemotePointer address, void* buffer, std::size_t size) {
     SIZE_T read = 0;
     return address != 0 &&
            ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)), buffer, size,
@@ -234,12 +234,12 @@ std::vector<TModuleItem> ReadLoaderModules(HANDLE process) {
     if (!peb) return modules;
     LoaderData loader{};
     if (!ReadRemote(process, peb->Ldr, &loader, sizeof loader)) return modules;
-    const std::uint32_t head = peb->Ldr + offsetof(LoaderData, LoadOrderFlink);
-    const std::uint32_t first = loader.LoadOrderFlink;
+    const RemotePointer head = peb->Ldr + offsetof(LoaderData, LoadOrderFlink);
+    const RemotePointer first = loader.LoadOrderFlink;
     // Backwards from the last entry; the first (the program's own image) is not listed. A list
     // changing under us, or a bad link, must not keep us walking.
-    std::set<std::uint32_t> seen;
-    for (std::uint32_t at = loader.LoadOrderBlink; at != head && at != first && seen.size() < kMostModules;) {
+    std::set<RemotePointer> seen;
+    for (RemotePointer at = loader.LoadOrderBlink; at != head && at != first && seen.size() < kMostModules;) {
         if (!seen.insert(at).second) break;
         LoaderEntry entry{};
         if (!ReadRemote(process, at, &entry, sizeof entry)) break;
@@ -311,7 +311,7 @@ std::uint32_t FindProcessIdByImageName(const std::wstring& name) {
     const std::string list = native::QueryProcessList();
     for (const native::ProcessEntry* entry : native::ProcessEntries(list)) {
         if (entry->UniqueProcessId == 0 || entry->UniqueProcessId == 4) continue;
-        if (SameNoCase(native::EntryImageName(list, *entry), name)) return entry->UniqueProcessId;
+        if (SameNoCase(native::EntryImageName(list, *entry), name)) return static_cast<std::uint32_t>(entry->UniqueProcessId);
     }
     return 0;
 }
@@ -331,8 +331,10 @@ std::vector<DriverRecord> ReadDriverRecords() {
     if (status != 0 || buffer.size() < 4) return records;
     std::uint32_t count = 0;
     std::memcpy(&count, buffer.data(), 4);
+    // The entries follow the count at their own alignment.
+    constexpr std::size_t kFirstEntry = alignof(native::KernelModuleEntry) > 4 ? alignof(native::KernelModuleEntry) : 4;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::size_t at = 4 + i * sizeof(native::KernelModuleEntry);
+        const std::size_t at = kFirstEntry + i * sizeof(native::KernelModuleEntry);
         if (at + sizeof(native::KernelModuleEntry) > buffer.size()) break;
         native::KernelModuleEntry entry;
         std::memcpy(&entry, buffer.data() + at, sizeof entry);
@@ -587,7 +589,7 @@ void TWinSys9x::FillModules(TProcessItem& item) {
         if (std::any_of(item.Modules.begin(), item.Modules.end(), [&](const auto& m) { return SameNoCase(m->Path, path); }))
             continue;
         auto module = std::make_unique<TModuleItem>();
-        module->Base = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(entry.modBaseAddr));
+        module->Base = reinterpret_cast<std::uintptr_t>(entry.modBaseAddr);
         module->Name = AnsiField(entry.szModule);
         module->Path = path;
         item.Modules.push_back(std::move(module));
@@ -638,7 +640,7 @@ void TWinSys2k::RefreshProcesses() {
     const std::string list = native::QueryProcessList();
     // Every entry but the idle process (id 0), which the system lists first.
     for (const native::ProcessEntry* entry : native::ProcessEntries(list)) {
-        const std::uint32_t id = entry->UniqueProcessId;
+        const auto id = static_cast<std::uint32_t>(entry->UniqueProcessId);
         if (id == self || id == 0) continue;
         std::wstring path;
         GetProcessImagePath(id, path);
@@ -647,7 +649,7 @@ void TWinSys2k::RefreshProcesses() {
         for (const native::ThreadEntry& thread : native::EntryThreads(list, *entry)) {
             auto t = std::make_unique<TThreadItem>();
             t->StartAddress = thread.StartAddress;
-            t->ThreadId = thread.UniqueThread;
+            t->ThreadId = static_cast<std::uint32_t>(thread.UniqueThread);
             t->Priority = static_cast<std::uint32_t>(thread.BasePriority);
             t->State = thread.ThreadState;
             t->WaitReason = thread.WaitReason;

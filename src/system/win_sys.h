@@ -14,13 +14,13 @@
 namespace tidemark {
 
 struct TModuleItem {
-    std::uint32_t Base = 0;
+    std::uintptr_t Base = 0;
     std::wstring Name;
     std::wstring Path;
 };
 
 struct TThreadItem {
-    std::uint32_t StartAddress = 0;  // 0 on 9x
+    std::uintptr_t StartAddress = 0;  // 0 on 9x
     std::uint32_t ThreadId = 0;
     std::uint32_t Priority = 0;
     std::uint32_t State = 0;         // 0 on 9x
@@ -143,7 +143,7 @@ protected:
 };
 
 struct DriverRecord {
-    std::uint32_t Base = 0;
+    std::uintptr_t Base = 0;
     std::uint32_t Size = 0;
     std::wstring Name;  // lower-case file name
 };

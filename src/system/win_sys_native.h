@@ -1,4 +1,4 @@
-// The native structures the NT family's process listing reads (32-bit layouts), and the
+// The native structures the NT family's process listing reads, and the
 // helpers over them. Used by win_sys.cpp and its tests only.
 #pragma once
 
@@ -14,10 +14,15 @@
 
 namespace tidemark::native {
 
+// Pointer-sized fields are std::uintptr_t: the layouts are those of a process of our own width
+// (the product is 32-bit; the 64-bit test build reads 64-bit processes the same way).
+using RemotePointer = std::uintptr_t;
+constexpr bool kWide = sizeof(void*) == 8;
+
 struct RemoteUnicodeString {
     std::uint16_t Length;  // bytes
     std::uint16_t MaximumLength;
-    std::uint32_t Buffer;
+    RemotePointer Buffer;
 };
 
 struct ObjectAttributes {
@@ -36,79 +41,82 @@ struct ClientId {
 
 struct ProcessBasicInformation {
     LONG ExitStatus;
-    std::uint32_t PebBaseAddress;
-    std::uint32_t AffinityMask;
+    RemotePointer PebBaseAddress;
+    RemotePointer AffinityMask;
     LONG BasePriority;
-    std::uint32_t UniqueProcessId;
-    std::uint32_t InheritedFromUniqueProcessId;
+    RemotePointer UniqueProcessId;
+    RemotePointer InheritedFromUniqueProcessId;
 };
 
-// The first 28 bytes of the environment block.
+// The start of the environment block, up to the process heap.
 struct PebStart {
     std::uint8_t Flags[4];
-    std::uint32_t Mutant;
-    std::uint32_t ImageBaseAddress;
-    std::uint32_t Ldr;
-    std::uint32_t ProcessParameters;
-    std::uint32_t SubSystemData;
-    std::uint32_t ProcessHeap;
+    RemotePointer Mutant;
+    RemotePointer ImageBaseAddress;
+    RemotePointer Ldr;
+    RemotePointer ProcessParameters;
+    RemotePointer SubSystemData;
+    RemotePointer ProcessHeap;
 };
-static_assert(sizeof(PebStart) == 28);
+static_assert(sizeof(PebStart) == (kWide ? 56 : 28));
+static_assert(offsetof(PebStart, Ldr) == (kWide ? 0x18 : 12));
 
-// The loader data (36 bytes): the load-order list head is at byte 12.
+// The loader data: the load-order list head follows length, flag and SsHandle.
 struct LoaderData {
     std::uint32_t Length;
     std::uint32_t Initialized;
-    std::uint32_t SsHandle;
-    std::uint32_t LoadOrderFlink, LoadOrderBlink;
-    std::uint32_t MemoryOrder[2];
-    std::uint32_t InitOrder[2];
+    RemotePointer SsHandle;
+    RemotePointer LoadOrderFlink, LoadOrderBlink;
+    RemotePointer MemoryOrder[2];
+    RemotePointer InitOrder[2];
 };
-static_assert(sizeof(LoaderData) == 36);
+static_assert(sizeof(LoaderData) == (kWide ? 64 : 36));
+static_assert(offsetof(LoaderData, LoadOrderFlink) == (kWide ? 0x10 : 12));
 
-// The first 72 bytes of a loader entry.
+// The start of a loader entry, up to both names.
 struct LoaderEntry {
-    std::uint32_t LoadOrderFlink, LoadOrderBlink;
-    std::uint32_t MemoryOrder[2];
-    std::uint32_t InitOrder[2];
-    std::uint32_t DllBase;
-    std::uint32_t EntryPoint;
+    RemotePointer LoadOrderFlink, LoadOrderBlink;
+    RemotePointer MemoryOrder[2];
+    RemotePointer InitOrder[2];
+    RemotePointer DllBase;
+    RemotePointer EntryPoint;
     std::uint32_t SizeOfImage;
     RemoteUnicodeString FullDllName;
     RemoteUnicodeString BaseDllName;
-    std::uint32_t Rest[5];
+    RemotePointer Rest[5];
 };
-static_assert(sizeof(LoaderEntry) == 72);
+static_assert(sizeof(LoaderEntry) == (kWide ? 144 : 72));
+static_assert(offsetof(LoaderEntry, FullDllName) == (kWide ? 0x48 : 36));
 
-// The first 144 bytes of the process parameters: the image path is at byte 56.
+// The start of the process parameters, up to the image path and some way beyond.
 struct ProcessParameters {
-    std::uint8_t Before[56];
+    std::uint8_t Before[kWide ? 0x60 : 56];
     RemoteUnicodeString ImagePathName;
     std::uint8_t After[80];
 };
-static_assert(sizeof(ProcessParameters) == 144);
-static_assert(offsetof(ProcessParameters, ImagePathName) == 56);
+static_assert(offsetof(ProcessParameters, ImagePathName) == (kWide ? 0x60 : 56));
 
 // One process of the native process list (Windows 2000 and later), its threads after it.
+constexpr std::size_t kProcessEntrySize = kWide ? 256 : 184;
 struct ProcessEntry {
     std::uint32_t NextEntryOffset;
     std::uint32_t NumberOfThreads;
     std::uint8_t Reserved[48];
     RemoteUnicodeString ImageName;
     LONG BasePriority;
-    std::uint32_t UniqueProcessId;
-    std::uint32_t InheritedFromUniqueProcessId;
+    RemotePointer UniqueProcessId;
+    RemotePointer InheritedFromUniqueProcessId;
     std::uint32_t HandleCount;
-    std::uint8_t Counters[184 - 80];
+    std::uint8_t Counters[kProcessEntrySize - (kWide ? 0x64 : 80)];
 };
-static_assert(sizeof(ProcessEntry) == 184);
-static_assert(offsetof(ProcessEntry, UniqueProcessId) == 68);
+static_assert(sizeof(ProcessEntry) == kProcessEntrySize);
+static_assert(offsetof(ProcessEntry, UniqueProcessId) == (kWide ? 0x50 : 68));
 
 struct ThreadEntry {
     std::uint8_t Times[28];
-    std::uint32_t StartAddress;
-    std::uint32_t UniqueProcess;
-    std::uint32_t UniqueThread;
+    RemotePointer StartAddress;
+    RemotePointer UniqueProcess;
+    RemotePointer UniqueThread;
     LONG Priority;
     LONG BasePriority;
     std::uint32_t ContextSwitches;
@@ -116,12 +124,12 @@ struct ThreadEntry {
     std::uint32_t WaitReason;
     std::uint32_t Padding;
 };
-static_assert(sizeof(ThreadEntry) == 64);
+static_assert(sizeof(ThreadEntry) == (kWide ? 80 : 64));
 
-// One entry of the kernel-module list (284 bytes): base at byte 8, size at 12, path at 28.
+// One entry of the kernel-module list: base, size, flags, four counters and the path.
 struct KernelModuleEntry {
-    std::uint32_t Reserved[2];
-    std::uint32_t Base;
+    RemotePointer Reserved[2];
+    RemotePointer Base;
     std::uint32_t Size;
     std::uint32_t Flags;
     std::uint16_t Index;
@@ -130,13 +138,13 @@ struct KernelModuleEntry {
     std::uint16_t NameOffset;
     char FullPath[256];
 };
-static_assert(sizeof(KernelModuleEntry) == 284);
-static_assert(offsetof(KernelModuleEntry, FullPath) == 28);
+static_assert(sizeof(KernelModuleEntry) == (kWide ? 296 : 284));
+static_assert(offsetof(KernelModuleEntry, FullPath) == (kWide ? 40 : 28));
 
 // The module walk ends after this many entries whatever the links say.
 constexpr std::size_t kMostModules = 4096;
 
-bool ReadRemote(HANDLE process, std::uint32_t address, void* buffer, std::size_t size);
+bool ReadRemote(HANDLE process, RemotePointer address, void* buffer, std::size_t size);
 std::optional<PebStart> ReadRemotePeb(HANDLE process);
 std::wstring ReadRemoteUnicodeString(HANDLE process, const RemoteUnicodeString& descriptor);
 // The native process list; empty on failure.

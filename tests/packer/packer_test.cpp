@@ -102,7 +102,7 @@ const char kGoodV12[] =
     "file1=%programfiles%\\Bad\\bad.exe\r\n"
     "file2=%winsystem32%\\badhook.dll\r\n"
     "file3=%programfiles%\\Bad\\*.dat\r\n"
-    "chkfile1=%winsystem32%\\drivers\\bad*.sys\r\n"
+    "chkfile1=%winsystem32%\\drivers\\badkbd.sys\r\n"
     "folder1=%programfiles%\\Bad\\\r\n"
     "regkey1=HKEY_LOCAL_MACHINE\\SOFTWARE\\Bad\\Toolbar\r\n"
     "regkey2=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\BadSub\r\n"
@@ -130,7 +130,7 @@ TEST(Packer, PacksAGoodSetThatDeciphersBackTo936) {
         {L"V12", DefinitionKey(L"V12", kDefinitionKeySource),
          {L"[Soft]", L"id=12", L"name=坏工具条 Bad Toolbar", L"srv1=BadSvc", L"file1=%programfiles%\\Bad\\bad.exe",
           L"file2=%winsystem32%\\badhook.dll", L"file3=%programfiles%\\Bad\\*.dat",
-          L"chkfile1=%winsystem32%\\drivers\\bad*.sys", L"folder1=%programfiles%\\Bad\\",
+          L"chkfile1=%winsystem32%\\drivers\\badkbd.sys", L"folder1=%programfiles%\\Bad\\",
           L"regkey1=HKEY_LOCAL_MACHINE\\SOFTWARE\\Bad\\Toolbar",
           L"regkey2=HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\BadSub",
           L"regkey3=HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\BadSvc",

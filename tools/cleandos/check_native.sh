@@ -3,7 +3,8 @@
 # ntdll.dll and nothing else, and the generated digest is the MD5 of that very file.
 set -eu
 exe=$1 header=$2
-dump=$(i686-w64-mingw32-objdump -p "$exe")
+# objdump of either MinGW-w64 reads both PE formats.
+dump=$(x86_64-w64-mingw32-objdump -p "$exe" 2>/dev/null || i686-w64-mingw32-objdump -p "$exe")
 grep -q 'Subsystem[[:space:]]*00000001' <<<"$dump" || { echo "not a native-subsystem image"; exit 1; }
 dlls=$(grep 'DLL Name:' <<<"$dump" | awk '{print tolower($3)}' | sort -u | tr '\n' ' ')
 [ "$dlls" = "ntdll.dll " ] || { echo "imports: $dlls"; exit 1; }

@@ -39,10 +39,10 @@ void CustomView::TabPressed() {
     window_.MarkTopTab(3);
     SelectSubTab(1);
     ShowControl(hint_);
-    // Coming from the junk view, nothing found there or here before stays listed. (Refilling
-    // the folder list from the settings comes with the custom-folder engine.)
+    // The result page's list is forgotten whenever the view is entered; coming from the junk
+    // view, nothing found here before stays listed either.
+    window_.Junk().ClearResults();
     if (fromJunk) {
-        window_.Junk().ClearResults();
         items_.Clear();
         deleteList_.Clear();
     }

@@ -283,9 +283,6 @@ void JunkView::BBtn_ScanClick() {
     SendUsageEvent(UsageEvent::JunkScan);
     if (ReadSettingText(kFileExtEnabled).size() < kBuiltInTypeCount) (void)WriteSettingText(kFileExtEnabled, kDefaultTypeStates);
     ClearResults();
-    groupRows_.clear();
-    fileRows_.clear();
-    toClean_ = 0;
     window_.Custom().DeleteListRows().Clear();
     const auto finish = [&] { Enable(rescan_, true); };
 
@@ -453,9 +450,6 @@ void JunkView::BBtn_ClearClick() {
         throw;
     }
     ClearResults();
-    groupRows_.clear();
-    fileRows_.clear();
-    toClean_ = 0;
     SetText(totalNum_, L"0");
     SetText(totalSize_, L"0");
     if (lastClean_.stopped) {

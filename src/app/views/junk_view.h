@@ -34,10 +34,14 @@ public:
     void StartJunkPage();
     // Custom cleaning's start button: as StartJunkPage, once a folder is ticked.
     void StartCustomScan();
-    // Forgets the junk found (the custom view does when it is entered from this view).
+    // Forgets the junk found and its list (the custom view does whenever it is entered: a clean
+    // from there then acts only on a list shown again).
     void ClearResults() {
         found_.Clear();
         result_ = JunkScanResult{};
+        groupRows_.clear();
+        fileRows_.clear();
+        toClean_ = 0;
     }
 
     // "扫描" / "重新扫描": the scan of the current mode's folders. Only while the window is idle.
