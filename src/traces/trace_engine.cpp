@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <optional>
 #include <utility>
 
@@ -220,6 +221,49 @@ void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstri
     for (const std::wstring& sub : subKeys) ScanTraceKey(item, path + L"\\" + sub, rootName, run);
 }
 
+namespace {
+
+// Rows whose key is a program's whole settings key rather than a list of its own (WinImage keeps
+// its recent files beside its options): only the values that name recent files are listed, and
+// the key's subkeys are left alone.
+bool IsSettingsKeyRow(const TraceItem& item) { return item.Table == TraceTableSoftware && item.Row == 38; }
+
+void ScanRecentFileValues(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName,
+                          const TraceRun& run) {
+    const HKEY root = TraceRootOfName(rootName);
+    if (!root || !IsExactKeyPath(keyPath)) return;
+    std::vector<std::wstring> values;
+    {
+        UniqueHKey key = OpenRegKey(root, keyPath, KEY_READ);
+        if (!key) return;
+        EnumValueNames(key.get(), values);
+    }
+    for (const std::wstring& name : values) {
+        if (!IsRecentFileValueName(name)) continue;
+        TraceEntry entry;
+        entry.Kind = TraceEntryKind::Value;
+        entry.Text = name;
+        entry.RootName = rootName;
+        entry.KeyPath = keyPath;
+        AddEntry(item, std::move(entry), run);
+    }
+}
+
+}  // namespace
+
+bool IsRecentFileValueName(std::wstring_view name) {
+    const std::wstring lower = LowerCased(std::wstring(name));
+    for (const wchar_t* mark : {L"mru", L"recent", L"history", L"lastfile", L"last file", L"lastopen"})
+        if (lower.find(mark) != std::wstring::npos) return true;
+    // "File1", "file 2", "Path10": a numbered list entry.
+    std::size_t digits = 0;
+    while (digits < lower.size() && iswdigit(lower[lower.size() - 1 - digits])) ++digits;
+    if (digits == 0 || digits == lower.size()) return false;
+    std::wstring stem = lower.substr(0, lower.size() - digits);
+    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+    return stem == L"file" || stem == L"path" || stem == L"image";
+}
+
 void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& run) {
     item.Entries.clear();
     item.Count = 0;
@@ -269,6 +313,8 @@ void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& r
                 entry.KeyPath = keyPath;
                 AddEntry(item, std::move(entry), run);
             }
+        } else if (IsSettingsKeyRow(item)) {
+            ScanRecentFileValues(item, keyPath, rootName, run);
         } else {
             ScanTraceKey(item, keyPath, rootName, run);
         }

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/engine_contract.h"
@@ -83,6 +84,9 @@ void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protected
 void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::wstring& base, const TraceRun& run);
 // Every value of the key and of every key below it. A leading "\" of keyPath is read as "from the
 // root"; an empty key path (the root itself) is never walked.
+// A value name that holds a recent file: one with "MRU", "Recent", "History", "LastFile" or
+// "LastOpen" in it, or a numbered entry ("File1", "Path 2", "Image10").
+bool IsRecentFileValueName(std::wstring_view name);
 void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName, const TraceRun& run);
 
 // Empties the item's entries and fills them anew: its folders, then its registry locations.

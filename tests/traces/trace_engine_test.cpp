@@ -477,18 +477,21 @@ TEST_F(TraceTest, AFileTheBinRefusesStaysWithItsAttributes) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// A row naming a program's key without value names (WinImage's whole settings key): its values
-// are listed one by one and only they are removed; the key and the keys below it stay.
-TEST_F(TraceKeys, AKeyWithoutValueNamesLosesOnlyItsValues) {
-    SetText(HKEY_CURRENT_USER, L"Software\\WinImage", L"LastFile");
+// WinImage's row names the program's whole settings key without value names: only the values
+// that name recent files are listed and removed; its options, its subkeys and the key stay.
+TEST_F(TraceKeys, AProgramsSettingsKeyLosesOnlyItsRecentFiles) {
+    for (const wchar_t* name : {L"LastFile", L"File1", L"Registration", L"WindowPos"})
+        SetText(HKEY_CURRENT_USER, L"Software\\WinImage", name);
     SetText(HKEY_CURRENT_USER, L"Software\\WinImage\\Settings", L"Recent1");
     TraceTree tree = MakeTraceTree();
     TraceItem& item = ItemOf(tree, TraceTableSoftware, 38);
     ASSERT_EQ(TraceRecord(TraceTableSoftware, 38).KeyPaths, L"Software\\WinImage");
     Harness run;
     ScanTraceItem(item, TracePlacesOfSystem(), run.op);
-    ASSERT_EQ(item.Count, 2);
-    for (const TraceEntry& e : item.Entries) EXPECT_EQ(e.Kind, TraceEntryKind::Value);
+    std::vector<std::wstring> listed;
+    for (const TraceEntry& e : item.Entries) listed.push_back(e.KeyPath + L"|" + e.Text);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::wstring>{L"Software\\WinImage|File1", L"Software\\WinImage|LastFile"}));
     for (TraceGroupState& group : tree.Groups) {
         group.Selected = false;
         for (TraceItem& i : group.Items) i.Scanned = true;
@@ -497,13 +500,18 @@ TEST_F(TraceKeys, AKeyWithoutValueNamesLosesOnlyItsValues) {
     const TraceCleanResult result = CleanTraces(tree, TraceCleanOptions{}, run.op);
     EXPECT_EQ(result.Totals.done, 2u);
     EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage", L"LastFile"));
-    EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage\\Settings", L"Recent1"));
-    HKEY key = nullptr;
-    for (const wchar_t* path : {L"Software\\WinImage", L"Software\\WinImage\\Settings"}) {
-        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key), ERROR_SUCCESS) << path;
-        if (key) RegCloseKey(key);
-        key = nullptr;
-    }
+    EXPECT_FALSE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage", L"File1"));
+    EXPECT_TRUE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage", L"Registration"));
+    EXPECT_TRUE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage", L"WindowPos"));
+    EXPECT_TRUE(ValueThere(HKEY_CURRENT_USER, L"Software\\WinImage\\Settings", L"Recent1"));
+}
+
+TEST(RecentFileValues, NamesThatHoldRecentFiles) {
+    for (const wchar_t* name : {L"MRUList", L"a MRU", L"RecentFiles", L"History3", L"LastFile", L"Last File 2",
+                                L"LastOpenDir", L"File1", L"file 12", L"Path2", L"Image10"})
+        EXPECT_TRUE(IsRecentFileValueName(name)) << testing::PrintToString(std::wstring(name));
+    for (const wchar_t* name : {L"", L"1", L"Registration", L"WindowPos", L"Files", L"Profile1", L"Version2", L"File"})
+        EXPECT_FALSE(IsRecentFileValueName(name)) << testing::PrintToString(std::wstring(name));
 }
 
 // The URL cache through the system's internet library.
