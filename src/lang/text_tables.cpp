@@ -216,6 +216,7 @@ constexpr TextEntry kSimplified[] = {
     {90026, L"您的系统存在%d个\"IE插件\",请勾选要清理的插件,然后点击清理."},
     {90027, L"请选择清理项目!"},
     {90028, L"操作意外中止,部分项目没有处理:"},
+    {90029, L"处无法读取"},
 };
 
 constexpr TextEntry kTraditional[] = {
@@ -413,6 +414,7 @@ constexpr TextEntry kTraditional[] = {
     {90026, L"您的系统存在%d个\"IE插件\",请勾选要清理的插件,然后点击清理."},
     {90027, L"请选择清理项目!"},
     {90028, L"操作意外中止,部分項目沒有處理:"},
+    {90029, L"處無法讀取"},
 };
 template <std::size_t N>
 const wchar_t* Find(const TextEntry (&table)[N], int id) {

@@ -11,7 +11,7 @@ std::array<std::wstring, 6> BrowserTraceNames;
 std::array<std::wstring, 51> SoftwareTraceNames;
 std::array<std::wstring, 4> RegistryCategoryNames;
 std::array<std::wstring, 6> SettingsTexts;
-std::array<std::wstring, 28> MessageTexts;
+std::array<std::wstring, 29> MessageTexts;
 
 namespace {
 
@@ -136,6 +136,10 @@ void ShowMessageById(int id) {
 
 void ShowUnexpectedFailure(const std::wstring& what) {
     CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], MessageTexts[27] + L"\r\n" + what});
+}
+
+std::wstring UnreadableNote(std::uint64_t places) {
+    return places == 0 ? std::wstring() : L"  " + std::to_wstring(places) + MessageTexts[28];
 }
 
 }  // namespace tidemark

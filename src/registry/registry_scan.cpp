@@ -91,12 +91,24 @@ int JudgeUninstallString(HKEY root, const std::wstring& key, PathProbe& probe) {
     return JudgeCommand(root, key, name, probe);
 }
 
+// A key that is there but cannot be read is told to the sink, so a scan never passes over it in
+// silence (a key that is gone is nothing to tell).
+void Unreadable(RegScanRun& run, HKEY root, const std::wstring& key, LONG error) {
+    if (IsMissingError(error)) return;
+    run.sink.Failed(Failure{RootFullName(root) + L"\\" + SystemKeyPath(key), static_cast<unsigned long>(error)});
+}
+
 // Whether an uninstall entry is an orphan: empty, or naming an uninstaller that is gone. A key
-// that cannot be opened or listed is not judged.
-bool UninstallEntryOrphaned(HKEY root, const std::wstring& key, const std::wstring& name, PathProbe& probe) {
+// that cannot be opened or listed is not judged (and, during a scan, told to its sink).
+bool UninstallEntryOrphaned(HKEY root, const std::wstring& key, const std::wstring& name, PathProbe& probe,
+                            RegScanRun* scan = nullptr) {
     const std::wstring entry = key + L"\\" + name;
-    UniqueHKey handle = OpenRegKey(root, SystemKeyPath(entry), KEY_READ);
-    if (!handle) return false;
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey handle = OpenRegKey(root, SystemKeyPath(entry), KEY_READ, &error);
+    if (!handle) {
+        if (scan) Unreadable(*scan, root, entry, error);
+        return false;
+    }
     std::vector<std::wstring> subKeys, values;
     if (!EnumSubKeyNames(handle.get(), subKeys)) return false;
     if (!subKeys.empty()) {
@@ -107,13 +119,6 @@ bool UninstallEntryOrphaned(HKEY root, const std::wstring& key, const std::wstri
     if (values.empty()) return true;
     if (values.size() == 1 && values[0].empty()) return true;
     return JudgeUninstallString(root, entry, probe) == PathMissing;
-}
-
-// A key that is there but cannot be read is told to the sink, so a scan never passes over it in
-// silence (a key that is gone is nothing to tell).
-void Unreadable(RegScanRun& run, HKEY root, const std::wstring& key, LONG error) {
-    if (IsMissingError(error)) return;
-    run.sink.Failed(Failure{RootFullName(root) + L"\\" + SystemKeyPath(key), static_cast<unsigned long>(error)});
 }
 
 // The names of a key's values (or subkeys); false, with the failure told, when it cannot be read.
@@ -279,7 +284,7 @@ void ScanUninstallKeys(HKEY root, const std::wstring& key, RegScanRun& run) {
     ListKey(run, root, key, true, names);
     for (const std::wstring& name : names) {
         run.pump.Poll();
-        if (UninstallEntryOrphaned(root, key, name, run.probe)) AddRow(run, 2, root, key, name);
+        if (UninstallEntryOrphaned(root, key, name, run.probe, &run)) AddRow(run, 2, root, key, name);
     }
 }
 

@@ -165,6 +165,41 @@ TEST_F(RegistryPageTest, StartButtonTicksEveryCategoryAndNothingFoundSays90013) 
     EXPECT_TRUE(App().Stop.Requested());
 }
 
+// An entry nobody may read: the scan goes on and says, after its time, how many it could not read.
+TEST_F(RegistryPageTest, AKeyTheScanCannotReadIsCountedOnTheFinishedBanner) {
+    const std::wstring locked = kUninstall + L"\\TidemarkViewLocked";
+    {
+        UniqueHKey key = CreateRegKey(HKEY_CURRENT_USER, locked, KEY_ALL_ACCESS);
+        ASSERT_TRUE(key);
+        SECURITY_DESCRIPTOR nobody;
+        InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION);
+        ACL empty;
+        InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+        SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE);
+        ASSERT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &nobody), ERROR_SUCCESS);
+    }
+    Open({L"/clearreg"});
+    for (const DWORD start = GetTickCount(); View().Items().empty() && GetTickCount() - start < 20000;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(5);
+    }
+    EXPECT_NE(RowOf(L"TidemarkViewGone"), widgets::kNoNode);  // the rest was judged
+    EXPECT_EQ(RowOf(L"TidemarkViewLocked"), widgets::kNoNode);
+    const std::wstring time = WindowText(window_->Control(L"Lab_FinRegTime"));
+    EXPECT_TRUE(time.ends_with(L"  1处无法读取")) << test::Narrow(time);
+
+    // The owner may always give the key back.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, locked.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR everyone;
+    InitializeSecurityDescriptor(&everyone, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&everyone, TRUE, nullptr, FALSE);
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &everyone);
+    RegCloseKey(key);
+    SHDeleteKeyW(HKEY_CURRENT_USER, locked.c_str());
+}
+
 TEST_F(RegistryPageTest, HealthScoreCountsCategoriesZeroToTwoAndItsLinesOpenTheViews) {
     Open({});
     // While another operation runs, nothing is measured: the score comes from the texts as they

@@ -365,7 +365,7 @@ void JunkView::BBtn_ScanClick() {
     SetText(label3_, L"0");
     ShowScanning(false);
     ShowAll(finishBanner_, true);
-    SetText(time_, ElapsedText((GetTickCount() - start) / 1000));
+    SetText(time_, ElapsedText((GetTickCount() - start) / 1000) + UnreadableNote(result_.unreadable));
     finish();
 }
 

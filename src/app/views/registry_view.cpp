@@ -69,9 +69,12 @@ class RowSink final : public Sink<TDataRegItems> {
 public:
     explicit RowSink(std::function<void(const TDataRegItems&)> add) : add_(std::move(add)) {}
     void Found(const TDataRegItems& row) override { add_(row); }
+    void Failed(const Failure&) override { ++unreadable_; }
+    std::uint64_t Unreadable() const { return unreadable_; }
 
 private:
     std::function<void(const TDataRegItems&)> add_;
+    std::uint64_t unreadable_ = 0;
 };
 
 }  // namespace
@@ -241,8 +244,8 @@ void RegistryView::StartRegistryScan() {
     ClearResults();
     SetText(elapsed_, L"00:00:00");
     const std::vector<int> categories = TickedCategories();
+    RowSink sink([this](const TDataRegItems& row) { AddFinding(row); });
     try {
-        RowSink sink([this](const TDataRegItems& row) { AddFinding(row); });
         ScanPump pump([&] {
             ShowCount();
             SetText(elapsed_, ElapsedText(start));
@@ -260,7 +263,7 @@ void RegistryView::StartRegistryScan() {
     const std::wstring elapsed = ElapsedText(start);
     SetText(elapsed_, elapsed);
     SetText(finalCount_, std::to_wstring(countValue_));
-    SetText(finalTime_, elapsed);
+    SetText(finalTime_, elapsed + UnreadableNote(sink.Unreadable()));
     ShowScanBanner(false);
     if (countValue_ == 0) ShowMessageById(90013);
     ShowControl(stop_, false);

@@ -43,11 +43,14 @@ class TracesView::RowSink final : public Sink<TraceEntry> {
 public:
     explicit RowSink(TracesView& view) : view_(view) {}
     void Found(const TraceEntry& entry) override { view_.AddFoundRow(entry); }
+    void Failed(const Failure&) override { ++unreadable; }
     void Progressed(const Progress& progress) override {
         const auto colon = progress.current.find(L':');
         if (colon == std::wstring::npos) return;
         view_.RefreshItemOf(std::stoi(progress.current.substr(0, colon)), std::stoi(progress.current.substr(colon + 1)));
     }
+
+    std::uint64_t unreadable = 0;
 
 private:
     TracesView& view_;
@@ -221,6 +224,7 @@ void TracesView::StartTraceScan() {
     ::tidemark::StartTraceScan(tree_, TracePlacesOfSystem(), {sink, pump, App().Stop});
     ShowControl(stop_, false);
     SetStatus(90024);
+    if (sink.unreadable > 0 && status_) SetWindowTextW(status_, (Status() + UnreadableNote(sink.unreadable)).c_str());
     Enable(rescan_, true);
     Enable(clean_, true);
 }
