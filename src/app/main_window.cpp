@@ -607,6 +607,12 @@ void TFBrimMain::CreateEngines() {
     } catch (...) {
         cleaner_.reset();
     }
+    // A definition whose check an unexpected error ended was not fully checked: say which.
+    if (cleaner_ && !cleaner_->Definitions().RoutineFailures().empty()) {
+        std::wstring which;
+        for (const Failure& failure : cleaner_->Definitions().RoutineFailures()) which += failure.item + L"\r\n";
+        ShowUnexpectedFailure(which);
+    }
     SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
 }
 

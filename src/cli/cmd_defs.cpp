@@ -26,7 +26,10 @@ std::unique_ptr<DefinitionSet> LoadSet(CommandContext& ctx) {
             why += " cannot be read";
         }
         ctx.Error(why);
+        return set;
     }
+    for (const Failure& failure : set->RoutineFailures())
+        ctx.Error("tidemark-cli: a definition check ended early: " + ToUtf8(failure.item));
     return set;
 }
 

@@ -52,7 +52,10 @@ std::unique_ptr<TCleaner> CreateCleaner(CommandContext& ctx) {
         } else {
             ctx.Error("tidemark-cli: the plug-in table cannot be read");
         }
+        return cleaner;
     }
+    for (const Failure& failure : cleaner->Definitions().RoutineFailures())
+        ctx.Error("tidemark-cli: a definition check ended early: " + ToUtf8(failure.item));
     return cleaner;
 }
 
