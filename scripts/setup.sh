@@ -16,6 +16,8 @@ PACKAGES=(
   # the 64-bit test build, for kernels that run no 32-bit programs (see scripts/wine_env.sh)
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   googletest
+  # the undo journal's index (header-only)
+  nlohmann-json3-dev
   wine wine32:i386 wine64
   xvfb xdotool x11-utils imagemagick
   locales fonts-wqy-microhei

@@ -104,7 +104,18 @@ Removal RemovalService::RemoveFile(const std::wstring& path, const FileRemovalOp
         if (cleared && StillThere(target)) SetFileAttributesW(target.c_str(), attributes & ~keep);
     };
 
-    if (options.Method == FileMethod::Recycle) {
+    if (recorder_) {
+        // Kept rather than deleted: the file moves into the recorder's store with its marks as
+        // they were; one that cannot move now (held) is deleted at the restart, unrecoverable.
+        const Removal stored = recorder_->StoreFile(path, attributes);
+        if (stored.Result == Outcome::Done || stored.Result == Outcome::Missing) return stored;
+        if (options.Method != FileMethod::RestartIfHeld || stored.Error == ERROR_CANNOT_MAKE) {
+            restore(0);
+            return stored;
+        }
+    }
+
+    if (options.Method == FileMethod::Recycle && !recorder_) {
         const bool recycled = recycler_ ? recycler_(path) : RecycleFile(path);
         const DWORD error = GetLastError();
         if (recycled && !StillThere(target)) return Answer(Outcome::Recycled);
@@ -120,6 +131,7 @@ Removal RemovalService::RemoveFile(const std::wstring& path, const FileRemovalOp
         if (options.RecordForBootTool && RecordBootDelete(BootRecordFile, path) != BootRecordResult::Refused)
             deferred = true;
         if (deferred) {
+            if (recorder_) recorder_->RecordNotRestorable(path);
             // Hidden and system marks come back; read-only stays cleared, or the deletion at
             // boot would be refused.
             restore(FILE_ATTRIBUTE_READONLY);
@@ -172,15 +184,23 @@ Removal RemovalService::RemoveRegValue(HKEY root, const std::wstring& key, const
     if (!root || !IsExactKeyPath(key) || name.find(L'\0') != std::wstring::npos)
         return Refused(TargetVerdict::NotFullPath);
     if (!RegValueExists(root, key, name)) return Answer(Outcome::Missing);
-    if (RegDeleteValueChecked(root, key, name)) return Answer(Outcome::Done);
-    return Failed(ERROR_ACCESS_DENIED);
+    std::optional<std::size_t> ticket;
+    if (recorder_ && !(ticket = recorder_->RecordValue(root, key, name))) return Failed(ERROR_CANNOT_MAKE);
+    const bool removed = RegDeleteValueChecked(root, key, name);
+    if (ticket) recorder_->Settle(*ticket, removed);
+    return removed ? Answer(Outcome::Done) : Failed(ERROR_ACCESS_DENIED);
 }
 
 Removal RemovalService::RemoveRegKeyTree(HKEY root, const std::wstring& key) const {
     if (!root || !IsExactKeyPath(key)) return Refused(TargetVerdict::NotFullPath);
     if (!RegKeyExists(root, key)) return Answer(Outcome::Missing);
-    if (RegDeleteKeyTree(root, key)) return Answer(Outcome::Done);
-    return Failed(ERROR_ACCESS_DENIED);
+    std::optional<std::size_t> ticket;
+    if (recorder_ && !(ticket = recorder_->RecordKeyTree(root, key))) return Failed(ERROR_CANNOT_MAKE);
+    const bool removed = RegDeleteKeyTree(root, key);
+    // A tree the system refused part-way may have lost some of its keys: what was recorded is
+    // kept either way.
+    if (ticket) recorder_->Settle(*ticket, true);
+    return removed ? Answer(Outcome::Done) : Failed(ERROR_ACCESS_DENIED);
 }
 
 Removal RemovalService::RemoveRegValuePath(const std::wstring& fullValuePath) const {
@@ -206,8 +226,12 @@ Removal RemovalService::RemoveService(SC_HANDLE manager, const std::wstring& nam
         if (!manager) return Failed(GetLastError());
     }
     if (QueryServicePresence(manager, name) == ServicePresence::Absent) return Answer(Outcome::Missing);
-    if (DeleteServiceWith(manager, name)) return Answer(Outcome::Done);
-    return Failed(GetLastError());
+    std::optional<std::size_t> ticket;
+    if (recorder_ && !(ticket = recorder_->RecordService(name))) return Failed(ERROR_CANNOT_MAKE);
+    const bool removed = DeleteServiceWith(manager, name);
+    const DWORD error = GetLastError();
+    if (ticket) recorder_->Settle(*ticket, removed);
+    return removed ? Answer(Outcome::Done) : Failed(error);
 }
 
 namespace {

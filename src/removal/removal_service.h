@@ -44,6 +44,26 @@ struct Removal {
     bool Gone() const { return Result == Outcome::Done || Result == Outcome::Recycled || Result == Outcome::Missing; }
 };
 
+// What keeps a removal undoable (the journal of a cleaning run). The service asks it before
+// each change; when it cannot record, the item is not touched (Failed, ERROR_CANNOT_MAKE).
+class RemovalRecorder {
+public:
+    virtual ~RemovalRecorder() = default;
+    // Registry items and services: what is about to go is written down first. A ticket for
+    // Settle, or nothing when it could not be written.
+    virtual std::optional<std::size_t> RecordValue(HKEY root, const std::wstring& key, const std::wstring& name) = 0;
+    virtual std::optional<std::size_t> RecordKeyTree(HKEY root, const std::wstring& key) = 0;
+    virtual std::optional<std::size_t> RecordService(const std::wstring& name) = 0;
+    // After the change: kept when the item is gone, forgotten when nothing changed.
+    virtual void Settle(std::size_t ticket, bool changed) = 0;
+    // A file is not deleted but moved into the recorder's store (its marks as they were before
+    // the call in attributes). Done when it is there; Missing, or Failed with the system's error,
+    // when it stays where it is (nothing recorded).
+    virtual Removal StoreFile(const std::wstring& path, DWORD attributes) = 0;
+    // A file left for the restart: the run says so, and it cannot be brought back.
+    virtual void RecordNotRestorable(const std::wstring& path) = 0;
+};
+
 class RemovalService {
 public:
     // Moves path to the recycle bin; true when it is there. The default asks the shell, after
@@ -54,6 +74,14 @@ public:
 
     const ProtectedPlaces& Places() const { return *places_; }
     void SetRecycler(Recycler recycler) { recycler_ = std::move(recycler); }
+    // The same service, every change recorded first (files moved into the recorder's store
+    // rather than deleted; the recycle bin is not used). The recorder outlives the copy.
+    RemovalService Recorded(RemovalRecorder& recorder) const {
+        RemovalService copy = *this;
+        copy.recorder_ = &recorder;
+        return copy;
+    }
+    RemovalRecorder* Recorder() const { return recorder_; }
 
     // A file (not a folder). A file that is itself a link is removed as the link.
     Removal RemoveFile(const std::wstring& path, const FileRemovalOptions& options = {}) const;
@@ -77,6 +105,7 @@ private:
 
     std::shared_ptr<const ProtectedPlaces> places_;
     Recycler recycler_;
+    RemovalRecorder* recorder_ = nullptr;
 };
 
 // The process's service. Engines that are handed no service use this one. Its places are made

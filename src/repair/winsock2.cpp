@@ -9,6 +9,7 @@
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/prompt.h"
+#include "system/reg_editor.h"
 #include "system/reg_paths.h"
 #include "system/sealed_resource.h"
 #include "system/text_case.h"
@@ -171,24 +172,6 @@ BackupFileRequest Winsock2BackupRequest(const SYSTEMTIME& t) {
     std::swprintf(stamp, 40, L"%04u_%02u_%02u_%02u_%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute);
     return BackupFileRequest{L"把WinSock2的当前设置备份为，不输入文件名则不进行备份", L"注册表文件 (*.reg)|*.reg",
                              L"reg", std::wstring(L"WinSock2备份_") + stamp + L".reg"};
-}
-
-RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder, DWORD waitMs) {
-    RegEditRun run;
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = L"RegEdit.exe";
-    info.lpParameters = arguments.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) return run;
-    run.Started = true;
-    UniqueHandle process(info.hProcess);
-    if (!process) return run;  // started, but nothing to wait for: its end is unknown
-    if (WaitForSingleObject(process.get(), waitMs) != WAIT_OBJECT_0) return run;
-    run.Ended = GetExitCodeProcess(process.get(), &run.ExitCode) != 0;
-    return run;
 }
 
 bool BackupWinsock2(const std::wstring& file) {

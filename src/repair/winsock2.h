@@ -52,15 +52,6 @@ using BackupFileChooser = std::function<std::optional<std::wstring>(const Backup
 BackupFileChooser SetBackupFileChooser(BackupFileChooser chooser);
 BackupFileRequest Winsock2BackupRequest(const SYSTEMTIME& localTime);
 
-// How the registry editor ran.
-struct RegEditRun {
-    bool Started = false;
-    bool Ended = false;   // within the wait
-    DWORD ExitCode = 0;   // when it ended
-};
-// Starts "RegEdit.exe" through the shell with arguments in folder and waits up to waitMs for it.
-RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder, DWORD waitMs = 5000);
-
 // Exports the Parameters subtree to file (quoted, so a name with blanks works); true when the
 // editor ended well and the file is there.
 bool BackupWinsock2(const std::wstring& file);

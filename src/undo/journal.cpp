@@ -1,0 +1,521 @@
+#include "undo/journal.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "system/ansi_text.h"
+#include "system/app_data.h"
+#include "system/file_digest.h"
+#include "system/file_ops.h"
+#include "system/handles.h"
+#include "system/reg_editor.h"
+#include "system/reg_paths.h"
+#include "system/reg_text.h"
+
+namespace tidemark {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr wchar_t kIndexName[] = L"index.json";
+constexpr int kFormat = 1;
+const wchar_t* const kServicesKey = L"SYSTEM\\CurrentControlSet\\Services";
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text) { return FromCodePage(CP_UTF8, text.data(), text.size()); }
+
+HKEY RootOfFullName(const std::wstring& name) {
+    HKEY root = nullptr;
+    std::wstring path;
+    SplitRootPath(name + L"\\x", root, path);
+    return root;
+}
+
+std::uint64_t Join(FILETIME t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+FILETIME Split(std::uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; }
+
+std::wstring IsoTime(const SYSTEMTIME& t) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+// A data file name the journal itself would write: digits, a dot, "reg" or "file".
+bool IsOwnDataName(const std::wstring& name) {
+    const std::size_t dot = name.find(L'.');
+    if (dot == 0 || dot == std::wstring::npos || dot > 9) return false;
+    for (std::size_t i = 0; i < dot; ++i)
+        if (name[i] < L'0' || name[i] > L'9') return false;
+    const std::wstring ext = name.substr(dot + 1);
+    return ext == L"reg" || ext == L"file";
+}
+
+// An id the journal itself would make: "yyyymmdd-hhmmss" with an optional "-n".
+bool IsOwnId(const std::wstring& id) {
+    if (id.size() < 15 || id.size() > 20 || id[8] != L'-') return false;
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        if (i == 8) continue;
+        if (i == 15) {
+            if (id[i] != L'-') return false;
+            continue;
+        }
+        if (id[i] < L'0' || id[i] > L'9') return false;
+    }
+    return id.size() == 15 || id.size() > 16;
+}
+
+bool IsHexDigest(const std::string& text) {
+    return text.empty() || (text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+                                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+                            }));
+}
+
+std::optional<JournalKind> KindOfName(const std::string& name) {
+    for (JournalKind kind : {JournalKind::File, JournalKind::Key, JournalKind::Value, JournalKind::Service})
+        if (name == JournalKindName(kind)) return kind;
+    return std::nullopt;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& bytes) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && FlushFileBuffers(file.get());
+    file.reset();
+    if (!ok) DeleteFileW(path.c_str());
+    return ok;
+}
+
+std::uint64_t FolderBytes(const std::wstring& folder) {
+    std::uint64_t total = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return total;
+}
+
+// Every folder on the way to path's folder, made where missing.
+bool MakeParents(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash < 3) return true;
+    const std::wstring parent = path.substr(0, slash);
+    const DWORD attributes = GetFileAttributesW(parent.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return MakeParents(parent) && (CreateDirectoryW(parent.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+// Moves a file; across volumes a copy whose digest matches the original, then the original
+// goes. False (nothing moved, the system's error set) otherwise.
+bool MoveVerified(const std::wstring& from, const std::wstring& to, const std::string& digest) {
+    if (MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
+    if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
+    if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
+    const auto copied = FileSha256(to);
+    if (!copied || (!digest.empty() && *copied != digest) || !DeleteFileW(from.c_str())) {
+        const DWORD error = GetLastError();
+        DeleteFileW(to.c_str());
+        SetLastError(error ? error : ERROR_CRC);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* JournalKindName(JournalKind kind) {
+    switch (kind) {
+        case JournalKind::File: return "file";
+        case JournalKind::Key: return "key";
+        case JournalKind::Value: return "value";
+        case JournalKind::Service: return "service";
+    }
+    return "value";
+}
+
+const char* RestoreResultName(RestoreResult result) {
+    switch (result) {
+        case RestoreResult::Restored: return "restored";
+        case RestoreResult::Kept: return "kept";
+        case RestoreResult::Failed: return "failed";
+    }
+    return "failed";
+}
+
+std::uint64_t FileTimeNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return Join(now);
+}
+
+// ---- the index ----
+
+std::string JournalIndexText(const JournalEntry& entry) {
+    Json items = Json::array();
+    for (const JournalItem& item : entry.Items) {
+        Json j = {{"item", item.Index},           {"kind", JournalKindName(item.Kind)},
+                  {"root", Utf8(item.Root)},      {"key", Utf8(item.Key)},
+                  {"name", Utf8(item.Name)},      {"path", Utf8(item.Path)},
+                  {"view", item.View},            {"restorable", item.Restorable},
+                  {"data", Utf8(item.Data)}};
+        if (item.Kind == JournalKind::File) {
+            j["attributes"] = item.Attributes;
+            j["created"] = item.Created;
+            j["written"] = item.Written;
+            j["size"] = item.Size;
+            j["sha256"] = item.Sha256;
+        }
+        items.push_back(std::move(j));
+    }
+    const Json index = {{"tidemark_journal", kFormat}, {"id", Utf8(entry.Id)},          {"time", Utf8(entry.Time)},
+                        {"stamp", entry.Stamp},        {"command", Utf8(entry.Command)}, {"items", std::move(items)}};
+    return index.dump(1);
+}
+
+std::optional<JournalEntry> ParseJournalIndex(const std::string& text) {
+    const Json index = Json::parse(text, nullptr, false);
+    if (index.is_discarded() || !index.is_object()) return std::nullopt;
+    try {
+        if (index.at("tidemark_journal").get<int>() != kFormat) return std::nullopt;
+        JournalEntry entry;
+        entry.Id = Wide(index.at("id").get<std::string>());
+        entry.Time = Wide(index.at("time").get<std::string>());
+        entry.Stamp = index.at("stamp").get<std::uint64_t>();
+        entry.Command = Wide(index.at("command").get<std::string>());
+        if (!IsOwnId(entry.Id)) return std::nullopt;
+        for (const Json& j : index.at("items")) {
+            JournalItem item;
+            item.Index = j.at("item").get<std::size_t>();
+            const auto kind = KindOfName(j.at("kind").get<std::string>());
+            if (!kind) return std::nullopt;
+            item.Kind = *kind;
+            item.Root = Wide(j.at("root").get<std::string>());
+            item.Key = Wide(j.at("key").get<std::string>());
+            item.Name = Wide(j.at("name").get<std::string>());
+            item.Path = Wide(j.at("path").get<std::string>());
+            item.View = j.at("view").get<int>();
+            item.Restorable = j.at("restorable").get<bool>();
+            item.Data = Wide(j.at("data").get<std::string>());
+            if (item.Restorable && !IsOwnDataName(item.Data)) return std::nullopt;
+            if (item.Kind == JournalKind::File) {
+                item.Attributes = j.at("attributes").get<std::uint32_t>();
+                item.Created = j.at("created").get<std::uint64_t>();
+                item.Written = j.at("written").get<std::uint64_t>();
+                item.Size = j.at("size").get<std::uint64_t>();
+                item.Sha256 = j.at("sha256").get<std::string>();
+                if (!IsHexDigest(item.Sha256)) return std::nullopt;
+            } else if (item.Kind != JournalKind::Service && RootOfFullName(item.Root) == nullptr) {
+                return std::nullopt;
+            }
+            entry.Items.push_back(std::move(item));
+        }
+        return entry;
+    } catch (const Json::exception&) {
+        return std::nullopt;
+    }
+}
+
+// ---- recording ----
+
+JournalRun::JournalRun(std::wstring folder, JournalEntry entry) : folder_(std::move(folder)), entry_(std::move(entry)) {}
+
+JournalRun::~JournalRun() { Finish(); }
+
+bool JournalRun::WriteIndex() {
+    // Written beside, then put in place: a crash leaves the old index or the new one.
+    const std::wstring index = folder_ + L"\\" + kIndexName, next = index + L".new";
+    return WriteWhole(next, JournalIndexText(entry_)) &&
+           MoveFileExW(next.c_str(), index.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+std::optional<std::size_t> JournalRun::RecordRegistry(JournalKind kind, HKEY root, const std::wstring& key,
+                                                      const std::wstring& name, const std::wstring& text) {
+    if (finished_) return std::nullopt;
+    JournalItem item;
+    item.Index = next_++;
+    item.Kind = kind;
+    item.Root = RootFullName(root);
+    item.Key = key;
+    item.Name = name;
+    item.Data = std::to_wstring(item.Index) + L".reg";
+    if (!WriteRegTextFile(folder_ + L"\\" + item.Data, RegTextHeader() + text)) return std::nullopt;
+    entry_.Items.push_back(item);
+    if (!WriteIndex()) {
+        entry_.Items.pop_back();
+        DeleteFileW((folder_ + L"\\" + item.Data).c_str());
+        return std::nullopt;
+    }
+    return item.Index;
+}
+
+std::optional<std::size_t> JournalRun::RecordValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+    std::wstring text;
+    if (!AppendRegValue(root, key, name, text)) return std::nullopt;
+    return RecordRegistry(JournalKind::Value, root, key, name, text);
+}
+
+std::optional<std::size_t> JournalRun::RecordKeyTree(HKEY root, const std::wstring& key) {
+    std::wstring text;
+    if (!AppendRegKeyTree(root, key, text)) return std::nullopt;
+    return RecordRegistry(JournalKind::Key, root, key, L"", text);
+}
+
+std::optional<std::size_t> JournalRun::RecordService(const std::wstring& name) {
+    // A service is its key: the configuration the service manager reads at start-up.
+    const std::wstring key = std::wstring(kServicesKey) + L"\\" + name;
+    std::wstring text;
+    if (!AppendRegKeyTree(HKEY_LOCAL_MACHINE, key, text)) return std::nullopt;
+    return RecordRegistry(JournalKind::Service, HKEY_LOCAL_MACHINE, key, name, text);
+}
+
+void JournalRun::Settle(std::size_t ticket, bool changed) {
+    if (changed) return;
+    const auto found = std::find_if(entry_.Items.begin(), entry_.Items.end(),
+                                    [&](const JournalItem& item) { return item.Index == ticket; });
+    if (found == entry_.Items.end()) return;
+    if (!found->Data.empty()) DeleteFileW((folder_ + L"\\" + found->Data).c_str());
+    entry_.Items.erase(found);
+    WriteIndex();
+}
+
+Removal JournalRun::StoreFile(const std::wstring& path, DWORD attributes) {
+    Removal answer;
+    answer.Result = Outcome::Failed;
+    if (finished_) {
+        answer.Error = ERROR_CANNOT_MAKE;
+        return answer;
+    }
+    const std::wstring source = ExtendedPath(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        answer.Result = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Outcome::Missing : Outcome::Failed;
+        answer.Error = answer.Result == Outcome::Failed ? error : 0;
+        return answer;
+    }
+    JournalItem item;
+    item.Index = next_++;
+    item.Kind = JournalKind::File;
+    item.Path = path;
+    item.Data = std::to_wstring(item.Index) + L".file";
+    item.Attributes = attributes;
+    item.Created = Join(data.ftCreationTime);
+    item.Written = Join(data.ftLastWriteTime);
+    item.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // A file held open for writing may not be readable: it is kept all the same, undigested.
+    item.Sha256 = FileSha256(source).value_or("");
+    entry_.Items.push_back(item);
+    if (!WriteIndex()) {
+        entry_.Items.pop_back();
+        answer.Error = ERROR_CANNOT_MAKE;
+        return answer;
+    }
+    const std::wstring stored = folder_ + L"\\" + item.Data;
+    if (MoveVerified(source, ExtendedPath(stored), item.Sha256)) {
+        // The stored copy carries no marks of its own: the index keeps them.
+        SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
+        answer.Result = Outcome::Done;
+        return answer;
+    }
+    answer.Error = GetLastError();
+    entry_.Items.pop_back();
+    WriteIndex();
+    return answer;
+}
+
+void JournalRun::RecordNotRestorable(const std::wstring& path) {
+    if (finished_) return;
+    JournalItem item;
+    item.Index = next_++;
+    item.Kind = JournalKind::File;
+    item.Path = path;
+    item.Restorable = false;
+    entry_.Items.push_back(item);
+    WriteIndex();
+}
+
+void JournalRun::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    if (entry_.Items.empty()) {
+        DeleteFileW((folder_ + L"\\" + kIndexName).c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+}
+
+// ---- the journal ----
+
+Journal Journal::OfUser() {
+    const std::wstring data = ProgramDataFolder(true);
+    return Journal(data.empty() ? std::wstring() : data + L"\\Journal");
+}
+
+std::unique_ptr<JournalRun> Journal::Begin(const std::wstring& command, std::wstring* why) const {
+    const auto fail = [&](const std::wstring& reason) -> std::unique_ptr<JournalRun> {
+        if (why) *why = reason;
+        return nullptr;
+    };
+    if (folder_.empty()) return fail(L"no application-data folder for the journal");
+    if (!CreateDirectoryW(folder_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return fail(L"the journal folder cannot be made: " + folder_);
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    JournalEntry entry;
+    wchar_t id[24];
+    std::swprintf(id, 24, L"%04u%02u%02u-%02u%02u%02u", local.wYear, local.wMonth, local.wDay, local.wHour,
+                  local.wMinute, local.wSecond);
+    std::wstring folder;
+    for (int n = 1; n < 100; ++n) {
+        entry.Id = n == 1 ? std::wstring(id) : std::wstring(id) + L"-" + std::to_wstring(n);
+        folder = folder_ + L"\\" + entry.Id;
+        if (CreateDirectoryW(folder.c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return fail(L"the journal entry cannot be made: " + folder);
+        folder.clear();
+    }
+    if (folder.empty()) return fail(L"too many journal entries in one second");
+    entry.Time = IsoTime(local);
+    entry.Stamp = FileTimeNow();
+    entry.Command = command;
+    std::unique_ptr<JournalRun> run(new JournalRun(folder, std::move(entry)));
+    if (!run->WriteIndex()) {
+        RemoveDirectoryW(folder.c_str());
+        run->finished_ = true;
+        return fail(L"the journal index cannot be written: " + folder);
+    }
+    return run;
+}
+
+std::optional<JournalEntry> Journal::Load(const std::wstring& id) const {
+    if (folder_.empty() || !IsOwnId(id)) return std::nullopt;
+    const std::wstring folder = folder_ + L"\\" + id;
+    auto entry = ParseJournalIndex(ReadFileBytes(folder + L"\\" + kIndexName));
+    if (!entry || entry->Id != id) return std::nullopt;
+    entry->Bytes = FolderBytes(folder);
+    return entry;
+}
+
+std::vector<JournalEntry> Journal::List(std::vector<std::wstring>* damaged) const {
+    std::vector<JournalEntry> entries;
+    if (folder_.empty()) return entries;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder_ + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return entries;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L".." || !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        if (auto entry = Load(name)) {
+            entries.push_back(std::move(*entry));
+        } else if (damaged) {
+            damaged->push_back(name);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(entries.begin(), entries.end(), [](const JournalEntry& a, const JournalEntry& b) { return a.Id > b.Id; });
+    return entries;
+}
+
+bool Journal::Remove(const std::wstring& id) const {
+    if (folder_.empty() || !IsOwnId(id)) return false;
+    const std::wstring folder = folder_ + L"\\" + id;
+    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    return RemoveFolderTree(folder);
+}
+
+std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::vector<std::size_t>& indexes,
+                                           const std::function<bool(const std::wstring&)>& targetAllowed) const {
+    std::vector<RestoredItem> results;
+    auto entry = Load(id);
+    if (!entry) return results;
+    const std::wstring folder = folder_ + L"\\" + id;
+    std::vector<JournalItem> left;
+    for (const JournalItem& item : entry->Items) {
+        if (!indexes.empty() && std::find(indexes.begin(), indexes.end(), item.Index) == indexes.end()) {
+            left.push_back(item);
+            continue;
+        }
+        RestoredItem done{item, RestoreResult::Failed};
+        const std::wstring data = folder + L"\\" + item.Data;
+        if (!item.Restorable) {
+            left.push_back(item);
+        } else if (item.Kind == JournalKind::File) {
+            const std::wstring target = ExtendedPath(item.Path);
+            if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                done.Result = RestoreResult::Kept;
+            } else if (targetAllowed && !targetAllowed(item.Path)) {
+                done.Result = RestoreResult::Failed;
+            } else if (MakeParents(item.Path) && MoveVerified(ExtendedPath(data), target, item.Sha256)) {
+                UniqueHandle file(CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+                if (file) {
+                    const FILETIME created = Split(item.Created), written = Split(item.Written);
+                    SetFileTime(file.get(), &created, nullptr, &written);
+                }
+                file.reset();
+                SetFileAttributesW(target.c_str(), item.Attributes ? item.Attributes : FILE_ATTRIBUTE_NORMAL);
+                done.Result = RestoreResult::Restored;
+            }
+            if (done.Result != RestoreResult::Restored) left.push_back(item);
+        } else {
+            HKEY root = RootOfFullName(item.Root);
+            const bool there = item.Kind == JournalKind::Value ? RegValueExists(root, item.Key, item.Name)
+                                                               : RegKeyExists(root, item.Key);
+            if (there) {
+                done.Result = RestoreResult::Kept;
+            } else if (ImportRegFile(data) && (item.Kind == JournalKind::Value ? RegValueExists(root, item.Key, item.Name)
+                                                                               : RegKeyExists(root, item.Key))) {
+                done.Result = RestoreResult::Restored;
+                DeleteFileW(data.c_str());
+            }
+            if (done.Result != RestoreResult::Restored) left.push_back(item);
+        }
+        results.push_back(std::move(done));
+    }
+    if (left.empty()) {
+        RemoveFolderTree(folder);
+    } else if (left.size() != entry->Items.size()) {
+        entry->Items = std::move(left);
+        const std::wstring index = folder + L"\\" + kIndexName, next = index + L".new";
+        if (WriteWhole(next, JournalIndexText(*entry)))
+            MoveFileExW(next.c_str(), index.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    return results;
+}
+
+std::vector<JournalEntry> Journal::Purge(int maxAgeDays, std::uint64_t maxBytes, std::uint64_t now) const {
+    std::vector<JournalEntry> removed;
+    std::vector<JournalEntry> entries = List();
+    const std::uint64_t maxAge = static_cast<std::uint64_t>(maxAgeDays < 0 ? 0 : maxAgeDays) * 864000000000ull;
+    // Newest first: kept while young and within the budget; once the budget is spent, every
+    // older entry goes.
+    std::uint64_t kept = 0;
+    bool full = false;
+    for (JournalEntry& entry : entries) {
+        const bool old = now > entry.Stamp && now - entry.Stamp > maxAge;
+        full = full || kept + entry.Bytes > maxBytes;
+        if (old || full) {
+            if (Remove(entry.Id)) removed.push_back(std::move(entry));
+            continue;
+        }
+        kept += entry.Bytes;
+    }
+    return removed;
+}
+
+}  // namespace tidemark
