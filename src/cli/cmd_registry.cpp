@@ -6,7 +6,10 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include <optional>
+
 #include "registry/registry_scan.h"
+#include "undo/journal.h"
 #include "support/health_score.h"
 #include "system/disk_space.h"
 
@@ -171,8 +174,20 @@ int RunRegFix(CommandContext& ctx) {
     NullPump pump;
     StopToken stop;
     SystemPathProbe probe;
+    // Everything the fix removes is recorded in the undo journal first; without a journal
+    // nothing is removed.
+    std::optional<RecordedRun> journal;
+    if (!preview) {
+        journal.emplace(L"reg fix");
+        if (!journal->Ready()) {
+            ctx.Error("tidemark-cli: the undo journal cannot be written (" + ToUtf8(journal->Why()) +
+                      "); nothing was removed");
+            return ExitItemFailed;
+        }
+    }
     FixRegistryItems(rows, preview ? WalkMode::Preview : WalkMode::Apply, Operation<TDataRegItems>{reporter, pump, stop},
-                     probe);
+                     probe, journal ? journal->Service() : ProcessRemovalService());
+    const std::wstring undo = journal ? journal->Finish() : std::wstring();
     const std::wstring elapsed = Elapsed(start);
     if (ctx.args.json) {
         ctx.Line(JsonObject()
@@ -181,12 +196,14 @@ int RunRegFix(CommandContext& ctx) {
                                          .Add("cleaned", reporter.cleaned)
                                          .AddBool("preview", preview)
                                          .Add("unreadable", unreadable)
-                                         .Add("elapsed", elapsed))
+                                         .Add("elapsed", elapsed)
+                                         .AddIf(!undo.empty(), "undo", undo))
                      .Render());
     } else {
         ctx.Line(preview ? std::to_string(rows.size()) + " findings would be removed (preview), " + ToUtf8(elapsed)
                          : std::to_string(reporter.cleaned) + " of " + std::to_string(rows.size()) +
-                               " findings removed, " + ToUtf8(elapsed));
+                               " findings removed, " + ToUtf8(elapsed) +
+                               (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
     return reporter.failed ? ExitItemFailed : ExitOk;
 }

@@ -100,6 +100,15 @@ const std::vector<Command>& Commands() {
          "group 1 also empties the browser's history, cache and cookies; with --preview, lists exactly "
          "what the clean would process, in its order, and changes nothing",
          RunTracesClean, {L"--preview"}},
+        {{L"undo", L"list"}, {}, false, "undo list [--json]",
+         "the undo journal: one entry per run that changed the system's configuration", RunUndoList},
+        {{L"undo", L"show"}, {}, true, "undo show ID [--json]", "the items a journal entry can put back", RunUndoShow},
+        {{L"undo", L"restore"}, {}, true, "undo restore ID [ITEM]... [--yes] [--json]",
+         "puts the entry's items (or the ones named) back; something at an item's place now is never "
+         "overwritten (kept); a restored item leaves the journal",
+         RunUndoRestore},
+        {{L"undo", L"purge"}, {L"--older-than"}, false, "undo purge [--older-than DAYS] [--json]",
+         "removes journal entries older than DAYS (30 by default) and the oldest beyond 500 MB", RunUndoPurge},
     };
     return commands;
 }

@@ -77,5 +77,9 @@ int RunRegFix(CommandContext& ctx);
 int RunScore(CommandContext& ctx);
 int RunTracesScan(CommandContext& ctx);
 int RunTracesClean(CommandContext& ctx);
+int RunUndoList(CommandContext& ctx);
+int RunUndoShow(CommandContext& ctx);
+int RunUndoRestore(CommandContext& ctx);
+int RunUndoPurge(CommandContext& ctx);
 
 }  // namespace tidemark::cli

@@ -20,6 +20,8 @@ public:
     JsonObject& Add(const char* key, int value) { return Add(key, static_cast<std::int64_t>(value)); }
     JsonObject& Add(const char* key, unsigned value) { return Add(key, static_cast<std::int64_t>(value)); }
     JsonObject& AddBool(const char* key, bool value);
+    // The field only when present.
+    JsonObject& AddIf(bool present, const char* key, const std::wstring& value) { return present ? Add(key, value) : *this; }
     JsonObject& Add(const char* key, const std::vector<std::wstring>& values);
     JsonObject& Add(const char* key, const JsonObject& value);
     // A value already rendered as JSON.

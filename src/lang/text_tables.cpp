@@ -217,6 +217,8 @@ constexpr TextEntry kSimplified[] = {
     {90027, L"请选择清理项目!"},
     {90028, L"操作意外中止,部分项目没有处理:"},
     {90029, L"处无法读取"},
+    {90030, L"这次更改已记入恢复中心(设置中心),可以撤销。"},
+    {90031, L"无法写入恢复记录,没有做任何更改:"},
 };
 
 constexpr TextEntry kTraditional[] = {
@@ -415,6 +417,8 @@ constexpr TextEntry kTraditional[] = {
     {90027, L"请选择清理项目!"},
     {90028, L"操作意外中止,部分項目沒有處理:"},
     {90029, L"處無法讀取"},
+    {90030, L"這次更改已記入恢復中心(設置中心),可以撤銷。"},
+    {90031, L"無法寫入恢復記錄,沒有做任何更改:"},
 };
 template <std::size_t N>
 const wchar_t* Find(const TextEntry (&table)[N], int id) {

@@ -11,7 +11,7 @@ std::array<std::wstring, 6> BrowserTraceNames;
 std::array<std::wstring, 51> SoftwareTraceNames;
 std::array<std::wstring, 4> RegistryCategoryNames;
 std::array<std::wstring, 6> SettingsTexts;
-std::array<std::wstring, 29> MessageTexts;
+std::array<std::wstring, 31> MessageTexts;
 
 namespace {
 
@@ -136,6 +136,16 @@ void ShowMessageById(int id) {
 
 void ShowUnexpectedFailure(const std::wstring& what) {
     CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], MessageTexts[27] + L"\r\n" + what});
+}
+
+void ShowDoneMessage(int id, bool undoable) {
+    const int index = id - 90001;
+    const std::wstring text = index >= 0 && index < static_cast<int>(MessageTexts.size()) ? MessageTexts[index] : L"";
+    CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], undoable ? text + L"\r\n" + MessageTexts[29] : text});
+}
+
+void ShowJournalFailure(const std::wstring& why) {
+    CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], MessageTexts[30] + L"\r\n" + why});
 }
 
 std::wstring UnreadableNote(std::uint64_t places) {

@@ -17,7 +17,7 @@ extern std::array<std::wstring, 6> BrowserTraceNames;       // 15001–15006
 extern std::array<std::wstring, 51> SoftwareTraceNames;     // 11001–11051
 extern std::array<std::wstring, 4> RegistryCategoryNames;   // 13001–13004
 extern std::array<std::wstring, 6> SettingsTexts;           // 1000, 1002, 1003, 1004, 1008, 1009
-extern std::array<std::wstring, 29> MessageTexts;           // 90001–90029
+extern std::array<std::wstring, 31> MessageTexts;           // 90001–90031
 
 void FillTextArrays(unsigned langId);
 
@@ -38,11 +38,16 @@ const wchar_t* HeaderBarName(HeaderBar bar);  // "HeaderExDeleteList", ...
 // Column titles; the first column of the bars with a check-box column gets four leading spaces.
 std::vector<std::wstring> HeaderColumnTexts(HeaderBar bar, unsigned langId);
 
-// A modal information box with message text id (90001–90029) and the caption of 90001.
+// A modal information box with message text id (90001–90031) and the caption of 90001.
 // Goes through the current Prompt.
 void ShowMessageById(int id);
 // The failure box of an operation an unexpected error ended (text 90028 and what happened).
 void ShowUnexpectedFailure(const std::wstring& what);
+// The box of a finished clean (text id); when its changes went into the undo journal, a second
+// line says they can be undone there (90030).
+void ShowDoneMessage(int id, bool undoable);
+// A clean whose undo journal could not be written, which changed nothing (90031 and why).
+void ShowJournalFailure(const std::wstring& why);
 // What a scan could not read, after its elapsed time: "  3处无法读取" (text 90029); empty for 0.
 std::wstring UnreadableNote(std::uint64_t places);
 

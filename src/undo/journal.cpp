@@ -518,4 +518,14 @@ std::vector<JournalEntry> Journal::Purge(int maxAgeDays, std::uint64_t maxBytes,
     return removed;
 }
 
+RecordedRun::RecordedRun(const std::wstring& command, const RemovalService& base, const Journal& journal)
+    : run_(journal.Begin(command, &why_)), service_(run_ ? base.Recorded(*run_) : base) {}
+
+std::wstring RecordedRun::Finish() {
+    if (!run_) return {};
+    const bool recorded = run_->Items() > 0;
+    run_->Finish();
+    return recorded ? run_->Id() : std::wstring();
+}
+
 }  // namespace tidemark

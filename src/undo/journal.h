@@ -127,6 +127,26 @@ private:
     std::wstring folder_;
 };
 
+// A cleaning run of a front end, recorded in the user's journal: what it removes goes through
+// Service(). When the journal cannot be written, Ready() is false and Why() says why, and the
+// run must change nothing.
+class RecordedRun {
+public:
+    explicit RecordedRun(const std::wstring& command, const RemovalService& base = ProcessRemovalService(),
+                         const Journal& journal = Journal::OfUser());
+    bool Ready() const { return run_ != nullptr; }
+    const std::wstring& Why() const { return why_; }
+    const RemovalService& Service() const { return service_; }
+    JournalRun* Run() const { return run_.get(); }
+    // Ends the run: the entry's id when it recorded anything, else empty.
+    std::wstring Finish();
+
+private:
+    std::unique_ptr<JournalRun> run_;
+    std::wstring why_;
+    RemovalService service_;
+};
+
 // The retention the program keeps at start-up: 30 days, 500 MB.
 constexpr int kJournalDays = 30;
 constexpr std::uint64_t kJournalBytes = 500ull << 20;

@@ -126,7 +126,8 @@ TEST_F(RegistryPageTest, ClearRegStartScansFixesTheTickedRowsAndLocates) {
     for (NodeId node : rows.Children(widgets::kRoot))
         rows.SetCheck(node, node == run || node == uninstall ? CheckState::Checked : CheckState::Unchecked);
     window_->Button(L"BBtn_Clear")->Click();
-    EXPECT_EQ(AskedTexts(), std::vector<std::wstring>{L"清理完毕!"});
+    // What the fix removed went into the undo journal: the box says where to undo it.
+    EXPECT_EQ(AskedTexts(), std::vector<std::wstring>{L"清理完毕!\r\n这次更改已记入恢复中心(设置中心),可以撤销。"});
     EXPECT_EQ(rows.ChildCount(widgets::kRoot), 0u);
     EXPECT_TRUE(App().UiIdle);
     EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, L"TidemarkViewGone"));

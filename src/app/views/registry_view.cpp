@@ -9,6 +9,7 @@
 #include "app/widgets/tree_list.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
+#include "undo/journal.h"
 #include "support/health_score.h"
 #include "support/usage_log.h"
 #include "system/ansi_text.h"
@@ -293,11 +294,18 @@ void RegistryView::FixRegistry() {
         void Processed(const TDataRegItems&, Outcome outcome) override { seen.push_back(outcome); }
     } outcomes;
     bool failed = false;
+    // What the fix removes goes into the undo journal first; without one nothing is removed.
+    RecordedRun journal(L"reg fix");
+    if (!journal.Ready()) {
+        ShowJournalFailure(journal.Why());
+        return;
+    }
     try {
         MessagePump pump;
         StopToken noStop;
         SystemPathProbe probe;
-        FixRegistryItems(records, WalkMode::Apply, Operation<TDataRegItems>{outcomes, pump, noStop}, probe);
+        FixRegistryItems(records, WalkMode::Apply, Operation<TDataRegItems>{outcomes, pump, noStop}, probe,
+                         journal.Service());
         for (std::size_t i = 0; i < outcomes.seen.size(); ++i) {
             keep[i] = outcomes.seen[i] == Outcome::Failed || outcomes.seen[i] == Outcome::Refused;
             failed = failed || keep[i];
@@ -308,8 +316,9 @@ void RegistryView::FixRegistry() {
         keep.assign(records.size(), true);
         ShowUnexpectedFailure(FromAnsi(error.what()));
     }
+    const bool undoable = !journal.Finish().empty();
     if (!failed) {
-        ShowMessageById(90011);
+        ShowDoneMessage(90011, undoable);
         ClearResults();
         SetText(finalCount_, L"0");  // the banner no longer counts what is gone
         return;
