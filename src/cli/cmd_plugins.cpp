@@ -4,6 +4,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "cli/commands.h"
@@ -11,6 +12,7 @@
 #include "engine/cleaner.h"
 #include "engine/plugin_clean.h"
 #include "system/text_case.h"
+#include "undo/journal.h"
 
 namespace tidemark::cli {
 
@@ -198,7 +200,24 @@ int RunPluginsClean(CommandContext& ctx) {
     NullPump pump;
     StopToken stop;
     PluginCleanRun run{{printer, pump, stop}, preview ? WalkMode::Preview : WalkMode::Apply, {}, {}};
-    const PluginCleanResult result = CleanPlugins(*cleaner, chosen, run);
+    // Everything the clean and its repairs change is recorded in the undo journal first; without
+    // a journal nothing is changed.
+    std::optional<RecordedRun> journal;
+    if (!preview) {
+        journal.emplace(L"plugins clean");
+        if (!journal->Ready()) {
+            ctx.Error("tidemark-cli: the undo journal cannot be written (" + ToUtf8(journal->Why()) +
+                      "); nothing was removed");
+            return ExitItemFailed;
+        }
+    }
+    PluginCleanResult result;
+    {
+        std::optional<ScopedJournal> recording;
+        if (journal) recording.emplace(*journal->Run());
+        result = CleanPlugins(*cleaner, chosen, run);
+    }
+    const std::wstring undo = journal ? journal->Finish() : std::wstring();
     if (preview) {
         const std::uint64_t entries = result.Totals.listed - chosen.size();
         if (ctx.args.json) {
@@ -228,11 +247,12 @@ int RunPluginsClean(CommandContext& ctx) {
                                          .Add("plugins", cleaned + failed)
                                          .Add("cleaned", cleaned)
                                          .Add("failed", failed)
-                                         .Add("boot", Ascii(BootCommitName(result.Boot))))
+                                         .Add("boot", Ascii(BootCommitName(result.Boot)))
+                                         .AddIf(!undo.empty(), "undo", undo))
                      .Render());
     } else {
         ctx.Line(std::to_string(cleaned) + " plug-ins cleaned, " + std::to_string(failed) + " failed, boot-time list " +
-                 BootCommitName(result.Boot));
+                 BootCommitName(result.Boot) + (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
     return result.Succeeded() ? ExitOk : ExitItemFailed;
 }

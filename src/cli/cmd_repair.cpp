@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "undo/journal.h"
 #include "repair/browser_repair.h"
 #include "repair/winsock2.h"
 #include "removal/removal_service.h"
@@ -36,11 +37,14 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const char* re
     ctx.Line(text);
 }
 
-void PrintSummary(CommandContext& ctx, int changes, int failed) {
+void PrintSummary(CommandContext& ctx, int changes, int failed, const std::wstring& undo = {}) {
     if (ctx.args.json) {
-        ctx.Line(JsonObject().Add("summary", JsonObject().Add("changes", changes).Add("failed", failed)).Render());
+        ctx.Line(JsonObject()
+                     .Add("summary", JsonObject().Add("changes", changes).Add("failed", failed).AddIf(!undo.empty(), "undo", undo))
+                     .Render());
     } else {
-        ctx.Line(std::to_string(changes) + " changes, " + std::to_string(failed) + " failed");
+        ctx.Line(std::to_string(changes) + " changes, " + std::to_string(failed) + " failed" +
+                 (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
 }
 
@@ -86,15 +90,25 @@ int RunRepairRun(CommandContext& ctx) {
                 candidate = path + stem + L" (" + std::to_wstring(n) + L")" + extension;
             return candidate;
         });
+    // Every change is recorded in the undo journal first; without a journal nothing changes.
+    RecordedRun journal(L"repair run");
+    if (!journal.Ready()) {
+        SetBackupFileChooser(previous);
+        ctx.Error("tidemark-cli: the undo journal cannot be written (" + ToUtf8(journal.Why()) + "); nothing was changed");
+        return ExitItemFailed;
+    }
     int changes = 0, failed = 0;
-    RunPostCleanRepairs(RepairSystemOfProcess(), &RemoveFileNow, &RemoveFolderTreeGuarded,
-                        [&](const RepairChange& change, bool result) {
-                            ++changes;
-                            if (!result) ++failed;
-                            PrintChange(ctx, change, result ? "done" : "failed");
-                        });
+    {
+        const ScopedJournal recording(*journal.Run());
+        RunPostCleanRepairs(RepairSystemOfProcess(), &RemoveFileNow, &RemoveFolderTreeGuarded,
+                            [&](const RepairChange& change, bool result) {
+                                ++changes;
+                                if (!result) ++failed;
+                                PrintChange(ctx, change, result ? "done" : "failed");
+                            });
+    }
     SetBackupFileChooser(previous);
-    PrintSummary(ctx, changes, failed);
+    PrintSummary(ctx, changes, failed, journal.Finish());
     return failed ? ExitItemFailed : ExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/soft_obj.h"
+#include "system/change_recorder.h"
 #include "system/app_data.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
@@ -290,6 +291,8 @@ std::wstring TCleaner::FixHostsFile(const std::wstring& path, const std::wstring
         if (GetFileAttributesW(ExtendedPath(backup).c_str()) == INVALID_FILE_ATTRIBUTES) break;
     }
     if (!WriteBytesToFile(backup, old.data(), static_cast<unsigned long>(old.size()), true)) return {};
+    // A recorded run keeps the file as it was in its journal too; without that, no rewrite.
+    if (!RecordFileRewrite(path)) return {};
     RewriteInPlace(path, bytes);
     return backup;
 }

@@ -163,6 +163,8 @@ std::optional<Removal> RemovalService::JudgeFolder(const std::wstring& folder, D
 Removal RemovalService::RemoveFolderTree(const std::wstring& folder) const {
     DWORD attributes = 0;
     if (const auto answer = JudgeFolder(folder, attributes)) return *answer;
+    // A folder that is a link is only a link: removed as such, nothing to keep.
+    if (recorder_ && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return recorder_->StoreFolder(folder);
     if (::tidemark::RemoveFolderTree(folder)) return Answer(Outcome::Done);
     const DWORD error = GetLastError();
     return Failed(error ? error : ERROR_DIR_NOT_EMPTY);
@@ -236,6 +238,11 @@ Removal RemovalService::RemoveService(SC_HANDLE manager, const std::wstring& nam
 
 namespace {
 
+ProtectedPlaces (*&PlacesSource())() {
+    static ProtectedPlaces (*source)() = nullptr;
+    return source;
+}
+
 std::mutex& PlacesLock() {
     static std::mutex lock;
     return lock;
@@ -246,26 +253,35 @@ std::shared_ptr<const ProtectedPlaces>& InstalledPlaces() {
     return places;
 }
 
+RemovalService& BaseService() {
+    static RemovalService service(
+        std::make_shared<const ProtectedPlaces>(PlacesSource() ? PlacesSource()() : ProtectedFoldersOfSystem()));
+    return service;
+}
+
+RemovalService*& RecordingService() {
+    static RemovalService* active = nullptr;
+    return active;
+}
+
 }  // namespace
 
 void SetRemovalPlaces(ProtectedPlaces places) {
     std::lock_guard<std::mutex> hold(PlacesLock());
     InstalledPlaces() = std::make_shared<const ProtectedPlaces>(std::move(places));
-    ProcessRemovalService() = RemovalService(InstalledPlaces());
-}
-
-ProtectedPlaces (*&PlacesSource())() {
-    static ProtectedPlaces (*source)() = nullptr;
-    return source;
+    BaseService() = RemovalService(InstalledPlaces());
 }
 
 void SetRemovalPlacesSource(ProtectedPlaces (*source)()) { PlacesSource() = source; }
 
-RemovalService& ProcessRemovalService() {
-    static RemovalService service(
-        std::make_shared<const ProtectedPlaces>(PlacesSource() ? PlacesSource()() : ProtectedFoldersOfSystem()));
-    return service;
+RemovalService& ProcessRemovalService() { return RecordingService() ? *RecordingService() : BaseService(); }
+
+ScopedRecording::ScopedRecording(RemovalRecorder& recorder)
+    : recorded_(BaseService().Recorded(recorder)), previous_(RecordingService()) {
+    RecordingService() = &recorded_;
 }
+
+ScopedRecording::~ScopedRecording() { RecordingService() = previous_; }
 
 bool RemoveFileNow(const std::wstring& path) {
     return ProcessRemovalService().RemoveFile(path, FileRemovalOptions{FileMethod::Direct}).Gone();

@@ -60,6 +60,8 @@ public:
     // the call in attributes). Done when it is there; Missing, or Failed with the system's error,
     // when it stays where it is (nothing recorded).
     virtual Removal StoreFile(const std::wstring& path, DWORD attributes) = 0;
+    // The same for a folder with everything in it (moved whole; never across volumes).
+    virtual Removal StoreFolder(const std::wstring& folder) = 0;
     // A file left for the restart: the run says so, and it cannot be brought back.
     virtual void RecordNotRestorable(const std::wstring& path) = 0;
 };
@@ -112,6 +114,21 @@ private:
 // on first use by the source SetRemovalPlacesSource installed (the front ends install the
 // system's folders and its file list), or are the system's protected folders alone.
 RemovalService& ProcessRemovalService();
+// While it lives, the process's service records every change through recorder first: a
+// cleaning run whose engines and repairs remove through ProcessRemovalService() (the plug-in
+// clean, the repairs) is recorded whole. Scopes nest; the innermost records.
+class ScopedRecording {
+public:
+    explicit ScopedRecording(RemovalRecorder& recorder);
+    ~ScopedRecording();
+    ScopedRecording(const ScopedRecording&) = delete;
+    ScopedRecording& operator=(const ScopedRecording&) = delete;
+
+private:
+    RemovalService recorded_;
+    RemovalService* previous_;
+};
+
 // Installs the protected places now (replacing the service's).
 void SetRemovalPlaces(ProtectedPlaces places);
 // Names where the places come from when the service is first used (nothing is read until then).

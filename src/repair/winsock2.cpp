@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 
+#include "system/change_recorder.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/prompt.h"
@@ -193,6 +194,11 @@ bool RestoreRegistryDefaults(int kind, const RepairSystem& system) {
     temp = WithTrailingBackslash(temp);
     const std::wstring file = temp + catalogue.Resource + L".reg";
     if (!ExtractSealedResource(GetModuleHandleW(nullptr), L"REG", catalogue.Resource, file)) return false;
+    // A recorded run keeps the catalogue as it was; without that, no import.
+    if (!RecordKeyTreeWrite(HKEY_LOCAL_MACHINE, kWinsock2Parameters)) {
+        DeleteFileW(file.c_str());
+        return false;
+    }
     const RegEditRun run = RunRegEdit(L"/s " + Quoted(file), temp);
     // The file stays while the editor may still be reading it.
     if (run.Ended || !run.Started) DeleteFileW(file.c_str());

@@ -1,5 +1,7 @@
 #include "system/reg_paths.h"
 
+#include "system/change_recorder.h"
+
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -41,6 +43,12 @@ bool WriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& na
     if (!key) return false;
     const auto existing = ValueType(key.get(), name);
     if (existing && IsIntegerOrBinary(*existing)) return false;
+    // The same text of the same type already: nothing to write (or to record).
+    if (existing == type) {
+        DWORD stored = 0;
+        if (auto now = QueryStringValue(key.get(), name, &stored); now && *now == text && stored == type) return true;
+    }
+    if (!RecordValueWrite(root, path, name)) return false;
     return SetStringValue(key.get(), name, text, type);
 }
 
@@ -182,6 +190,7 @@ bool RegEnsureInt(HKEY root, const std::wstring& path, const std::wstring& name,
     const LONG rc = RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
     if (rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof data && static_cast<std::int32_t>(data) == number)
         return true;
+    if (!RecordValueWrite(root, path, name)) return false;
     if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) RegDeleteValueW(key.get(), name.c_str());
     const DWORD value = static_cast<DWORD>(number);
     return RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==

@@ -108,6 +108,8 @@ bool ExportTree(HKEY root, const std::wstring& path, std::wstring& text) {
 
 }  // namespace
 
+std::wstring RegValueDeletionLine(const std::wstring& name) { return (name.empty() ? L"@" : Quoted(name)) + L"=-\r\n"; }
+
 std::wstring RegTextHeader() { return L"Windows Registry Editor Version 5.00\r\n\r\n"; }
 
 bool AppendRegKeyTree(HKEY root, const std::wstring& path, std::wstring& text) {

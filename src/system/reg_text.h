@@ -15,6 +15,8 @@ std::wstring RegTextHeader();
 bool AppendRegKeyTree(HKEY root, const std::wstring& path, std::wstring& text);
 // One value of the key, under the key's heading; false when it cannot be read.
 bool AppendRegValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& text);
+// The line that makes an import remove the value ("name"=-, @=- for the default value).
+std::wstring RegValueDeletionLine(const std::wstring& name);
 // The text as the editor writes its files: UTF-16 little-endian with a byte-order mark. A file
 // that could not be written whole is removed.
 bool WriteRegTextFile(const std::wstring& file, const std::wstring& text);

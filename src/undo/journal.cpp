@@ -13,6 +13,7 @@
 #include "system/reg_editor.h"
 #include "system/reg_paths.h"
 #include "system/reg_text.h"
+#include "system/text_case.h"
 
 namespace tidemark {
 
@@ -57,7 +58,7 @@ bool IsOwnDataName(const std::wstring& name) {
     for (std::size_t i = 0; i < dot; ++i)
         if (name[i] < L'0' || name[i] > L'9') return false;
     const std::wstring ext = name.substr(dot + 1);
-    return ext == L"reg" || ext == L"file";
+    return ext == L"reg" || ext == L"file" || ext == L"folder";
 }
 
 // An id the journal itself would make: "yyyymmdd-hhmmss" with an optional "-n".
@@ -136,6 +137,39 @@ bool MoveVerified(const std::wstring& from, const std::wstring& to, const std::s
     return true;
 }
 
+void SetAttributesAndTimes(const std::wstring& target, const JournalItem& item) {
+    // Backup semantics: a folder opens the same way.
+    UniqueHandle file(CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file) {
+        const FILETIME created = Split(item.Created), written = Split(item.Written);
+        SetFileTime(file.get(), &created, nullptr, &written);
+    }
+    file.reset();
+    SetFileAttributesW(target.c_str(), item.Attributes ? item.Attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
+// A registry value or tree written over: the recorded state goes back over the present one. A
+// tree is removed first (so nothing added since stays), with a copy of it to fall back on when
+// the import fails.
+bool RestoreWrittenOver(const JournalItem& item, const std::wstring& data) {
+    HKEY root = RootOfFullName(item.Root);
+    if (!root) return false;
+    if (item.Kind != JournalKind::Key) return ImportRegFile(data);
+    std::wstring present;
+    const bool there = RegKeyExists(root, item.Key);
+    if (there && !AppendRegKeyTree(root, item.Key, present)) return false;
+    const std::wstring fallback = data + L".present.reg";
+    if (there && (!WriteRegTextFile(fallback, RegTextHeader() + present) || !RegDeleteKeyTree(root, item.Key))) {
+        DeleteFileW(fallback.c_str());
+        return false;
+    }
+    const bool imported = ImportRegFile(data);
+    if (!imported && there) ImportRegFile(fallback);
+    DeleteFileW(fallback.c_str());
+    return imported;
+}
+
 }  // namespace
 
 const char* JournalKindName(JournalKind kind) {
@@ -173,6 +207,8 @@ std::string JournalIndexText(const JournalEntry& entry) {
                   {"name", Utf8(item.Name)},      {"path", Utf8(item.Path)},
                   {"view", item.View},            {"restorable", item.Restorable},
                   {"data", Utf8(item.Data)}};
+        if (item.Overwritten) j["overwritten"] = true;
+        if (item.Folder) j["folder"] = true;
         if (item.Kind == JournalKind::File) {
             j["attributes"] = item.Attributes;
             j["created"] = item.Created;
@@ -211,6 +247,8 @@ std::optional<JournalEntry> ParseJournalIndex(const std::string& text) {
             item.View = j.at("view").get<int>();
             item.Restorable = j.at("restorable").get<bool>();
             item.Data = Wide(j.at("data").get<std::string>());
+            item.Overwritten = j.value("overwritten", false);
+            item.Folder = j.value("folder", false);
             if (item.Restorable && !IsOwnDataName(item.Data)) return std::nullopt;
             if (item.Kind == JournalKind::File) {
                 item.Attributes = j.at("attributes").get<std::uint32_t>();
@@ -338,6 +376,42 @@ Removal JournalRun::StoreFile(const std::wstring& path, DWORD attributes) {
     return answer;
 }
 
+Removal JournalRun::StoreFolder(const std::wstring& folder) {
+    Removal answer;
+    answer.Result = Outcome::Failed;
+    const std::wstring source = ExtendedPath(folder);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (finished_ || !GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) {
+        answer.Error = finished_ ? ERROR_CANNOT_MAKE : GetLastError();
+        return answer;
+    }
+    JournalItem item;
+    item.Index = next_++;
+    item.Kind = JournalKind::File;
+    item.Folder = true;
+    item.Path = folder;
+    item.Data = std::to_wstring(item.Index) + L".folder";
+    item.Attributes = data.dwFileAttributes;
+    item.Created = Join(data.ftCreationTime);
+    item.Written = Join(data.ftLastWriteTime);
+    entry_.Items.push_back(item);
+    if (!WriteIndex()) {
+        entry_.Items.pop_back();
+        answer.Error = ERROR_CANNOT_MAKE;
+        return answer;
+    }
+    // A rename keeps everything inside as it was; another volume would need a copy of the whole
+    // tree, which is not made: the folder stays.
+    if (MoveFileExW(source.c_str(), ExtendedPath(folder_ + L"\\" + item.Data).c_str(), 0)) {
+        answer.Result = Outcome::Done;
+        return answer;
+    }
+    answer.Error = GetLastError();
+    entry_.Items.pop_back();
+    WriteIndex();
+    return answer;
+}
+
 void JournalRun::RecordNotRestorable(const std::wstring& path) {
     if (finished_) return;
     JournalItem item;
@@ -347,6 +421,70 @@ void JournalRun::RecordNotRestorable(const std::wstring& path) {
     item.Restorable = false;
     entry_.Items.push_back(item);
     WriteIndex();
+}
+
+bool JournalRun::FirstWriteOf(const std::wstring& place) {
+    const std::wstring key = UpperCased(place);
+    if (std::find(written_.begin(), written_.end(), key) != written_.end()) return false;
+    written_.push_back(key);
+    return true;
+}
+
+bool JournalRun::BeforeValueWrite(HKEY root, const std::wstring& key, const std::wstring& name) {
+    if (finished_ || RootFullName(root).empty()) return false;
+    if (!FirstWriteOf(RootFullName(root) + L"\\" + key + L"\\\\" + name)) return true;
+    std::wstring text;
+    if (!RegValueExists(root, key, name)) {
+        // It is made by the write: putting back means removing it.
+        text = L"[" + RootFullName(root) + L"\\" + key + L"]\r\n" + RegValueDeletionLine(name) + L"\r\n";
+    } else if (!AppendRegValue(root, key, name, text)) {
+        return false;
+    }
+    const auto index = RecordRegistry(JournalKind::Value, root, key, name, text);
+    if (index) entry_.Items.back().Overwritten = true;
+    return index && WriteIndex();
+}
+
+bool JournalRun::BeforeKeyTreeWrite(HKEY root, const std::wstring& key) {
+    if (finished_ || RootFullName(root).empty()) return false;
+    if (!FirstWriteOf(RootFullName(root) + L"\\" + key)) return true;
+    std::wstring text;
+    if (!AppendRegKeyTree(root, key, text)) return false;
+    const auto index = RecordRegistry(JournalKind::Key, root, key, L"", text);
+    if (index) entry_.Items.back().Overwritten = true;
+    return index && WriteIndex();
+}
+
+bool JournalRun::BeforeFileRewrite(const std::wstring& path) {
+    if (finished_) return false;
+    if (!FirstWriteOf(path)) return true;
+    const std::wstring source = ExtendedPath(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) return false;
+    JournalItem item;
+    item.Index = next_++;
+    item.Kind = JournalKind::File;
+    item.Path = path;
+    item.Overwritten = true;
+    item.Data = std::to_wstring(item.Index) + L".file";
+    item.Attributes = data.dwFileAttributes;
+    item.Created = Join(data.ftCreationTime);
+    item.Written = Join(data.ftLastWriteTime);
+    item.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const auto digest = FileSha256(source);
+    if (!digest) return false;
+    item.Sha256 = *digest;
+    const std::wstring stored = folder_ + L"\\" + item.Data;
+    if (!CopyFileW(source.c_str(), ExtendedPath(stored).c_str(), TRUE) || FileSha256(stored) != digest) {
+        DeleteFileW(stored.c_str());
+        return false;
+    }
+    SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
+    entry_.Items.push_back(item);
+    if (WriteIndex()) return true;
+    entry_.Items.pop_back();
+    DeleteFileW(stored.c_str());
+    return false;
 }
 
 void JournalRun::Finish() {
@@ -454,24 +592,42 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
         const std::wstring data = folder + L"\\" + item.Data;
         if (!item.Restorable) {
             left.push_back(item);
+        } else if (item.Kind == JournalKind::File && item.Overwritten) {
+            // The file as it was goes back over the rewritten one.
+            const std::wstring target = ExtendedPath(item.Path);
+            if (targetAllowed && !targetAllowed(item.Path)) {
+                done.Result = RestoreResult::Failed;
+            } else {
+                SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (MoveFileExW(ExtendedPath(data).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+                    SetAttributesAndTimes(target, item);
+                    done.Result = RestoreResult::Restored;
+                }
+            }
+            if (done.Result != RestoreResult::Restored) left.push_back(item);
         } else if (item.Kind == JournalKind::File) {
             const std::wstring target = ExtendedPath(item.Path);
             if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
                 done.Result = RestoreResult::Kept;
             } else if (targetAllowed && !targetAllowed(item.Path)) {
                 done.Result = RestoreResult::Failed;
-            } else if (MakeParents(item.Path) && MoveVerified(ExtendedPath(data), target, item.Sha256)) {
-                UniqueHandle file(CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, 0, nullptr));
-                if (file) {
-                    const FILETIME created = Split(item.Created), written = Split(item.Written);
-                    SetFileTime(file.get(), &created, nullptr, &written);
+            } else if (item.Folder) {
+                if (MakeParents(item.Path) && MoveFileExW(ExtendedPath(data).c_str(), target.c_str(), 0)) {
+                    SetAttributesAndTimes(target, item);
+                    done.Result = RestoreResult::Restored;
                 }
-                file.reset();
-                SetFileAttributesW(target.c_str(), item.Attributes ? item.Attributes : FILE_ATTRIBUTE_NORMAL);
+            } else if (MakeParents(item.Path) && MoveVerified(ExtendedPath(data), target, item.Sha256)) {
+                SetAttributesAndTimes(target, item);
                 done.Result = RestoreResult::Restored;
             }
             if (done.Result != RestoreResult::Restored) left.push_back(item);
+        } else if (item.Overwritten) {
+            if (RestoreWrittenOver(item, data)) {
+                done.Result = RestoreResult::Restored;
+                DeleteFileW(data.c_str());
+            } else {
+                left.push_back(item);
+            }
         } else {
             HKEY root = RootOfFullName(item.Root);
             const bool there = item.Kind == JournalKind::Value ? RegValueExists(root, item.Key, item.Name)

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "removal/removal_service.h"
+#include "system/change_recorder.h"
 
 namespace tidemark {
 
@@ -35,7 +36,11 @@ struct JournalItem {
     std::wstring Path;  // files: where the file was
     int View = 0;       // the registry view: 0 the program's own
     bool Restorable = true;
-    std::wstring Data;  // the data file in the entry's folder
+    // Written over rather than removed (a repair's value, the hosts file, the WinSock2
+    // catalogue): a restore puts the old state back over whatever is there now.
+    bool Overwritten = false;
+    bool Folder = false;  // files: a whole folder
+    std::wstring Data;  // the data file (or folder) in the entry's folder
     // Files.
     std::uint32_t Attributes = 0;
     std::uint64_t Created = 0, Written = 0, Size = 0;  // FILETIME values; bytes
@@ -59,8 +64,9 @@ struct RestoredItem {
     RestoreResult Result = RestoreResult::Failed;
 };
 
-// One run being recorded: the recorder the removal service asks before each change.
-class JournalRun final : public RemovalRecorder {
+// One run being recorded: the recorder the removal service asks before each removal, and the
+// writers of configuration before each write.
+class JournalRun final : public RemovalRecorder, public ChangeRecorder {
 public:
     ~JournalRun() override;
     JournalRun(const JournalRun&) = delete;
@@ -74,7 +80,14 @@ public:
     std::optional<std::size_t> RecordService(const std::wstring& name) override;
     void Settle(std::size_t ticket, bool changed) override;
     Removal StoreFile(const std::wstring& path, DWORD attributes) override;
+    Removal StoreFolder(const std::wstring& folder) override;
     void RecordNotRestorable(const std::wstring& path) override;
+
+    // Writes: what was there first (each place once per run, so a restore brings back the state
+    // before the run, not one in between).
+    bool BeforeValueWrite(HKEY root, const std::wstring& key, const std::wstring& name) override;
+    bool BeforeKeyTreeWrite(HKEY root, const std::wstring& key) override;
+    bool BeforeFileRewrite(const std::wstring& path) override;
 
     // Ends the run: an entry that recorded nothing leaves no folder behind. The destructor ends
     // it too.
@@ -87,8 +100,11 @@ private:
                                               const std::wstring& name, const std::wstring& text);
     bool WriteIndex();
 
+    bool FirstWriteOf(const std::wstring& place);
+
     std::wstring folder_;  // the entry's folder
     JournalEntry entry_;
+    std::vector<std::wstring> written_;  // the places whose first state is recorded
     std::size_t next_ = 0;
     bool finished_ = false;
 };
@@ -145,6 +161,20 @@ private:
     std::unique_ptr<JournalRun> run_;
     std::wstring why_;
     RemovalService service_;
+};
+
+// While it lives, everything the process removes through its removal service and every
+// configuration write is recorded in run first.
+class ScopedJournal {
+public:
+    explicit ScopedJournal(JournalRun& run) : removals_(run), previous_(SetActiveChangeRecorder(&run)) {}
+    ~ScopedJournal() { SetActiveChangeRecorder(previous_); }
+    ScopedJournal(const ScopedJournal&) = delete;
+    ScopedJournal& operator=(const ScopedJournal&) = delete;
+
+private:
+    ScopedRecording removals_;
+    ChangeRecorder* previous_;
 };
 
 // The retention the program keeps at start-up: 30 days, 500 MB.

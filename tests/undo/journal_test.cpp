@@ -11,6 +11,7 @@
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/reg_paths.h"
+#include "system/change_recorder.h"
 #include "system/reg_text.h"
 #include "undo/journal.h"
 
@@ -177,6 +178,48 @@ TEST_F(JournalTest, ARunWhoseJournalCannotBeWrittenChangesNothing) {
     EXPECT_EQ(service.RemoveFile(file).Result, Outcome::Failed);
     EXPECT_TRUE(test::PathExists(file));
     DeleteFileW(folder.c_str());
+}
+
+// What the repairs do: values written over or made, a tree imported over, a file rewritten in
+// place, a folder removed through the process's service. One restore brings back the state
+// before the run, whatever was written in between.
+TEST_F(JournalTest, WritesOverValuesTreesAndFilesArePutBackAsTheyWereBeforeTheRun) {
+    const std::wstring before = TreeText(kKey);
+    const std::wstring file = scratch_ / L"hosts", folder = scratch_ / L"Rogue";
+    ASSERT_TRUE(test::WriteFileText(file, "127.0.0.1 localhost\r\n1.2.3.4 bad.example\r\n"));
+    ASSERT_TRUE(test::WriteFileText(folder + L"\\sub\\a.dat", "a"));
+    std::wstring id;
+    {
+        auto run = journal_.Begin(L"repair run");
+        ASSERT_TRUE(run);
+        id = run->Id();
+        const ScopedJournal recording(*run);
+        EXPECT_TRUE(RegWriteTextIfText(HKEY_CURRENT_USER, kKey, L"Plain", L"first"));
+        EXPECT_TRUE(RegWriteTextIfText(HKEY_CURRENT_USER, kKey, L"Plain", L"second"));  // recorded once
+        EXPECT_TRUE(RegWriteTextIfText(HKEY_CURRENT_USER, kKey, L"Fresh", L"made by the run"));
+        EXPECT_TRUE(RegEnsureInt(HKEY_CURRENT_USER, kKey, L"Number", 7));
+        EXPECT_TRUE(RegEnsureInt(HKEY_CURRENT_USER, kKey, L"Number", 7));  // no change: nothing recorded
+        ASSERT_TRUE(RecordKeyTreeWrite(HKEY_CURRENT_USER, kKey + L"\\Deeper"));
+        SHDeleteKeyW(HKEY_CURRENT_USER, (kKey + L"\\Deeper\\Deepest").c_str());
+        SetValue(kKey + L"\\Deeper", L"Added", REG_SZ, L"x", 4);
+        ASSERT_TRUE(RecordFileRewrite(file));
+        ASSERT_TRUE(RecordFileRewrite(file));
+        ASSERT_TRUE(test::WriteFileText(file, "127.0.0.1 localhost\r\n"));
+        EXPECT_EQ(ProcessRemovalService().RemoveFolderTree(folder).Result, Outcome::Done);
+        EXPECT_EQ(run->Items(), 6u);
+    }
+    EXPECT_FALSE(test::PathExists(folder));
+    EXPECT_NE(TreeText(kKey), before);
+    // Outside the scope nothing is recorded any more.
+    EXPECT_EQ(ActiveChangeRecorder(), nullptr);
+
+    const auto restored = journal_.Restore(id, {}, [](const std::wstring&) { return true; });
+    ASSERT_EQ(restored.size(), 6u);
+    for (const RestoredItem& r : restored) EXPECT_EQ(r.Result, RestoreResult::Restored) << r.Item.Index;
+    EXPECT_EQ(TreeText(kKey), before);
+    EXPECT_EQ(ReadFileBytes(file), "127.0.0.1 localhost\r\n1.2.3.4 bad.example\r\n");
+    EXPECT_EQ(ReadFileBytes(folder + L"\\sub\\a.dat"), "a");
+    EXPECT_FALSE(journal_.Load(id));
 }
 
 TEST(JournalIndex, DamagedOrForeignIndexesAreNeverTrusted) {

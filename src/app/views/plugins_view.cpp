@@ -12,6 +12,7 @@
 #include "engine/plugin_clean.h"
 #include "engine/soft_obj.h"
 #include "lang/text_tables.h"
+#include "lang/ui_texts.h"
 #include "repair/browser_repair.h"
 #include "support/usage_log.h"
 #include "system/file_ops.h"
@@ -20,6 +21,7 @@
 #include "system/sys_misc.h"
 #include "system/win_info.h"
 #include "system/win_sys.h"
+#include "undo/journal.h"
 
 namespace tidemark {
 
@@ -204,7 +206,20 @@ void PluginsView::btnCleanClick() {
     } errors;
     MessagePump pump;
     PluginCleanRun run{{errors, pump, App().Stop}, WalkMode::Apply, PluginPostCleanRepairs(), {}};
-    lastClean_ = CleanPlugins(*cleaner, chosen, run);
+    // Everything the clean and its repairs change goes into the undo journal first; without a
+    // journal nothing is changed.
+    RecordedRun journal(L"plugins clean");
+    if (!journal.Ready()) {
+        Enable(scan_, true);
+        Enable(clean_, true);
+        ShowJournalFailure(journal.Why());
+        return;
+    }
+    {
+        const ScopedJournal recording(*journal.Run());
+        lastClean_ = CleanPlugins(*cleaner, chosen, run);
+    }
+    const bool undoable = !journal.Finish().empty();
     // The scan that follows shows what is still there (it is skipped when the window is closing).
     Enable(scan_, true);
     if (!App().Stop.Requested()) btnScanClick();
@@ -213,7 +228,12 @@ void PluginsView::btnCleanClick() {
         ShowError(kBootListNotCommitted);
     }
     // Without the rescan (the window is closing) the ticks say nothing of what is left.
-    if (results_.TickedCount() > 0 && !App().Stop.Requested()) ShowInfo(IsSafeMode() ? kLeftoversSafeMode : kLeftovers);
+    if (App().Stop.Requested()) return;
+    if (results_.TickedCount() > 0) {
+        ShowInfo(IsSafeMode() ? kLeftoversSafeMode : kLeftovers);
+    } else if (undoable) {
+        ShowDoneMessage(90011, true);
+    }
 }
 
 void PluginsView::BuildCards() {
