@@ -377,7 +377,9 @@ TEST_F(PluginsPageTest, CleanRemovesTheTickedHelperThenRescans) {
     EXPECT_EQ(Cards().Count(), before - 1);
     EXPECT_EQ(View().Results().TickedCount(), 0);
     EXPECT_FALSE(CleanEnabled());
-    EXPECT_EQ(answers_.Asked().size(), 1u);
+    // The question before the clean, and the box after it: done, and undoable.
+    ASSERT_EQ(answers_.Asked().size(), 2u);
+    EXPECT_EQ(answers_.Asked()[1].Text, L"清理完毕!\r\n这次更改已记入恢复中心(设置中心),可以撤销。");
     const std::vector<std::wstring> all = Events();
     EXPECT_EQ(std::vector<std::wstring>(all.begin() + static_cast<std::ptrdiff_t>(events), all.end()),
               (std::vector<std::wstring>{L"12.S.QL", L"12.S.SM"}));

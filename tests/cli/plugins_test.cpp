@@ -11,9 +11,17 @@
 #include "common/test_support.h"
 #include "engine/sealed_text.h"
 #include "engine/store_keys.h"
+#include "system/file_ops.h"
+#include "system/reg_text.h"
 
 namespace tidemark {
 namespace {
+
+std::wstring TreeText(HKEY root, const std::wstring& key) {
+    std::wstring text;
+    AppendRegKeyTree(root, key, text);
+    return text;
+}
 
 const std::wstring kCli = test::ExeDir() + L"\\..\\..\\src\\cli\\tidemark-cli.exe";
 const std::wstring kToolbar = L"SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
@@ -137,6 +145,8 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_TRUE(test::PathExists(f.library));
     EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
 
+    const std::string libraryBytes = ReadFileBytes(f.library);
+    const std::wstring classBefore = TreeText(HKEY_CLASSES_ROOT, L"CLSID\\" + kRisky);
     r = test::RunProcess(L"\"" + kCli + L"\" plugins clean {07b18ea9-a523-4961-b6bb-170de4475cca} --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err;
     const auto cleaned = Lines(r.out);
@@ -145,7 +155,10 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
                           "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
                               Entry(2, 2, f.library, L"deleted") + ", " + Entry(3, 2, classKey, L"deleted") + ", " +
                               Entry(4, 2, value, L"deleted") + "], \"result\": true}");
-    EXPECT_EQ(cleaned[1], "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0, \"boot\": \"not needed\"}}");
+    // What it removed went into the undo journal.
+    const std::string summary = "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0, \"boot\": \"not needed\", \"undo\": \"";
+    ASSERT_EQ(cleaned[1].rfind(summary, 0), 0u) << cleaned[1];
+    const std::string undo = cleaned[1].substr(summary.size(), cleaned[1].size() - summary.size() - 3);
 
     // Its registration, class and library are gone; nothing else is.
     EXPECT_FALSE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
@@ -161,6 +174,15 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_EQ(LineOf(r.out, kRisky), "");
     r = test::RunProcess(L"\"" + kCli + L"\" plugins clean");
     EXPECT_EQ(r.exitCode, 2u);
+
+    // The journal puts the plug-in back as it was: registration, class and library.
+    r = test::RunProcess(L"\"" + kCli + L"\" undo restore " + test::Widen(undo) + L" --yes --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err << r.out;
+    EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
+    EXPECT_EQ(TreeText(HKEY_CLASSES_ROOT, L"CLSID\\" + kRisky), classBefore);
+    EXPECT_EQ(ReadFileBytes(f.library), libraryBytes);
+    r = test::RunProcess(L"\"" + kCli + L"\" plugins scan --json");
+    EXPECT_NE(LineOf(r.out, kRisky), "");
 }
 
 // A copy of the console program whose definition set cannot load: no cleaner, exit 3.
