@@ -583,7 +583,10 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
     if (!entry) return results;
     const std::wstring folder = folder_ + L"\\" + id;
     std::vector<JournalItem> left;
-    for (const JournalItem& item : entry->Items) {
+    // Newest change first: a place changed twice in one run (a value fixed, then its whole tree
+    // imported over) ends as it was before the first change.
+    for (auto it = entry->Items.rbegin(); it != entry->Items.rend(); ++it) {
+        const JournalItem& item = *it;
         if (!indexes.empty() && std::find(indexes.begin(), indexes.end(), item.Index) == indexes.end()) {
             left.push_back(item);
             continue;
@@ -643,6 +646,8 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
         }
         results.push_back(std::move(done));
     }
+    std::reverse(results.begin(), results.end());
+    std::reverse(left.begin(), left.end());
     if (left.empty()) {
         RemoveFolderTree(folder);
     } else if (left.size() != entry->Items.size()) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/test_support.h"
+#include "system/reg_text.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/app_data.h"
@@ -130,6 +131,9 @@ TEST_F(CliRepair, CheckOnlyListsRunWithoutYesLeavesWinsock2AndWithYesRepairsIt) 
     EXPECT_EQ(Backups(), backupsBefore);
 
     // Yes: backup, fixes, import; the catalogue is XP's again.
+    const wstring kParameters = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
+    wstring catalogue;
+    ASSERT_TRUE(AppendRegKeyTree(HKEY_LOCAL_MACHINE, kParameters, catalogue));
     const test::ProcessResult yes = Run(L"repair run --yes --json");
     ASSERT_EQ(yes.exitCode, 0u) << yes.err << yes.out;
     EXPECT_FALSE(LineWith(Lines(yes.out), 3, {"\"after\": \"REG XP\"", "\"result\": true"}).empty()) << yes.out;
@@ -138,6 +142,18 @@ TEST_F(CliRepair, CheckOnlyListsRunWithoutYesLeavesWinsock2AndWithYesRepairsIt) 
     EXPECT_EQ(Backups(), backupsBefore + 1);
     const test::ProcessResult after = Run(L"repair check --json");
     EXPECT_EQ(LineWith(Lines(after.out), 3, {""}), "") << after.out;
+
+    // The run is in the undo journal: restoring it brings the catalogue back exactly as it was.
+    const string summary = Lines(yes.out).back();
+    const std::size_t at = summary.find("\"undo\": \"");
+    ASSERT_NE(at, string::npos) << summary;
+    const string id = summary.substr(at + 9, summary.find('"', at + 9) - at - 9);
+    const test::ProcessResult restored = Run(L"undo restore " + test::Widen(id) + L" --yes --json");
+    ASSERT_EQ(restored.exitCode, 0u) << restored.err << restored.out;
+    wstring now;
+    ASSERT_TRUE(AppendRegKeyTree(HKEY_LOCAL_MACHINE, kParameters, now));
+    EXPECT_EQ(now, catalogue);
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kRogueEntry));
 }
 
 }  // namespace
