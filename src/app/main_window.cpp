@@ -29,6 +29,7 @@
 #include "system/rule_macros.h"
 #include "system/text_util.h"
 #include "system/win_info.h"
+#include "undo/journal.h"
 #include "engine/removal_guard_system.h"
 #include "engine/process_sheet.h"
 #include "engine/removal_guard_system.h"
@@ -607,6 +608,8 @@ void TFBrimMain::CreateEngines() {
     } catch (...) {
         cleaner_.reset();
     }
+    // The undo journal keeps 30 days and 500 MB at most.
+    Journal::OfUser().Purge(kJournalDays, kJournalBytes, FileTimeNow());
     // A definition whose check an unexpected error ended was not fully checked: say which.
     if (cleaner_ && !cleaner_->Definitions().RoutineFailures().empty()) {
         std::wstring which;

@@ -8,6 +8,7 @@
 #include "engine/boot_checksum.h"
 #include "engine/md5.h"
 #include "engine/sealed_store.h"
+#include "system/change_recorder.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
@@ -73,7 +74,8 @@ BootCommitResult CommitBootDeleteWith(const BootList& list, const std::string& t
     UniqueHKey key = OpenRegKey(HKEY_LOCAL_MACHINE, kSessionManager, KEY_QUERY_VALUE | KEY_SET_VALUE);
     if (!key) return BootCommitResult::BootEntryNotWritten;
     auto strings = QueryMultiStringValue(key.get(), L"BootExecute");
-    if (!strings || !SetMultiStringValue(key.get(), L"BootExecute", NextBootExecute(std::move(*strings), checksum)))
+    // A recorded clean keeps the entry as it was in its journal; without that, no change.
+    if (!strings || !RecordValueWrite(HKEY_LOCAL_MACHINE, kSessionManager, L"BootExecute") || !SetMultiStringValue(key.get(), L"BootExecute", NextBootExecute(std::move(*strings), checksum)))
         return BootCommitResult::BootEntryNotWritten;
     return BootCommitResult::Committed;
 }

@@ -294,12 +294,25 @@ void PluginsView::actDeleteExecute() {
     if (Busy()) return;
     const widgets::NodeId focused = results_.Rows().Selected();
     if (focused == widgets::kNoNode || results_.KindOf(focused) != NodeKind::Entry) return;
+    // One entry removed by hand is a change like any clean's: into the undo journal first.
+    RecordedRun journal(L"plugins delete");
+    if (!journal.Ready()) {
+        ShowJournalFailure(journal.Why());
+        return;
+    }
+    const ScopedJournal recording(*journal.Run());
     results_.DeleteEntry(focused);
 }
 
 void PluginsView::actUnloadExecute() {
     if (Busy()) return;
     WaitCursor wait;
+    RecordedRun journal(L"plugins unload");
+    if (!journal.Ready()) {
+        ShowJournalFailure(journal.Why());
+        return;
+    }
+    const ScopedJournal recording(*journal.Run());
     if (results_.UnloadObject(results_.Rows().Selected())) UpdateCleanButton();
 }
 
