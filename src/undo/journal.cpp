@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "system/ansi_text.h"
 #include "system/app_data.h"
@@ -40,6 +41,38 @@ HKEY RootOfFullName(const std::wstring& name) {
     std::wstring path;
     SplitRootPath(name + L"\\x", root, path);
     return root;
+}
+
+// A key handle that is not a predefined root (a parent key a caller opened itself), named from
+// the root: the kernel's name of the key ("\REGISTRY\USER\S-1-5-…\Software\…") mapped to
+// HKEY_USERS or HKEY_LOCAL_MACHINE. Nothing when the system does not say.
+bool NameFromRoot(HKEY& root, std::wstring& key) {
+    if (!RootFullName(root).empty()) return true;
+    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto query = ntdll ? reinterpret_cast<NtQueryKeyFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey")))
+                             : nullptr;
+    if (!query) return false;
+    std::vector<BYTE> buffer(4096);
+    ULONG size = 0;
+    if (query(root, 3 /* KeyNameInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &size) != 0) return false;
+    ULONG length = 0;
+    std::memcpy(&length, buffer.data(), sizeof length);
+    if (length > buffer.size() - sizeof length) return false;
+    const std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof length), length / sizeof(wchar_t));
+    const std::wstring upper = UpperCased(name);
+    static const struct {
+        const wchar_t* prefix;
+        HKEY root;
+    } kRoots[] = {{L"\\REGISTRY\\USER\\", HKEY_USERS}, {L"\\REGISTRY\\MACHINE\\", HKEY_LOCAL_MACHINE}};
+    for (const auto& r : kRoots) {
+        const std::wstring prefix = r.prefix;
+        if (upper.compare(0, prefix.size(), prefix) != 0) continue;
+        root = r.root;
+        key = name.substr(prefix.size()) + (key.empty() ? L"" : L"\\" + key);
+        return true;
+    }
+    return false;
 }
 
 std::uint64_t Join(FILETIME t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
@@ -302,15 +335,19 @@ std::optional<std::size_t> JournalRun::RecordRegistry(JournalKind kind, HKEY roo
 }
 
 std::optional<std::size_t> JournalRun::RecordValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+    std::wstring path = key;
+    if (!NameFromRoot(root, path)) return std::nullopt;
     std::wstring text;
-    if (!AppendRegValue(root, key, name, text)) return std::nullopt;
-    return RecordRegistry(JournalKind::Value, root, key, name, text);
+    if (!AppendRegValue(root, path, name, text)) return std::nullopt;
+    return RecordRegistry(JournalKind::Value, root, path, name, text);
 }
 
 std::optional<std::size_t> JournalRun::RecordKeyTree(HKEY root, const std::wstring& key) {
+    std::wstring path = key;
+    if (!NameFromRoot(root, path)) return std::nullopt;
     std::wstring text;
-    if (!AppendRegKeyTree(root, key, text)) return std::nullopt;
-    return RecordRegistry(JournalKind::Key, root, key, L"", text);
+    if (!AppendRegKeyTree(root, path, text)) return std::nullopt;
+    return RecordRegistry(JournalKind::Key, root, path, L"", text);
 }
 
 std::optional<std::size_t> JournalRun::RecordService(const std::wstring& name) {

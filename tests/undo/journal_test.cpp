@@ -75,7 +75,11 @@ TEST_F(JournalTest, RegistryItemsComeBackExactly) {
         const RemovalService service = Service().Recorded(*run);
         for (const wchar_t* name : {L"", L"Plain", L"No terminator", L"Expand", L"Multi", L"Number", L"Wide"})
             EXPECT_EQ(service.RemoveRegValue(HKEY_CURRENT_USER, kKey, name).Result, Outcome::Done) << test::Narrow(name);
-        EXPECT_EQ(service.RemoveRegKeyTree(HKEY_CURRENT_USER, kKey + L"\\Deeper").Result, Outcome::Done);
+        // Named below a parent key opened by the caller, as the plug-in clean does for the
+        // current user's own hive: the journal names it from its root.
+        UniqueHKey parent = OpenRegKey(HKEY_CURRENT_USER, kKey, KEY_READ);
+        ASSERT_TRUE(parent);
+        EXPECT_EQ(service.RemoveRegKeyTree(parent.get(), L"Deeper").Result, Outcome::Done);
         // Nothing there: nothing recorded.
         EXPECT_EQ(service.RemoveRegValue(HKEY_CURRENT_USER, kKey, L"Never").Result, Outcome::Missing);
         EXPECT_EQ(run->Items(), 8u);
