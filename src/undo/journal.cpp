@@ -413,9 +413,12 @@ Removal JournalRun::StoreFile(const std::wstring& path, DWORD attributes) {
     return answer;
 }
 
-Removal JournalRun::StoreFolder(const std::wstring& folder) {
+Removal JournalRun::StoreFolder(const std::wstring& named) {
     Removal answer;
     answer.Result = Outcome::Failed;
+    // Definitions name folders with a trailing backslash; the place is the folder itself.
+    std::wstring folder = named;
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     const std::wstring source = ExtendedPath(folder);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (finished_ || !GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) {

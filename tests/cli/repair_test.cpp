@@ -154,6 +154,9 @@ TEST_F(CliRepair, CheckOnlyListsRunWithoutYesLeavesWinsock2AndWithYesRepairsIt) 
     ASSERT_TRUE(AppendRegKeyTree(HKEY_LOCAL_MACHINE, kParameters, now));
     EXPECT_EQ(now, catalogue);
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kRogueEntry));
+    // The prefix is left with a standard catalogue for whoever comes next.
+    EXPECT_EQ(Run(L"repair run --yes --json").exitCode, 0u);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kRogueEntry));
 }
 
 }  // namespace
