@@ -9,16 +9,17 @@ tm_wine_env
 tm_build
 
 if [ "$TM_ARCH" = 64 ]; then
-  # The suite runs the 64-bit build of the same sources. The shipped 32-bit programs are still
-  # built (the 64-bit packer seals their data: its output does not depend on the build) and
-  # their format checked; only running them needs a kernel that runs 32-bit programs.
+  # The suite runs the 64-bit build of the same sources. The shipped 32-bit programs and the
+  # 32-bit tests are still built (the 64-bit packer seals their data: its output does not depend
+  # on the build) and the programs' format checked; only running them needs a kernel that runs
+  # 32-bit programs.
   echo "test: this kernel runs no 32-bit programs; the suite runs the 64-bit build under wine64"
   product=$TM_TOP/build
   cmake -S "$TM_TOP" -B "$product" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$TM_TOP/cmake/toolchain-mingw-i686.cmake" -DTM_BUILD_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$TM_TOP/cmake/toolchain-mingw-i686.cmake" -DTM_BUILD_TESTS=ON \
     -DTM_HOST_PACKER="$TM_BUILD/tools/packer/packer.exe" -DTM_HOST_WINE=/usr/lib/wine/wine64 \
     -DTM_HOST_WINEARCH=win64 >/dev/null
-  cmake --build "$product" --target Tidemark tidemark-cli
+  cmake --build "$product"
   "$TM_TOP/tests/check_executables.sh" i686 "$product/src/app/Tidemark.exe" \
     "$product/src/cli/tidemark-cli.exe"
 fi
