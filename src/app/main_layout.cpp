@@ -43,6 +43,8 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"Lab_PlugInfo", K::Label, nullptr, 58, 121, 520, 16, L"", 0, L::Action, AnchorNone, false, kNormal},
         {L"RzBmpBtnAllQuery", K::Button, nullptr, 16, 114, 124, 28, L"自动清理", 0, L::Mode, AnchorNone, false, kNormal},
         {L"RzBmpBtnSelfQuery", K::Button, nullptr, 146, 114, 124, 28, L"自定义清理", 0, L::Mode, AnchorNone, false, kNormal},
+        // The settings view's third page button, beside its two mode buttons.
+        {L"BBtn_RestoreCenter", K::Button, nullptr, 276, 114, 124, 28, L"", 90035, L::Mode, AnchorNone, false, kNormal},
         {L"Lab_TotalNum", K::Label, nullptr, 58, 111, 190, 16, L"", 1017, L::Action, AnchorNone, false, kNormal},
         {L"Label2", K::Label, nullptr, 248, 111, 90, 16, L"0", 0, L::Action, AnchorNone, false, kAccent},
         {L"Lab_Totalsize", K::Label, nullptr, 58, 129, 190, 16, L"", 1018, L::Action, AnchorNone, false, kNormal},
@@ -106,6 +108,10 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"TabSheet9", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
         {L"Lab_SetClearMethod", K::Label, L"TabSheet9", 40, 44, 110, 16, L"", 1010, L::Action, AnchorNone, true, kNormal},
         {L"Cbx_SetMethod", K::ComboBox, L"TabSheet9", 150, 40, 260, 120, L"", 0, L::Action, AnchorNone, true, kNormal},
+        {L"TabSheet10", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
+        {L"HeaderExJournal", K::HeaderBar, L"TabSheet10", 0, 0, PageW, 24, L"", 0, L::Action, StretchWidth, true, kNormal},
+        {L"Vst_Journal", K::TreeList, L"TabSheet10", 0, 24, PageW, PageH - 24 - 28, L"", 0, L::Action, Fill, true, kNormal},
+        {L"Lab_JournalNote", K::Label, L"TabSheet10", 12, PageH - 22, 600, 16, L"", 0, L::Action, AnchorBottom, true, kSecondary},
 
         // Footer: the links at the left, the view's action buttons at the right.
         {L"RzURLLabAll", K::LinkLabel, nullptr, 16, kFooterTop + 13, 34, 16, L"全选", 0, L::Action, Footer, false, kNormal},
@@ -120,6 +126,8 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"BBtn_PlugScan", K::Button, nullptr, Rx, Fy, 90, 26, L"扫描", 0, L::Action, FooterRight, false, kNormal},
         {L"BBtn_PlugClear", K::Button, nullptr, Cx, Fy, 90, 26, L"清理", 0, L::Action, FooterRight, false, kNormal},
         {L"BBtn_Save", K::Button, nullptr, Cx, Fy, 90, 26, L"", 1033, L::Action, FooterRight, false, kNormal},
+        {L"BBtn_JournalDelete", K::Button, nullptr, Rx, Fy, 90, 26, L"", 90037, L::Action, FooterRight, false, kNormal},
+        {L"BBtn_JournalRestore", K::Button, nullptr, Cx, Fy, 90, 26, L"", 90036, L::Action, FooterRight, false, kNormal},
 
         // Bottom bar.
         {L"Lab_Maker", K::LinkLabel, nullptr, 12, kBottomBarTop + 4, 120, 16, L"Corvane 官方网站", 0, L::Action, Footer, true, kNormal},

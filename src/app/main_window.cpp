@@ -454,7 +454,7 @@ void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
     }
     // Header bars get their column titles (old sections removed first).
     for (HeaderBar bar : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
-                          HeaderBar::Expect}) {
+                          HeaderBar::Expect, HeaderBar::Journal}) {
         widgets::HeaderBar* header = frameControls_.Header(HeaderBarName(bar));
         if (header) SetHeaderSections(header, HeaderColumnTexts(bar, langId), HeaderSectionWidths(header));
     }
@@ -470,6 +470,7 @@ void TFBrimMain::SetInitialColumnWidths() {
         {HeaderBar::Type, L"VST_type", {201, 100, 500, 10}},
         {HeaderBar::Set, L"Vst_SetItems", {200, 200}},
         {HeaderBar::Expect, L"VDT1", {309, 150}},
+        {HeaderBar::Journal, L"Vst_Journal", {180, 300, 100}},
     };
     for (const auto& c : columns) {
         widgets::HeaderBar* header = frameControls_.Header(HeaderBarName(c.bar));

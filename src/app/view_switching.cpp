@@ -60,8 +60,13 @@ const std::vector<ActionSetRow>& ActionSetTable() {
          {L"SBBtn_RegScanStop", L"BBtn_Scan", L"BBtn_Clear", L"RzURLLabAll", L"RzURLLabNone"},
          {}},
         {ActionSet::Settings,
-         {L"BBtn_Save", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"},
+         {L"BBtn_Save", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery", L"BBtn_RestoreCenter"},
          {{L"BBtn_Save", kCleanNowSlot}},
+         L"清理方式设置",
+         L"通用清理规则设置"},
+        {ActionSet::SettingsRestore,
+         {L"BBtn_JournalDelete", L"BBtn_JournalRestore", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery", L"BBtn_RestoreCenter"},
+         {{L"BBtn_JournalDelete", kRescanSlot}, {L"BBtn_JournalRestore", kCleanNowSlot}},
          L"清理方式设置",
          L"通用清理规则设置"},
     };
@@ -164,7 +169,8 @@ View* TFBrimMain::ViewOfPage(Page page) {
     case Page::RegistryStart:
     case Page::RegistryResults: return registry_.get();
     case Page::SettingsTypes:
-    case Page::SettingsMethod: return settings_.get();
+    case Page::SettingsMethod:
+    case Page::SettingsRestore: return settings_.get();
     }
     return nullptr;
 }
@@ -207,6 +213,11 @@ void TFBrimMain::MarkModeButton(bool left) {
     // The other button's disabled slot holds the look of the mode not chosen.
     if (widgets::PictureButton* other = left ? frame_.modeRight : frame_.modeLeft)
         other->CopyFace(Face::Disabled, Face::Normal);
+}
+
+void TFBrimMain::MarkNoModeButton() {
+    for (widgets::PictureButton* button : {frame_.modeLeft, frame_.modeRight})
+        if (button) button->CopyFace(Face::Disabled, Face::Normal);
 }
 
 void TFBrimMain::ModeButtonClick(bool left) {

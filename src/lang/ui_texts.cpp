@@ -11,7 +11,7 @@ std::array<std::wstring, 6> BrowserTraceNames;
 std::array<std::wstring, 51> SoftwareTraceNames;
 std::array<std::wstring, 4> RegistryCategoryNames;
 std::array<std::wstring, 6> SettingsTexts;
-std::array<std::wstring, 31> MessageTexts;
+std::array<std::wstring, 49> MessageTexts;
 
 namespace {
 
@@ -37,6 +37,7 @@ constexpr HeaderBarRow kHeaders[] = {
     {HeaderBar::Set, L"HeaderExSet", 5301, 2, false},
     {HeaderBar::Type, L"HeaderExType", 5401, 4, true},
     {HeaderBar::Expect, L"HeaderExExpect", 5501, 2, false},
+    {HeaderBar::Journal, L"HeaderExJournal", 90032, 3, false},
 };
 
 const HeaderBarRow& RowOf(HeaderBar bar) {
@@ -106,6 +107,9 @@ const std::vector<ControlText>& ControlTextTable() {
         {L"SLab_Regtotaltime", 1051, S::Caption},
         {L"SBBtn_RegManuaClear", 1052, S::Caption},
         {L"SBBtn_RegAutoClear", 1053, S::Caption},
+        {L"BBtn_RestoreCenter", 90035, S::Caption},
+        {L"BBtn_JournalRestore", 90036, S::Caption},
+        {L"BBtn_JournalDelete", 90037, S::Caption},
         // The first-run panel repeats the method page's texts; applied after them.
         {L"Lab_initClear", 1010, S::Caption},
         {L"Cbx_initClear", 1011, S::Item0},

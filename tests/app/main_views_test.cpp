@@ -39,7 +39,8 @@ const wchar_t* const kStateControls[] = {
     L"BBtn_SelfScan", L"Lab_TraceSlogan", L"BBtn_hengjiClear", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery",
     L"BBtn_Scan", L"BBtn_Clear", L"Lab_InforPath", L"BBtn_ScanStop", L"SBBtn_RegScanStop", L"Lab_TotalNum",
     L"Label2", L"Lab_Totalsize", L"Label3", L"BBtn_PlugScan", L"BBtn_PlugClear", L"Lab_PlugInfo",
-    L"Lab_RegSlogan", L"BBtn_Save", L"RzURLLabDefault",
+    L"Lab_RegSlogan", L"BBtn_Save", L"RzURLLabDefault", L"BBtn_RestoreCenter", L"BBtn_JournalRestore",
+    L"BBtn_JournalDelete",
 };
 
 std::set<std::wstring> VisibleStateControls(const TFBrimMain& w) {
@@ -95,7 +96,7 @@ TEST_F(MainViewsTest, EachTopTabShowsItsPageActionSetAndEvent) {
         // The plug-in tab presses the scan button at once.
         {5, Page::Plugins, {L"Lab_PlugInfo", L"BBtn_PlugScan", L"BBtn_PlugClear", L"RzURLLabAll", L"RzURLLabNone", L"Img_ViewIcon"},
          {L"12.B.CLE", L"12.S.SM"}},
-        {6, Page::SettingsMethod, {L"BBtn_Save", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {}},
+        {6, Page::SettingsMethod, {L"BBtn_Save", L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery", L"BBtn_RestoreCenter"}, {}},
         {1, Page::TraceGroups, {L"BBtn_ScanHengji", L"Lab_TraceSlogan", L"BBtn_hengjiClear", L"Img_ViewIcon"}, {L"12.H.CLE"}},
     };
     for (const auto& c : cases) {
@@ -104,7 +105,7 @@ TEST_F(MainViewsTest, EachTopTabShowsItsPageActionSetAndEvent) {
         window_->SelectTopTab(c.tab);
         EXPECT_EQ(App().CurrentView, c.tab);
         EXPECT_EQ(window_->CurrentPage(), c.page);
-        for (int p = 0; p <= 9; ++p)
+        for (int p = 0; p < kPageCount; ++p)
             EXPECT_EQ(Visible(*window_, (L"TabSheet" + std::to_wstring(p)).c_str()), p == static_cast<int>(c.page)) << p;
         EXPECT_EQ(VisibleStateControls(*window_), c.shown);
         const auto events = Events();

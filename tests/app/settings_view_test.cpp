@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/views/custom_view.h"
 #include "app/views/settings_view.h"
 #include "app/widgets/tree_list.h"
 #include "settings/settings_store.h"
@@ -62,7 +63,7 @@ TEST_F(SettingsViewTest, TreeAndMethodPage) {
     EXPECT_EQ(tree->Text(root, 0), L"规则设置");
     std::vector<std::wstring> pages;
     for (NodeId n : tree->Children(root)) pages.push_back(tree->Text(n, 0));
-    EXPECT_EQ(pages, (std::vector<std::wstring>{L"通用清理规则设置", L"自定义清理规则设置", L"清理方式设置"}));
+    EXPECT_EQ(pages, (std::vector<std::wstring>{L"通用清理规则设置", L"自定义清理规则设置", L"清理方式设置", L"恢复中心"}));
 
     ASSERT_TRUE(WriteSettingInt(kDirectDel, 1));
     window_->SelectTopTab(6);
@@ -133,6 +134,30 @@ TEST_F(SettingsViewTest, GeneralPageAddDeleteRecommendedSave) {
     EXPECT_EQ(Rows().size(), 40u);
     EXPECT_EQ(States(), L"000000000000000000010000011100000000000" L"1");
     EXPECT_EQ(ReadSettingText(kFileExt), L"*.abc");
+}
+
+// The custom view's "设置自定义规则" shows the custom rules' page, and "保存" there stores them,
+// not the cleaning method.
+TEST_F(SettingsViewTest, CustomRulesFromTheCustomViewShowTheirOwnPage) {
+    ASSERT_TRUE(SaveTypeSettings(true, L"*.one/*.two", L"01"));
+    ASSERT_TRUE(WriteSettingInt(kDirectDel, 1));
+    window_->Custom().EditCustomRules();
+    EXPECT_EQ(App().CurrentView, 6);
+    EXPECT_EQ(window_->Settings().SettingsPage(), 1);
+    EXPECT_EQ(window_->CurrentPage(), Page::SettingsTypes);
+    ASSERT_EQ(Rows().size(), 2u);
+    EXPECT_EQ(States(), L"01");
+    const auto visible = [&](const wchar_t* name) {
+        return (GetWindowLongW(window_->Control(name), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    EXPECT_TRUE(visible(L"RzURLLabAll"));
+    EXPECT_TRUE(visible(L"BBtn_Save"));
+    EXPECT_FALSE(visible(L"RzURLLabDefault"));  // no recommended ticks for the user's own types
+    window_->Link(L"RzURLLabAll")->Click();
+    window_->Settings().SaveSettings(false);
+    EXPECT_EQ(LastMessage(), L"设置保存成功!");
+    EXPECT_EQ(ReadSettingText(kFileExtCustomEnabled), L"00");
+    EXPECT_EQ(ReadSettingInt(kDirectDel, -1), 1);
 }
 
 TEST_F(SettingsViewTest, StoredValuesOutOfStep) {

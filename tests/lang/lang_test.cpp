@@ -51,9 +51,9 @@ TEST(TextTables, TablesAreSortedAndComplete) {
         for (int i = 1; i < size; ++i) ASSERT_LT(TableIdAt(script, i - 1), TableIdAt(script, i));
         for (int i = 0; i < size; ++i) EXPECT_STRNE(TableText(script, TableIdAt(script, i)), L"");
     }
-    // 206 texts in all: simplified lacks 5404, traditional 10031–10039.
-    EXPECT_EQ(TableSize(Script::Simplified), 205);
-    EXPECT_EQ(TableSize(Script::Traditional), 197);
+    // 224 texts in all: simplified lacks 5404, traditional 10031–10039.
+    EXPECT_EQ(TableSize(Script::Simplified), 223);
+    EXPECT_EQ(TableSize(Script::Traditional), 215);
 }
 
 TEST(UiTexts, ArraysFollowTheLanguage) {
@@ -66,12 +66,14 @@ TEST(UiTexts, ArraysFollowTheLanguage) {
     EXPECT_EQ(RegistryCategoryNames[0], L"多餘的動態庫");
     EXPECT_EQ(SettingsTexts[5], L"磁碟剩餘空間:");
     EXPECT_EQ(MessageTexts[26], L"请选择清理项目!");
+    EXPECT_EQ(MessageTexts[48], L"沒有恢復的項目仍留在這條記錄中。");  // the last one, 90049
 
     FillTextArrays(kPrc);
     EXPECT_EQ(FileTypeDescriptions[38], L"CoreDraw备份文件");
     EXPECT_EQ(SettingsTexts[0], L"注册表垃圾信息");
     EXPECT_EQ(SettingsTexts[4], L"注册表无用项:");
     EXPECT_EQ(MessageTexts[0], L"CorvaneTidemark提示");
+    EXPECT_EQ(MessageTexts[34], L"恢复中心");
 }
 
 TEST(UiTexts, HeaderColumns) {
@@ -83,6 +85,8 @@ TEST(UiTexts, HeaderColumns) {
               (std::vector<std::wstring>{L"    项目名称", L"名称", L"注册表位置"}));
     EXPECT_EQ(HeaderColumnTexts(HeaderBar::Set, kPrc), (std::vector<std::wstring>{L"说明", L"类型"}));
     EXPECT_EQ(HeaderColumnTexts(HeaderBar::Expect, kTaiwan), (std::vector<std::wstring>{L"名稱", L"說明"}));
+    EXPECT_EQ(HeaderColumnTexts(HeaderBar::Journal, kPrc), (std::vector<std::wstring>{L"时间", L"内容", L"项目数"}));
+    EXPECT_EQ(HeaderColumnTexts(HeaderBar::Journal, kTaiwan), (std::vector<std::wstring>{L"時間", L"內容", L"項目數"}));
     EXPECT_STREQ(HeaderBarName(HeaderBar::DeleteList), L"HeaderExDeleteList");
 }
 

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <exception>
+#include <initializer_list>
+
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/widgets/link_label.h"
@@ -10,13 +13,19 @@
 #include "junk/file_types.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
+#include "removal/protected_places.h"
+#include "removal/removal_guard.h"
+#include "removal/removal_service.h"
 #include "settings/settings_store.h"
+#include "system/ansi_text.h"
+#include "system/prompt.h"
 #include "system/text_util.h"
 
 namespace tidemark {
 
 using widgets::CheckKind;
 using widgets::CheckState;
+using widgets::Face;
 using widgets::kRoot;
 using widgets::NodeId;
 
@@ -25,6 +34,59 @@ namespace {
 constexpr COLORREF kUserTypeColor = RGB(0x2F, 0x8A, 0xE5);
 constexpr UINT_PTR kKeySubclass = 1;
 constexpr UINT kDeleteUserTypeCommand = 1041;
+
+// The settings tree's entries and the pages they show.
+constexpr int kRestoreCenterEntry = 4;
+constexpr int kRestoreCenterPage = kRestoreCenterEntry - 1;
+
+// What a journal entry's run is called in the list; a command not in the table as it is.
+struct CommandName {
+    const wchar_t* command;
+    int textId;
+};
+constexpr CommandName kCommandNames[] = {
+    {L"reg fix", 90038},
+    {L"plugins clean", 90039},
+    {L"repair", 90040},
+};
+
+std::wstring Text(int id) { return GetUiText(id, App().UiLanguageId); }
+
+std::wstring CommandDescription(const std::wstring& command) {
+    for (const CommandName& name : kCommandNames)
+        if (command == name.command) return Text(name.textId);
+    return command;
+}
+
+// "2026-12-11T01:35:12" as "2026-12-11 01:35:12".
+std::wstring EntryTime(const JournalEntry& entry) {
+    std::wstring time = entry.Time;
+    if (time.size() > 10 && time[10] == L'T') time[10] = L' ';
+    return time;
+}
+
+// A text with its "%d" marks replaced by the numbers, in order.
+std::wstring WithCounts(std::wstring text, std::initializer_list<std::size_t> counts) {
+    std::size_t at = 0;
+    for (std::size_t count : counts) {
+        at = text.find(L"%d", at);
+        if (at == std::wstring::npos) break;
+        const std::wstring number = std::to_wstring(count);
+        text.replace(at, 2, number);
+        at += number.size();
+    }
+    return text;
+}
+
+bool AskYes(const std::wstring& text) {
+    return CurrentPrompt().Ask(PromptRequest{PromptKind::YesNo, MessageTexts[0], text}) == AnswerYes;
+}
+
+// The entry a question is about, on a line of its own below it.
+std::wstring EntryLine(const JournalEntry& entry) {
+    return EntryTime(entry) + L"  " + CommandDescription(entry.Command) + L"  " + Text(90034) + L":" +
+           std::to_wstring(entry.Items.size());
+}
 
 // The type box takes Enter as "add"; the method drop-down ignores the keyboard.
 LRESULT CALLBACK KeySubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
@@ -60,6 +122,15 @@ SettingsView::SettingsView(TFBrimMain& window, ControlTable& table) : View(windo
         recommended_->SetOnClick([this] {
             if (App().UiIdle) RecommendedTypes();
         });
+    journalNote_ = controls_.Label(L"Lab_JournalNote");
+    BindList(L"Vst_Journal", journal_);
+    restoreCenter_ = controls_.Button(L"BBtn_RestoreCenter");
+    if (restoreCenter_)
+        restoreCenter_->SetOnClick([this] {
+            if (App().UiIdle) SelectSettingsEntry(kRestoreCenterEntry);
+        });
+    if (auto* restore = controls_.Button(L"BBtn_JournalRestore")) restore->SetOnClick([this] { RestoreJournalEntry(); });
+    if (auto* remove = controls_.Button(L"BBtn_JournalDelete")) remove->SetOnClick([this] { DeleteJournalEntry(); });
     for (HWND control : {typeEdit_, methodBox_})
         if (control) SetWindowSubclass(control, KeySubclass, kKeySubclass, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -70,11 +141,8 @@ SettingsView::~SettingsView() {
 }
 
 void SettingsView::TabPressed() {
-    window_.ShowPage(Page::SettingsTypes);
     window_.MarkTopTab(6);
-    window_.ShowActionSet(ActionSet::Settings);
     // The method page first, as if "清理方式设置" were pressed.
-    window_.MarkModeButton(true);
     ModeChosen(true);
 }
 
@@ -82,11 +150,7 @@ void SettingsView::SetChecksInPage(Page page, bool checked) {
     if (page == Page::SettingsTypes) SetTopRowChecks(types_, checked);
 }
 
-void SettingsView::ModeChosen(bool methodPage) {
-    SelectSettingsEntry(methodPage ? 3 : 1);
-    for (const widgets::LinkLabel* link : {selectAll_, selectNone_, recommended_}) ShowControl(link, !methodPage);
-    window_.ShowPage(methodPage ? Page::SettingsMethod : Page::SettingsTypes);
-}
+void SettingsView::ModeChosen(bool methodPage) { SelectSettingsEntry(methodPage ? 3 : 1); }
 
 void SettingsView::FillSettingsTree() {
     tree_.Clear();
@@ -94,7 +158,7 @@ void SettingsView::FillSettingsTree() {
     const unsigned lang = App().UiLanguageId;
     setUpData_.push_back({GetUiText(90016, lang), 0, 0});
     const NodeId root = tree_.AddRow(kRoot, {setUpData_.back().name}, {.userData = 0, .expanded = true});
-    const int pages[][2] = {{1002, 1}, {1003, 2}, {1004, 3}};
+    const int pages[][2] = {{1002, 1}, {1003, 2}, {1004, 3}, {90035, kRestoreCenterEntry}};
     for (const auto& [id, page] : pages) {
         setUpData_.push_back({GetUiText(id, lang), page, 1});
         tree_.AddRow(root, {setUpData_.back().name}, {.userData = setUpData_.size() - 1});
@@ -140,8 +204,29 @@ void SettingsView::AddTypeRow(const TSetUpDataItems& item) {
     types_.AddRow(kRoot, {item.description, item.type}, options);
 }
 
+// The page set, the footer and the header strip's page buttons follow the entry shown, while the
+// settings tab is the one chosen.
+void SettingsView::ShowPageFrame(int page) {
+    if (App().CurrentView != 6) return;
+    const bool restoreCenter = page == kRestoreCenterPage;
+    window_.ShowActionSet(restoreCenter ? ActionSet::SettingsRestore : ActionSet::Settings);
+    if (page == 0 || page == 2) window_.MarkModeButton(page == 2);
+    else window_.MarkNoModeButton();
+    if (restoreCenter_) restoreCenter_->CopyFace(restoreCenter ? Face::Hot : Face::Disabled, Face::Normal);
+    // Ticks are for the type lists; only the general rules have recommended ones.
+    ShowControl(selectAll_, page == 0 || page == 1);
+    ShowControl(selectNone_, page == 0 || page == 1);
+    ShowControl(recommended_, page == 0);
+    window_.ShowPage(restoreCenter ? Page::SettingsRestore : page == 2 ? Page::SettingsMethod : Page::SettingsTypes);
+}
+
 void SettingsView::ShowSettingsPage(int page) {
     settingsPage_ = page;
+    ShowPageFrame(page);
+    if (page == kRestoreCenterPage) {
+        FillJournalList();
+        return;
+    }
     types_.BeginUpdate();
     types_.Clear();
     setItems_.clear();
@@ -226,7 +311,9 @@ void SettingsView::RecommendedTypes() {
 }
 
 void SettingsView::SaveSettings(bool silent) {
-    if (!App().UiIdle) return;
+    // The restore center has nothing to save (its type list is empty: saving it would clear the
+    // general rules).
+    if (!App().UiIdle || settingsPage_ == kRestoreCenterPage) return;
     bool saved = false;
     if (settingsPage_ == 2) {
         const LRESULT method = SendMessageW(methodBox_, CB_GETCURSEL, 0, 0);
@@ -241,6 +328,94 @@ void SettingsView::SaveSettings(bool silent) {
         saved = SaveTypeSettings(settingsPage_ == 1, list, states);
     }
     if (!silent) ShowMessageById(saved ? 90005 : 90006);
+}
+
+void SettingsView::FillJournalList() {
+    std::vector<std::wstring> damaged;
+    entries_ = Journal::OfUser().List(&damaged);
+    damaged_ = damaged.size();
+    journal_.BeginUpdate();
+    journal_.Clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const JournalEntry& entry = entries_[i];
+        journal_.AddRow(kRoot, {EntryTime(entry), CommandDescription(entry.Command), std::to_wstring(entry.Items.size())},
+                        {.userData = i});
+    }
+    journal_.EndUpdate();
+    // A damaged entry is never shown or touched; the line below the list only counts them.
+    std::wstring note;
+    if (damaged_ > 0) note = WithCounts(Text(90047), {damaged_});
+    else if (entries_.empty()) note = Text(90048);
+    if (journalNote_) SetWindowTextW(journalNote_, note.c_str());
+}
+
+const JournalEntry* SettingsView::SelectedJournalEntry() const {
+    const NodeId node = journal_.Selected();
+    if (node == widgets::kNoNode || !journal_.IsValid(node)) return nullptr;
+    const std::size_t index = journal_.UserData(node);
+    return index < entries_.size() ? &entries_[index] : nullptr;
+}
+
+void SettingsView::RestoreJournalEntry() {
+    if (!window_.CanStartOperation()) return;
+    const JournalEntry* entry = SelectedJournalEntry();
+    if (!entry) {
+        ShowMessageById(90041);
+        return;
+    }
+    const std::wstring id = entry->Id;
+    if (!AskYes(Text(90042) + L"\r\n" + EntryLine(*entry))) return;
+    std::vector<RestoredItem> results;
+    bool ended = false;
+    {
+        BusyScope busy(window_, busy_);
+        HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        // A file goes back only where a removal would be allowed, never through a link.
+        const RemovalService& removals = ProcessRemovalService();
+        const auto allowed = [&removals](const std::wstring& path) {
+            return JudgeFileTarget(path, removals.Places()) == TargetVerdict::Allowed && !ReachedThroughReparsePoint(path);
+        };
+        try {
+            results = Journal::OfUser().Restore(id, {}, allowed);
+        } catch (const std::exception& error) {
+            ended = true;
+            ShowUnexpectedFailure(FromAnsi(error.what()));
+        }
+        SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
+    }
+    if (window_.Closed()) return;
+    // What was put back has left the journal: the list shows what is left.
+    FillJournalList();
+    if (ended) return;
+    if (results.empty()) {
+        ShowMessageById(90045);
+        return;
+    }
+    std::size_t restored = 0, kept = 0, failed = 0;
+    for (const RestoredItem& result : results) {
+        switch (result.Result) {
+            case RestoreResult::Restored: ++restored; break;
+            case RestoreResult::Kept: ++kept; break;
+            case RestoreResult::Failed: ++failed; break;
+        }
+    }
+    std::wstring text = WithCounts(Text(90044), {restored, kept, failed});
+    if (kept + failed > 0) text += L"\r\n" + Text(90049);
+    CurrentPrompt().Ask(PromptRequest{PromptKind::Info, MessageTexts[0], text});
+}
+
+void SettingsView::DeleteJournalEntry() {
+    if (!window_.CanStartOperation()) return;
+    const JournalEntry* entry = SelectedJournalEntry();
+    if (!entry) {
+        ShowMessageById(90041);
+        return;
+    }
+    const std::wstring id = entry->Id;
+    if (!AskYes(Text(90043) + L"\r\n" + EntryLine(*entry))) return;
+    const bool removed = Journal::OfUser().Remove(id);
+    FillJournalList();
+    if (!removed) ShowMessageById(90046);
 }
 
 }  // namespace tidemark

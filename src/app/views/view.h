@@ -23,7 +23,7 @@ class TreeList;
 class TreeListModel;
 }  // namespace widgets
 
-// The pages of the page set ("TabSheet0" ... "TabSheet9"); one is shown at a time.
+// The pages of the page set ("TabSheet0" ... "TabSheet10"); one is shown at a time.
 enum class Page {
     TraceGroups,      // the trace view's three group cards
     TraceResults,     // the traces found
@@ -35,8 +35,9 @@ enum class Page {
     RegistryResults,  // the registry entries found
     SettingsTypes,    // the file types of the general or the custom rules
     SettingsMethod,   // the cleaning method
+    SettingsRestore,  // the restore center: the undo journal's entries
 };
-constexpr int kPageCount = 10;
+constexpr int kPageCount = 11;
 std::wstring PageControlName(Page page);  // "TabSheet0" ...
 
 // What the header strip and the footer show in a state of a view.
@@ -48,7 +49,8 @@ enum class ActionSet {
     Plugins,        // the plug-in scan and clean buttons, the footer links
     RegistryStart,  // the registry slogan beside the view icon
     RegistryScan,   // a registry scan: stop, scan and clean, the footer links
-    Settings,       // the settings' page buttons and "保存"
+    Settings,         // the settings' page buttons and "保存"
+    SettingsRestore,  // the settings' page buttons, "删除" and "恢复" of the restore center
 };
 
 // Holds the window busy for a scan, a clean or a modal panel of a view: no tab switches
