@@ -6,6 +6,31 @@
 
 namespace tidemark {
 
+namespace {
+
+std::wstring CurrentFolder() {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return {};
+    std::wstring folder(size, L'\0');
+    const DWORD length = GetCurrentDirectoryW(size, folder.data());
+    folder.resize(length < size ? length : 0);
+    return folder;
+}
+
+// Wine's shell moves the caller into the folder it starts a program in and cannot move it back
+// to a current folder outside every drive (a program started from a Linux folder): the caller
+// would hold that folder, which then cannot be removed. The caller goes back to its own folder,
+// or to the system folder when that cannot be entered again.
+void ReturnToFolder(const std::wstring& folder) {
+    if (CurrentFolder() == folder) return;
+    if (!folder.empty() && SetCurrentDirectoryW(folder.c_str())) return;
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) SetCurrentDirectoryW(system);
+}
+
+}  // namespace
+
 RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder, DWORD waitMs) {
     RegEditRun run;
     SHELLEXECUTEINFOW info{};
@@ -15,7 +40,10 @@ RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder,
     info.lpParameters = arguments.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) return run;
+    const std::wstring current = CurrentFolder();
+    const BOOL started = ShellExecuteExW(&info);
+    ReturnToFolder(current);
+    if (!started) return run;
     run.Started = true;
     UniqueHandle process(info.hProcess);
     if (!process) return run;  // started, but nothing to wait for: its end is unknown

@@ -204,6 +204,8 @@ TEST_F(RestoreCenterTest, RestoreAsksFirstThenPutsTheValuesBackAndTheEntryLeaves
     EXPECT_EQ(Value(L"Other"), L"x");
     EXPECT_EQ(RowOf(id), widgets::kNoNode);
     EXPECT_FALSE(Journal::OfUser().Load(id));
+    // Nothing of it is left to be counted as damaged later.
+    EXPECT_FALSE(test::PathExists(Journal::OfUser().Folder() + L"\\" + id));
     EXPECT_TRUE(App().UiIdle);
 }
 
