@@ -237,6 +237,8 @@ constexpr TextEntry kSimplified[] = {
     {90047, L"另有%d条恢复记录已损坏,没有列出。"},
     {90048, L"还没有恢复记录。"},
     {90049, L"没有恢复的项目仍留在这条记录中。"},
+    {90050, L"删除插件"},
+    {90051, L"卸载插件"},
 };
 
 constexpr TextEntry kTraditional[] = {
@@ -455,6 +457,8 @@ constexpr TextEntry kTraditional[] = {
     {90047, L"另有%d條恢復記錄已損壞,沒有列出。"},
     {90048, L"還沒有恢復記錄。"},
     {90049, L"沒有恢復的項目仍留在這條記錄中。"},
+    {90050, L"刪除插件"},
+    {90051, L"卸載插件"},
 };
 template <std::size_t N>
 const wchar_t* Find(const TextEntry (&table)[N], int id) {

@@ -109,7 +109,10 @@ TEST_F(RestoreCenterTest, ListsTheEntriesNewestFirstAndCountsTheDamagedOnes) {
     const struct { const wchar_t* command; const wchar_t* shown; std::size_t items; } runs[] = {
         {L"reg fix", L"注册表清理", 2},
         {L"plugins clean", L"插件清理", 1},
+        {L"plugins delete", L"删除插件", 1},
+        {L"plugins unload", L"卸载插件", 1},
         {L"repair", L"系统修复", 1},
+        {L"repair run", L"系统修复", 1},
         {L"tm later tool", L"tm later tool", 1},
     };
     std::vector<std::wstring> ids;

@@ -47,7 +47,10 @@ struct CommandName {
 constexpr CommandName kCommandNames[] = {
     {L"reg fix", 90038},
     {L"plugins clean", 90039},
+    {L"plugins delete", 90050},
+    {L"plugins unload", 90051},
     {L"repair", 90040},
+    {L"repair run", 90040},
 };
 
 std::wstring Text(int id) { return GetUiText(id, App().UiLanguageId); }
