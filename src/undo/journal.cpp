@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 
@@ -605,7 +606,12 @@ std::vector<JournalEntry> Journal::List(std::vector<std::wstring>* damaged) cons
         }
     } while (FindNextFileW(find, &data));
     FindClose(find);
-    std::sort(entries.begin(), entries.end(), [](const JournalEntry& a, const JournalEntry& b) { return a.Id > b.Id; });
+    // Newest first: by the second, then by the run's number within it ("-2" before "-10").
+    const auto order = [](const std::wstring& id) {
+        return std::make_pair(id.substr(0, 15), id.size() > 16 ? std::stoi(id.substr(16)) : 1);
+    };
+    std::sort(entries.begin(), entries.end(),
+              [&](const JournalEntry& a, const JournalEntry& b) { return order(a.Id) > order(b.Id); });
     return entries;
 }
 
