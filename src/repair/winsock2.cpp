@@ -193,12 +193,9 @@ bool RestoreRegistryDefaults(int kind, const RepairSystem& system) {
     if (temp.empty()) return false;
     temp = WithTrailingBackslash(temp);
     const std::wstring file = temp + catalogue.Resource + L".reg";
+    // A recorded run keeps the catalogue as it was first; without that, no import.
+    if (!RecordKeyTreeWrite(HKEY_LOCAL_MACHINE, kWinsock2Parameters)) return false;
     if (!ExtractSealedResource(GetModuleHandleW(nullptr), L"REG", catalogue.Resource, file)) return false;
-    // A recorded run keeps the catalogue as it was; without that, no import.
-    if (!RecordKeyTreeWrite(HKEY_LOCAL_MACHINE, kWinsock2Parameters)) {
-        DeleteFileW(file.c_str());
-        return false;
-    }
     const RegEditRun run = RunRegEdit(L"/s " + Quoted(file), temp);
     // The file stays while the editor may still be reading it.
     if (run.Ended || !run.Started) DeleteFileW(file.c_str());

@@ -4,8 +4,10 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "system/file_digest.h"
 #include "system/handles.h"
 #include "system/text_util.h"
 
@@ -342,6 +344,41 @@ bool WriteBytesToFile(const std::wstring& path, const void* data, unsigned long 
     file.reset();
     if (!ok) DeleteFileW(target.c_str());
     return ok;
+}
+
+bool WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
+    const std::wstring fresh = path + L".new";
+    return WriteBytesToFile(fresh, bytes.data(), static_cast<unsigned long>(bytes.size()), false) &&
+           ReplaceFileWith(fresh, path);
+}
+
+bool ReplaceFileWith(const std::wstring& fresh, const std::wstring& target) {
+    return MoveFileExW(ExtendedPath(fresh).c_str(), ExtendedPath(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool CopyFileVerified(const std::wstring& from, const std::wstring& to, const std::string& digest) {
+    const std::optional<std::string> expected = digest.empty() ? FileSha256(ExtendedPath(from)) : digest;
+    if (!expected) return false;
+    if (!CopyFileW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), TRUE)) return false;
+    if (FileSha256(ExtendedPath(to)) == expected) return true;
+    DeleteFileForce(to);
+    SetLastError(ERROR_CRC);
+    return false;
+}
+
+bool MoveFileVerified(const std::wstring& from, const std::wstring& to, const std::string& digest) {
+    if (MoveFileExW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), 0)) return true;
+    if (GetLastError() != ERROR_NOT_SAME_DEVICE || !CopyFileVerified(from, to, digest)) return false;
+    if (DeleteFileForce(from)) return true;
+    const DWORD error = GetLastError();
+    DeleteFileForce(to);
+    SetLastError(error);
+    return false;
+}
+
+bool MoveFolder(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(ExtendedPath(from).c_str(), ExtendedPath(to).c_str(), 0) != FALSE;
 }
 
 bool ExtractResourceToFile(const wchar_t* type, const wchar_t* name, const std::wstring& path) {

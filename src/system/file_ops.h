@@ -60,6 +60,21 @@ ResourceBytes FindResourceBytes(void* module, const wchar_t* type, const wchar_t
 // fails leaves no file behind.
 bool WriteBytesToFile(const std::wstring& path, const void* data, unsigned long size, bool createNew);
 
+// Writes bytes beside path ("path.new") and then puts that file in path's place in one step: a
+// crash leaves the old file or the new one, never a part.
+bool WriteFileReplacing(const std::wstring& path, const std::string& bytes);
+// Puts the file fresh in place of target (replacing it; across volumes by copy), write-through.
+bool ReplaceFileWith(const std::wstring& fresh, const std::wstring& target);
+// Copies a file to a new name (never over one) and checks the copy's SHA-256 against digest
+// (the source's when digest is empty); a copy that differs is removed. False with the system's
+// error set otherwise.
+bool CopyFileVerified(const std::wstring& from, const std::wstring& to, const std::string& digest = {});
+// Moves a file to a new name: a rename on one volume; across volumes a verified copy, then the
+// original goes (when it cannot, the copy goes instead and nothing has moved).
+bool MoveFileVerified(const std::wstring& from, const std::wstring& to, const std::string& digest = {});
+// Renames a folder with everything in it; one volume only (false, nothing moved, otherwise).
+bool MoveFolder(const std::wstring& from, const std::wstring& to);
+
 // Writes the program's own resource name of type type to path. A missing resource gives false
 // and leaves an existing file alone; otherwise an existing file is replaced, and a write that
 // fails leaves no file behind.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/reg_paths.h"
@@ -129,18 +130,9 @@ bool AppendRegValue(HKEY root, const std::wstring& key, const std::wstring& name
 }
 
 bool WriteRegTextFile(const std::wstring& file, const std::wstring& text) {
-    std::wstring bytes = text;
-    bytes.insert(bytes.begin(), L'\xFEFF');
-    UniqueHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle) return false;
-    // wchar_t is UTF-16 LE on this platform: the bytes go out as they are.
-    const DWORD size = static_cast<DWORD>(bytes.size() * sizeof(wchar_t));
-    DWORD written = 0;
-    const bool ok = WriteFile(handle.get(), bytes.data(), size, &written, nullptr) && written == size &&
-                    FlushFileBuffers(handle.get());
-    handle.reset();
-    if (!ok) DeleteFileW(file.c_str());
-    return ok;
+    // wchar_t is UTF-16 LE on this platform: the bytes go out as they are, after the mark.
+    const std::wstring marked = L'\xFEFF' + text;
+    return WriteBytesToFile(file, marked.data(), static_cast<unsigned long>(marked.size() * sizeof(wchar_t)), false);
 }
 
 }  // namespace tidemark

@@ -121,17 +121,6 @@ std::optional<JournalKind> KindOfName(const std::string& name) {
     return std::nullopt;
 }
 
-bool WriteWhole(const std::wstring& path, const std::string& bytes) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && FlushFileBuffers(file.get());
-    file.reset();
-    if (!ok) DeleteFileW(path.c_str());
-    return ok;
-}
-
 std::uint64_t FolderBytes(const std::wstring& folder) {
     std::uint64_t total = 0;
     WIN32_FIND_DATAW data;
@@ -153,22 +142,6 @@ bool MakeParents(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(parent.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return MakeParents(parent) && (CreateDirectoryW(parent.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-}
-
-// Moves a file; across volumes a copy whose digest matches the original, then the original
-// goes. False (nothing moved, the system's error set) otherwise.
-bool MoveVerified(const std::wstring& from, const std::wstring& to, const std::string& digest) {
-    if (MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
-    if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
-    if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
-    const auto copied = FileSha256(to);
-    if (!copied || (!digest.empty() && *copied != digest) || !DeleteFileW(from.c_str())) {
-        const DWORD error = GetLastError();
-        DeleteFileW(to.c_str());
-        SetLastError(error ? error : ERROR_CRC);
-        return false;
-    }
-    return true;
 }
 
 void SetAttributesAndTimes(const std::wstring& target, const JournalItem& item) {
@@ -195,12 +168,12 @@ bool RestoreWrittenOver(const JournalItem& item, const std::wstring& data) {
     if (there && !AppendRegKeyTree(root, item.Key, present)) return false;
     const std::wstring fallback = data + L".present.reg";
     if (there && (!WriteRegTextFile(fallback, RegTextHeader() + present) || !RegDeleteKeyTree(root, item.Key))) {
-        DeleteFileW(fallback.c_str());
+        DeleteFileForce(fallback);
         return false;
     }
     const bool imported = ImportRegFile(data);
     if (!imported && there) ImportRegFile(fallback);
-    DeleteFileW(fallback.c_str());
+    DeleteFileForce(fallback);
     return imported;
 }
 
@@ -291,7 +264,11 @@ std::optional<JournalEntry> ParseJournalIndex(const std::string& text) {
                 item.Size = j.at("size").get<std::uint64_t>();
                 item.Sha256 = j.at("sha256").get<std::string>();
                 if (!IsHexDigest(item.Sha256)) return std::nullopt;
-            } else if (item.Kind != JournalKind::Service && RootOfFullName(item.Root) == nullptr) {
+                // A place the journal could have recorded: a full local path.
+                if (item.Path.size() < 4 || item.Path[1] != L':' || item.Path[2] != L'\\') return std::nullopt;
+            } else if (RootOfFullName(item.Root) == nullptr || !IsExactKeyPath(item.Key)) {
+                // Never a root alone or a path with an empty part: a restore deletes and
+                // rewrites exactly the key named.
                 return std::nullopt;
             }
             entry.Items.push_back(std::move(item));
@@ -308,11 +285,37 @@ JournalRun::JournalRun(std::wstring folder, JournalEntry entry) : folder_(std::m
 
 JournalRun::~JournalRun() { Finish(); }
 
-bool JournalRun::WriteIndex() {
-    // Written beside, then put in place: a crash leaves the old index or the new one.
-    const std::wstring index = folder_ + L"\\" + kIndexName, next = index + L".new";
-    return WriteWhole(next, JournalIndexText(entry_)) &&
-           MoveFileExW(next.c_str(), index.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+bool JournalRun::WriteIndex() { return WriteFileReplacing(folder_ + L"\\" + kIndexName, JournalIndexText(entry_)); }
+
+std::optional<JournalItem> JournalRun::FileItem(const std::wstring& path, const wchar_t* extension) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    JournalItem item;
+    item.Index = next_++;
+    item.Kind = JournalKind::File;
+    item.Path = path;
+    item.Data = std::to_wstring(item.Index) + extension;
+    item.Attributes = data.dwFileAttributes;
+    item.Created = Join(data.ftCreationTime);
+    item.Written = Join(data.ftLastWriteTime);
+    item.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return item;
+}
+
+bool JournalRun::Keep(const JournalItem& item) {
+    entry_.Items.push_back(item);
+    if (WriteIndex()) return true;
+    entry_.Items.pop_back();
+    return false;
+}
+
+void JournalRun::Forget(std::size_t index) {
+    const auto found = std::find_if(entry_.Items.begin(), entry_.Items.end(),
+                                    [&](const JournalItem& item) { return item.Index == index; });
+    if (found == entry_.Items.end()) return;
+    if (!found->Data.empty()) DeleteFileForce(folder_ + L"\\" + found->Data);
+    entry_.Items.erase(found);
+    WriteIndex();
 }
 
 std::optional<std::size_t> JournalRun::RecordRegistry(JournalKind kind, HKEY root, const std::wstring& key,
@@ -326,13 +329,9 @@ std::optional<std::size_t> JournalRun::RecordRegistry(JournalKind kind, HKEY roo
     item.Name = name;
     item.Data = std::to_wstring(item.Index) + L".reg";
     if (!WriteRegTextFile(folder_ + L"\\" + item.Data, RegTextHeader() + text)) return std::nullopt;
-    entry_.Items.push_back(item);
-    if (!WriteIndex()) {
-        entry_.Items.pop_back();
-        DeleteFileW((folder_ + L"\\" + item.Data).c_str());
-        return std::nullopt;
-    }
-    return item.Index;
+    if (Keep(item)) return item.Index;
+    DeleteFileForce(folder_ + L"\\" + item.Data);
+    return std::nullopt;
 }
 
 std::optional<std::size_t> JournalRun::RecordValue(HKEY root, const std::wstring& key, const std::wstring& name) {
@@ -360,13 +359,7 @@ std::optional<std::size_t> JournalRun::RecordService(const std::wstring& name) {
 }
 
 void JournalRun::Settle(std::size_t ticket, bool changed) {
-    if (changed) return;
-    const auto found = std::find_if(entry_.Items.begin(), entry_.Items.end(),
-                                    [&](const JournalItem& item) { return item.Index == ticket; });
-    if (found == entry_.Items.end()) return;
-    if (!found->Data.empty()) DeleteFileW((folder_ + L"\\" + found->Data).c_str());
-    entry_.Items.erase(found);
-    WriteIndex();
+    if (!changed) Forget(ticket);
 }
 
 Removal JournalRun::StoreFile(const std::wstring& path, DWORD attributes) {
@@ -376,41 +369,30 @@ Removal JournalRun::StoreFile(const std::wstring& path, DWORD attributes) {
         answer.Error = ERROR_CANNOT_MAKE;
         return answer;
     }
-    const std::wstring source = ExtendedPath(path);
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) {
+    std::optional<JournalItem> item = FileItem(path, L".file");
+    if (!item) {
         const DWORD error = GetLastError();
         answer.Result = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Outcome::Missing : Outcome::Failed;
         answer.Error = answer.Result == Outcome::Failed ? error : 0;
         return answer;
     }
-    JournalItem item;
-    item.Index = next_++;
-    item.Kind = JournalKind::File;
-    item.Path = path;
-    item.Data = std::to_wstring(item.Index) + L".file";
-    item.Attributes = attributes;
-    item.Created = Join(data.ftCreationTime);
-    item.Written = Join(data.ftLastWriteTime);
-    item.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // The marks as they were before the service cleared them for the call.
+    item->Attributes = attributes;
     // A file held open for writing may not be readable: it is kept all the same, undigested.
-    item.Sha256 = FileSha256(source).value_or("");
-    entry_.Items.push_back(item);
-    if (!WriteIndex()) {
-        entry_.Items.pop_back();
+    item->Sha256 = FileSha256(ExtendedPath(path)).value_or("");
+    if (!Keep(*item)) {
         answer.Error = ERROR_CANNOT_MAKE;
         return answer;
     }
-    const std::wstring stored = folder_ + L"\\" + item.Data;
-    if (MoveVerified(source, ExtendedPath(stored), item.Sha256)) {
+    const std::wstring stored = folder_ + L"\\" + item->Data;
+    if (MoveFileVerified(path, stored, item->Sha256)) {
         // The stored copy carries no marks of its own: the index keeps them.
         SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
         answer.Result = Outcome::Done;
         return answer;
     }
     answer.Error = GetLastError();
-    entry_.Items.pop_back();
-    WriteIndex();
+    Forget(item->Index);
     return answer;
 }
 
@@ -420,36 +402,25 @@ Removal JournalRun::StoreFolder(const std::wstring& named) {
     // Definitions name folders with a trailing backslash; the place is the folder itself.
     std::wstring folder = named;
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-    const std::wstring source = ExtendedPath(folder);
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (finished_ || !GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) {
+    std::optional<JournalItem> item = finished_ ? std::nullopt : FileItem(folder, L".folder");
+    if (!item) {
         answer.Error = finished_ ? ERROR_CANNOT_MAKE : GetLastError();
         return answer;
     }
-    JournalItem item;
-    item.Index = next_++;
-    item.Kind = JournalKind::File;
-    item.Folder = true;
-    item.Path = folder;
-    item.Data = std::to_wstring(item.Index) + L".folder";
-    item.Attributes = data.dwFileAttributes;
-    item.Created = Join(data.ftCreationTime);
-    item.Written = Join(data.ftLastWriteTime);
-    entry_.Items.push_back(item);
-    if (!WriteIndex()) {
-        entry_.Items.pop_back();
+    item->Folder = true;
+    item->Size = 0;
+    if (!Keep(*item)) {
         answer.Error = ERROR_CANNOT_MAKE;
         return answer;
     }
     // A rename keeps everything inside as it was; another volume would need a copy of the whole
     // tree, which is not made: the folder stays.
-    if (MoveFileExW(source.c_str(), ExtendedPath(folder_ + L"\\" + item.Data).c_str(), 0)) {
+    if (MoveFolder(folder, folder_ + L"\\" + item->Data)) {
         answer.Result = Outcome::Done;
         return answer;
     }
     answer.Error = GetLastError();
-    entry_.Items.pop_back();
-    WriteIndex();
+    Forget(item->Index);
     return answer;
 }
 
@@ -499,42 +470,23 @@ bool JournalRun::BeforeKeyTreeWrite(HKEY root, const std::wstring& key) {
 bool JournalRun::BeforeFileRewrite(const std::wstring& path) {
     if (finished_) return false;
     if (!FirstWriteOf(path)) return true;
-    const std::wstring source = ExtendedPath(path);
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) return false;
-    JournalItem item;
-    item.Index = next_++;
-    item.Kind = JournalKind::File;
-    item.Path = path;
-    item.Overwritten = true;
-    item.Data = std::to_wstring(item.Index) + L".file";
-    item.Attributes = data.dwFileAttributes;
-    item.Created = Join(data.ftCreationTime);
-    item.Written = Join(data.ftLastWriteTime);
-    item.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    const auto digest = FileSha256(source);
-    if (!digest) return false;
-    item.Sha256 = *digest;
-    const std::wstring stored = folder_ + L"\\" + item.Data;
-    if (!CopyFileW(source.c_str(), ExtendedPath(stored).c_str(), TRUE) || FileSha256(stored) != digest) {
-        DeleteFileW(stored.c_str());
-        return false;
-    }
+    std::optional<JournalItem> item = FileItem(path, L".file");
+    if (!item) return false;
+    item->Overwritten = true;
+    const std::wstring stored = folder_ + L"\\" + item->Data;
+    const auto digest = FileSha256(ExtendedPath(path));
+    if (!digest || !CopyFileVerified(path, stored, *digest)) return false;
+    item->Sha256 = *digest;
     SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
-    entry_.Items.push_back(item);
-    if (WriteIndex()) return true;
-    entry_.Items.pop_back();
-    DeleteFileW(stored.c_str());
+    if (Keep(*item)) return true;
+    DeleteFileForce(stored);
     return false;
 }
 
 void JournalRun::Finish() {
     if (finished_) return;
     finished_ = true;
-    if (entry_.Items.empty()) {
-        DeleteFileW((folder_ + L"\\" + kIndexName).c_str());
-        RemoveDirectoryW(folder_.c_str());
-    }
+    if (entry_.Items.empty()) RemoveFolderTree(folder_);
 }
 
 // ---- the journal ----
@@ -572,7 +524,7 @@ std::unique_ptr<JournalRun> Journal::Begin(const std::wstring& command, std::wst
     entry.Command = command;
     std::unique_ptr<JournalRun> run(new JournalRun(folder, std::move(entry)));
     if (!run->WriteIndex()) {
-        RemoveDirectoryW(folder.c_str());
+        RemoveFolderTree(folder);
         run->finished_ = true;
         return fail(L"the journal index cannot be written: " + folder);
     }
@@ -648,7 +600,7 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
                 done.Result = RestoreResult::Failed;
             } else {
                 SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (MoveFileExW(ExtendedPath(data).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+                if (ReplaceFileWith(data, item.Path)) {
                     SetAttributesAndTimes(target, item);
                     done.Result = RestoreResult::Restored;
                 }
@@ -661,11 +613,11 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
             } else if (targetAllowed && !targetAllowed(item.Path)) {
                 done.Result = RestoreResult::Failed;
             } else if (item.Folder) {
-                if (MakeParents(item.Path) && MoveFileExW(ExtendedPath(data).c_str(), target.c_str(), 0)) {
+                if (MakeParents(item.Path) && MoveFolder(data, item.Path)) {
                     SetAttributesAndTimes(target, item);
                     done.Result = RestoreResult::Restored;
                 }
-            } else if (MakeParents(item.Path) && MoveVerified(ExtendedPath(data), target, item.Sha256)) {
+            } else if (MakeParents(item.Path) && MoveFileVerified(data, item.Path, item.Sha256)) {
                 SetAttributesAndTimes(target, item);
                 done.Result = RestoreResult::Restored;
             }
@@ -673,7 +625,7 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
         } else if (item.Overwritten) {
             if (RestoreWrittenOver(item, data)) {
                 done.Result = RestoreResult::Restored;
-                DeleteFileW(data.c_str());
+                DeleteFileForce(data);
             } else {
                 left.push_back(item);
             }
@@ -686,7 +638,7 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
             } else if (ImportRegFile(data) && (item.Kind == JournalKind::Value ? RegValueExists(root, item.Key, item.Name)
                                                                                : RegKeyExists(root, item.Key))) {
                 done.Result = RestoreResult::Restored;
-                DeleteFileW(data.c_str());
+                DeleteFileForce(data);
             }
             if (done.Result != RestoreResult::Restored) left.push_back(item);
         }
@@ -698,9 +650,7 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
         RemoveFolderTree(folder);
     } else if (left.size() != entry->Items.size()) {
         entry->Items = std::move(left);
-        const std::wstring index = folder + L"\\" + kIndexName, next = index + L".new";
-        if (WriteWhole(next, JournalIndexText(*entry)))
-            MoveFileExW(next.c_str(), index.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        WriteFileReplacing(folder + L"\\" + kIndexName, JournalIndexText(*entry));
     }
     return results;
 }

@@ -99,6 +99,12 @@ private:
     std::optional<std::size_t> RecordRegistry(JournalKind kind, HKEY root, const std::wstring& key,
                                               const std::wstring& name, const std::wstring& text);
     bool WriteIndex();
+    // A file item of path as it is now (attributes, times, size), data named for its index.
+    std::optional<JournalItem> FileItem(const std::wstring& path, const wchar_t* extension);
+    // Adds the item and writes the index; false (and not added) when the index cannot be written.
+    bool Keep(const JournalItem& item);
+    // Drops an item and its data: nothing of it changed.
+    void Forget(std::size_t index);
 
     bool FirstWriteOf(const std::wstring& place);
 

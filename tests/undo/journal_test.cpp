@@ -261,6 +261,8 @@ TEST(JournalIndex, DamagedOrForeignIndexesAreNeverTrusted) {
         replaced("\"0.reg\"", "\"C:\\\\x.reg\""),
         replaced("\"value\"", "\"program\""),
         replaced("HKEY_CURRENT_USER", "HKEY_NOWHERE"),
+        replaced("\"key\": \"Software\\\\X\"", "\"key\": \"\""),              // a root alone
+        replaced("\"key\": \"Software\\\\X\"", "\"key\": \"Software\\\\\\\\X\""),  // an empty part
         replaced("\"item\": 0", "\"item\": \"zero\""),
     };
     for (const std::string& text : bad) EXPECT_FALSE(ParseJournalIndex(text)) << text;
