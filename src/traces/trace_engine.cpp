@@ -199,7 +199,22 @@ void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::
     }
 }
 
-void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName, const TraceRun& run) {
+namespace {
+
+void AddValueEntry(TraceItem& item, const std::wstring& rootName, const std::wstring& keyPath, const std::wstring& name,
+                   const TraceRun& run) {
+    TraceEntry entry;
+    entry.Kind = TraceEntryKind::Value;
+    entry.Text = name;
+    entry.RootName = rootName;
+    entry.KeyPath = keyPath;
+    AddEntry(item, std::move(entry), run);
+}
+
+// The values of the key and of every key below it; with recentFilesOnly (a program's whole
+// settings key) only the values that name recent files, and no key below it.
+void ScanKey(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName, const TraceRun& run,
+             bool recentFilesOnly) {
     const HKEY root = TraceRootOfName(rootName);
     const std::wstring path = KeyBelowRoot(keyPath);
     if (!root || !IsExactKeyPath(path) || run.stop.Requested()) return;
@@ -208,48 +223,22 @@ void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstri
         UniqueHKey key = OpenRegKey(root, path, KEY_READ);
         if (!key) return;
         EnumValueNames(key.get(), values);
-        EnumSubKeyNames(key.get(), subKeys);
+        if (!recentFilesOnly) EnumSubKeyNames(key.get(), subKeys);
     }
-    for (const std::wstring& name : values) {
-        TraceEntry entry;
-        entry.Kind = TraceEntryKind::Value;
-        entry.Text = name;
-        entry.RootName = rootName;
-        entry.KeyPath = path;
-        AddEntry(item, std::move(entry), run);
-    }
-    for (const std::wstring& sub : subKeys) ScanTraceKey(item, path + L"\\" + sub, rootName, run);
+    for (const std::wstring& name : values)
+        if (!recentFilesOnly || IsRecentFileValueName(name)) AddValueEntry(item, rootName, path, name, run);
+    for (const std::wstring& sub : subKeys) ScanKey(item, path + L"\\" + sub, rootName, run, false);
 }
-
-namespace {
 
 // Rows whose key is a program's whole settings key rather than a list of its own (WinImage keeps
-// its recent files beside its options): only the values that name recent files are listed, and
-// the key's subkeys are left alone.
+// its recent files beside its options).
 bool IsSettingsKeyRow(const TraceItem& item) { return item.Table == TraceTableSoftware && item.Row == 38; }
 
-void ScanRecentFileValues(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName,
-                          const TraceRun& run) {
-    const HKEY root = TraceRootOfName(rootName);
-    if (!root || !IsExactKeyPath(keyPath)) return;
-    std::vector<std::wstring> values;
-    {
-        UniqueHKey key = OpenRegKey(root, keyPath, KEY_READ);
-        if (!key) return;
-        EnumValueNames(key.get(), values);
-    }
-    for (const std::wstring& name : values) {
-        if (!IsRecentFileValueName(name)) continue;
-        TraceEntry entry;
-        entry.Kind = TraceEntryKind::Value;
-        entry.Text = name;
-        entry.RootName = rootName;
-        entry.KeyPath = keyPath;
-        AddEntry(item, std::move(entry), run);
-    }
-}
-
 }  // namespace
+
+void ScanTraceKey(TraceItem& item, const std::wstring& keyPath, const std::wstring& rootName, const TraceRun& run) {
+    ScanKey(item, keyPath, rootName, run, false);
+}
 
 bool IsRecentFileValueName(std::wstring_view name) {
     const std::wstring lower = LowerCased(std::wstring(name));
@@ -305,18 +294,10 @@ void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& r
         const std::wstring value = i < where.ValueNames.size() ? where.ValueNames[i] : std::wstring();
         if (namesValues && value != L"NULL") {
             const HKEY root = TraceRootOfName(rootName);
-            if (root && IsExactKeyPath(keyPath) && ValueThere(root, keyPath, value)) {
-                TraceEntry entry;
-                entry.Kind = TraceEntryKind::Value;
-                entry.Text = value;
-                entry.RootName = rootName;
-                entry.KeyPath = keyPath;
-                AddEntry(item, std::move(entry), run);
-            }
-        } else if (IsSettingsKeyRow(item)) {
-            ScanRecentFileValues(item, keyPath, rootName, run);
+            if (root && IsExactKeyPath(keyPath) && ValueThere(root, keyPath, value))
+                AddValueEntry(item, rootName, keyPath, value, run);
         } else {
-            ScanTraceKey(item, keyPath, rootName, run);
+            ScanKey(item, keyPath, rootName, run, IsSettingsKeyRow(item));
         }
     }
     if (!run.stop.Requested()) item.Done = item.Scanned = true;
