@@ -8,7 +8,6 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "removal/protected_places.h"
 #include "removal/removal_service.h"
 #include "undo/journal.h"
 
@@ -138,9 +137,7 @@ int RunUndoRestore(CommandContext& ctx) {
         return ExitOk;
     }
     const RemovalService& removals = ProcessRemovalService();
-    const auto allowed = [&](const std::wstring& path) {
-        return JudgeFileTarget(path, removals.Places()) == TargetVerdict::Allowed && !ReachedThroughReparsePoint(path);
-    };
+    const auto allowed = [&](const std::wstring& path) { return removals.AllowsPlace(path); };
     int restored = 0, kept = 0, failed = 0;
     for (const RestoredItem& result : journal.Restore(entry->Id, items, allowed)) {
         switch (result.Result) {

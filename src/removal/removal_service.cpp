@@ -69,6 +69,11 @@ bool StillThere(const std::wstring& target) {
 RemovalService::RemovalService(std::shared_ptr<const ProtectedPlaces> places)
     : places_(places ? std::move(places) : std::make_shared<const ProtectedPlaces>()) {}
 
+bool RemovalService::AllowsPlace(const std::wstring& path) const {
+    return !path.empty() && !HasWildcard(path) && JudgeFileTarget(path, *places_) == TargetVerdict::Allowed &&
+           !ReachedThroughReparsePoint(path);
+}
+
 Removal RemovalService::RemoveFile(const std::wstring& path, const FileRemovalOptions& options) const {
     if (path.empty() || HasWildcard(path)) return Refused(TargetVerdict::NotFullPath);
     const TargetVerdict verdict = JudgeFileTarget(path, *places_);

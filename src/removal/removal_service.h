@@ -75,6 +75,9 @@ public:
     explicit RemovalService(std::shared_ptr<const ProtectedPlaces> places);
 
     const ProtectedPlaces& Places() const { return *places_; }
+    // Whether a file may be written back at path (a restore): where a removal would be allowed,
+    // never through a link on the way.
+    bool AllowsPlace(const std::wstring& path) const;
     void SetRecycler(Recycler recycler) { recycler_ = std::move(recycler); }
     // The same service, every change recorded first (files moved into the recorder's store
     // rather than deleted; the recycle bin is not used). The recorder outlives the copy.

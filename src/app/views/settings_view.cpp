@@ -13,7 +13,6 @@
 #include "junk/file_types.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
-#include "removal/protected_places.h"
 #include "removal/removal_guard.h"
 #include "removal/removal_service.h"
 #include "settings/settings_store.h"
@@ -359,15 +358,21 @@ const JournalEntry* SettingsView::SelectedJournalEntry() const {
     return index < entries_.size() ? &entries_[index] : nullptr;
 }
 
-void SettingsView::RestoreJournalEntry() {
-    if (!window_.CanStartOperation()) return;
+std::optional<std::wstring> SettingsView::ConfirmChosenEntry(int question) {
+    if (!window_.CanStartOperation()) return std::nullopt;
     const JournalEntry* entry = SelectedJournalEntry();
     if (!entry) {
         ShowMessageById(90041);
-        return;
+        return std::nullopt;
     }
     const std::wstring id = entry->Id;
-    if (!AskYes(Text(90042) + L"\r\n" + EntryLine(*entry))) return;
+    if (!AskYes(Text(question) + L"\r\n" + EntryLine(*entry))) return std::nullopt;
+    return id;
+}
+
+void SettingsView::RestoreJournalEntry() {
+    const std::optional<std::wstring> id = ConfirmChosenEntry(90042);
+    if (!id) return;
     std::vector<RestoredItem> results;
     bool ended = false;
     {
@@ -375,11 +380,8 @@ void SettingsView::RestoreJournalEntry() {
         HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         // A file goes back only where a removal would be allowed, never through a link.
         const RemovalService& removals = ProcessRemovalService();
-        const auto allowed = [&removals](const std::wstring& path) {
-            return JudgeFileTarget(path, removals.Places()) == TargetVerdict::Allowed && !ReachedThroughReparsePoint(path);
-        };
         try {
-            results = Journal::OfUser().Restore(id, {}, allowed);
+            results = Journal::OfUser().Restore(*id, {}, [&removals](const std::wstring& path) { return removals.AllowsPlace(path); });
         } catch (const std::exception& error) {
             ended = true;
             ShowUnexpectedFailure(FromAnsi(error.what()));
@@ -408,15 +410,9 @@ void SettingsView::RestoreJournalEntry() {
 }
 
 void SettingsView::DeleteJournalEntry() {
-    if (!window_.CanStartOperation()) return;
-    const JournalEntry* entry = SelectedJournalEntry();
-    if (!entry) {
-        ShowMessageById(90041);
-        return;
-    }
-    const std::wstring id = entry->Id;
-    if (!AskYes(Text(90043) + L"\r\n" + EntryLine(*entry))) return;
-    const bool removed = Journal::OfUser().Remove(id);
+    const std::optional<std::wstring> id = ConfirmChosenEntry(90043);
+    if (!id) return;
+    const bool removed = Journal::OfUser().Remove(*id);
     FillJournalList();
     if (!removed) ShowMessageById(90046);
 }

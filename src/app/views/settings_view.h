@@ -4,6 +4,7 @@
 // or removes it. Its page buttons are the header strip's two mode buttons and "恢复中心".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ public:
     void DeleteJournalEntry();
 
 private:
+    // The chosen entry's id once the user said yes to question (text id); nothing otherwise, and
+    // nothing while another operation runs.
+    std::optional<std::wstring> ConfirmChosenEntry(int question);
     void SettingsTreeSelected(widgets::NodeId node);
     void ShowSettingsPage(int page);
     void ShowPageFrame(int page);
