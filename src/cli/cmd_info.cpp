@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "cli/commands.h"
+#include "system/reg_view.h"
 #include "cli/json_writer.h"
 #include "common/version.h"
 
@@ -67,6 +68,7 @@ int RunInfo(CommandContext& ctx) {
                      .Add("version_code", c.VersionCode)
                      .Add("service_pack", c.ServicePack)
                      .Add("family", c.Family)
+                     .AddBool("system_64bit", SystemIs64Bit())
                      .Add("language", info.Language)
                      .Add("acp", acp)
                      .Add("lang_id", langId)
@@ -87,6 +89,7 @@ int RunInfo(CommandContext& ctx) {
     line("Version code:   ", named(c.VersionCode, VersionName(c.VersionCode)) + ", service pack " +
                                  std::to_string(c.ServicePack));
     line("Family:         ", named(c.Family, FamilyName(c.Family)));
+    line("64-bit Windows: ", SystemIs64Bit() ? "yes (both registry views are read)" : "no");
     line("Language:       ", named(info.Language, LanguageName(info.Language)));
     line("ANSI code page: ", std::to_string(acp));
     line("Language id:    ", std::to_string(langId));

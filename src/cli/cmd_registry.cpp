@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "registry/registry_scan.h"
+#include "system/reg_view.h"
 #include "undo/journal.h"
 #include "support/health_score.h"
 #include "system/disk_space.h"
@@ -77,18 +78,21 @@ private:
 };
 
 JsonObject FindingObject(const TDataRegItems& row) {
-    return JsonObject()
-        .Add("category", row.Category)
-        .Add("category_name", row.CategoryName)
-        .Add("root", RootName(row.Root))
-        .Add("key", row.KeyPath)
-        .Add("name", row.Name);
+    JsonObject object = JsonObject()
+                            .Add("category", row.Category)
+                            .Add("category_name", row.CategoryName)
+                            .Add("root", RootName(row.Root))
+                            .Add("key", row.KeyPath)
+                            .Add("name", row.Name);
+    if (SystemIs64Bit()) object.Add("view", ViewNumber(row.View));
+    return object;
 }
 
 std::string FindingText(const TDataRegItems& row) {
     const std::wstring separator = !row.KeyPath.empty() && row.KeyPath[0] == L'\\' ? L"" : L"\\";
     return std::to_string(row.Category) + "\t" + ToUtf8(row.CategoryName) + "\t" +
-           ToUtf8(RootName(row.Root) + separator + row.KeyPath) + "\t" + ToUtf8(row.Name.empty() ? L"(default)" : row.Name);
+           ToUtf8(RootName(row.Root) + separator + row.KeyPath) + "\t" + ToUtf8(row.Name.empty() ? L"(default)" : row.Name) +
+           (SystemIs64Bit() ? "\tview " + std::to_string(ViewNumber(row.View)) : std::string());
 }
 
 // unreadable (when given) receives the number of keys the scan could not read.

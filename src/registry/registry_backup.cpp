@@ -10,6 +10,7 @@ namespace tidemark {
 bool RegistryBackupText(const std::vector<TDataRegItems>& items, std::wstring& text) {
     text = RegTextHeader();
     for (const TDataRegItems& item : items) {
+        const ScopedRegView view(item.View);
         const std::wstring key = SystemKeyPath(item.KeyPath);
         if (RootName(item.Root).empty() || !IsExactKeyPath(key)) return false;
         if (item.Category == 2) {

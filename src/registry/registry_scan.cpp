@@ -70,6 +70,7 @@ void AddRow(RegScanRun& run, int category, HKEY root, const std::wstring& key, c
     row.Root = root;
     row.KeyPath = key;
     row.Category = category;
+    row.View = CurrentRegView();
     if (category < static_cast<int>(run.categories.size())) row.CategoryName = run.categories[category].Name;
     run.sink.Found(row);
 }
@@ -142,7 +143,9 @@ void WalkMissingFileData(HKEY root, HKEY parent, const std::wstring& keyPath, Re
         if (run.stop.Requested()) return;
         run.pump.Poll();
         const std::wstring key = keyPath + L"\\" + name;
-        if (IsExcluded(key)) continue;
+        // The 32-bit view's branch as the 64-bit view shows it: its own walk covers it, with
+        // paths judged as 32-bit programs see them.
+        if (IsExcluded(key) || IsWow6432NodeName(name)) continue;
         LONG error = ERROR_SUCCESS;
         UniqueHKey child = OpenRegKey(parent, name, KEY_READ, &error);
         if (!child) {
@@ -169,6 +172,13 @@ void WalkMissingFileData(HKEY root, HKEY parent, const std::wstring& keyPath, Re
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b) { return UpperCased(a) == UpperCased(b); }
+
+// One category's scan of a key in each registry view where the key is a key of its own.
+void InEachView(HKEY root, const std::wstring& key, RegScanRun& run,
+                void (*scan)(HKEY, const std::wstring&, RegScanRun&)) {
+    if (!root) return;
+    ForEachRegView(root, SystemKeyPath(key), [&](RegView) { scan(root, key, run); });
+}
 
 }  // namespace
 
@@ -241,7 +251,7 @@ std::wstring SystemKeyPath(const std::wstring& keyPath) {
 }
 
 PathState SystemPathProbe::Probe(const std::wstring& path) {
-    switch (reader_.Read(path)) {
+    switch (reader_.Read(PathForProcess(path, CurrentRegView()))) {
         case FsAnswer::File: return PathState::File;
         case FsAnswer::Folder: return PathState::Folder;
         case FsAnswer::Missing: return PathState::Missing;
@@ -306,12 +316,12 @@ void ScanRegistryCategories(const std::vector<int>& categories, RegScanRun& run)
             std::wstring path = entry;
             const HKEY root = ParseRootName(entry, path);
             switch (category) {
-                case 0: ScanSharedDlls(root, path, run); break;
-                case 1: ScanStartupKeys(root, path, run); break;
-                case 2: ScanUninstallKeys(root, path, run); break;
+                case 0: InEachView(root, path, run, ScanSharedDlls); break;
+                case 1: InEachView(root, path, run, ScanStartupKeys); break;
+                case 2: InEachView(root, path, run, ScanUninstallKeys); break;
                 default:
-                    ScanMissingFileData(HKEY_CURRENT_USER, entry, run);
-                    ScanMissingFileData(HKEY_LOCAL_MACHINE, entry, run);
+                    InEachView(HKEY_CURRENT_USER, entry, run, ScanMissingFileData);
+                    InEachView(HKEY_LOCAL_MACHINE, entry, run, ScanMissingFileData);
                     break;
             }
         }
@@ -325,14 +335,15 @@ void ScanForHealthScore(RegScanRun& run) {
             if (entry.rfind(L"HKEY", 0) != 0) continue;
             std::wstring path = entry;
             const HKEY root = ParseRootName(entry, path);
-            if (category == 0) ScanSharedDlls(root, path, run);
-            if (category == 1) ScanStartupKeys(root, path, run);
-            if (category == 2) ScanUninstallKeys(root, path, run);
+            if (category == 0) InEachView(root, path, run, ScanSharedDlls);
+            if (category == 1) InEachView(root, path, run, ScanStartupKeys);
+            if (category == 2) InEachView(root, path, run, ScanUninstallKeys);
         }
     }
 }
 
 bool StillMissing(const TDataRegItems& item, PathProbe& probe) {
+    const ScopedRegView view(item.View);
     switch (item.Category) {
         case 0:
             return RegValueExists(item.Root, SystemKeyPath(item.KeyPath), item.Name) &&
@@ -355,6 +366,7 @@ bool StillMissing(const TDataRegItems& item, PathProbe& probe) {
 Outcome FixRegistryItem(const TDataRegItems& item, PathProbe& probe, const RemovalService& removals) {
     const std::wstring key = SystemKeyPath(item.KeyPath);
     if (!item.Root || !IsExactKeyPath(key)) return Outcome::Refused;
+    const ScopedRegView view(item.View);
     if (!StillMissing(item, probe)) return Outcome::Missing;
     switch (item.Category) {
         case 0:

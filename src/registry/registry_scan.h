@@ -13,6 +13,7 @@
 #include "removal/removal_service.h"
 #include "registry/judge_path.h"
 #include "system/path_state.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 
@@ -23,6 +24,7 @@ struct TDataRegItems {
     std::wstring KeyPath;       // the key as the scan built it; it may begin with "\"
     std::wstring CategoryName;
     int Category = 0;
+    RegView View = RegView::Own;  // the registry view the entry was found in
 };
 
 // One category: a row of VST_REG.
@@ -60,7 +62,8 @@ std::wstring RootName(HKEY root);
 // which means "from the root" here, but which the system refuses.
 std::wstring SystemKeyPath(const std::wstring& keyPath);
 
-// The file system as the judgement sees it (one per scan: drive types are asked once).
+// The file system as the judgement sees it (one per scan: drive types are asked once). A path
+// is judged in the thread's registry view: as a program of that view would reach it.
 class SystemPathProbe final : public PathProbe {
 public:
     PathState Probe(const std::wstring& path) override;

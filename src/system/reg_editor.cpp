@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "system/handles.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 
@@ -29,6 +30,12 @@ void ReturnToFolder(const std::wstring& folder) {
     if (length > 0 && length < MAX_PATH) SetCurrentDirectoryW(system);
 }
 
+std::wstring WindowsFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring(L"C:\\Windows");
+}
+
 }  // namespace
 
 RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder, DWORD waitMs) {
@@ -36,7 +43,11 @@ RegEditRun RunRegEdit(const std::wstring& arguments, const std::wstring& folder,
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = L"RegEdit.exe";
+    // A 32-bit program on 64-bit Windows would start the 32-bit editor, which reads every key
+    // of a file in the 32-bit view; the files name that view's keys by their Wow6432Node path
+    // and are meant for the 64-bit editor.
+    const std::wstring editor = ProcessIsWow64() ? WindowsFolder() + L"\\Sysnative\\regedit.exe" : L"RegEdit.exe";
+    info.lpFile = editor.c_str();
     info.lpParameters = arguments.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;

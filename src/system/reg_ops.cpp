@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "system/handles.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 namespace {
@@ -55,7 +56,7 @@ bool SetDword(HKEY key, const std::wstring& name, std::int32_t number) {
 
 UniqueHKey OpenRegKey(HKEY root, const std::wstring& path, REGSAM access, LONG* error) {
     UniqueHKey handle;
-    const LONG rc = root ? RegOpenKeyExW(root, path.c_str(), 0, access, handle.put()) : ERROR_INVALID_HANDLE;
+    const LONG rc = root ? RegOpenKeyExW(root, path.c_str(), 0, access | ViewAccess(CurrentRegView()), handle.put()) : ERROR_INVALID_HANDLE;
     if (error) *error = rc;
     if (rc != ERROR_SUCCESS) return {};
     return handle;
@@ -63,7 +64,8 @@ UniqueHKey OpenRegKey(HKEY root, const std::wstring& path, REGSAM access, LONG* 
 
 UniqueHKey CreateRegKey(HKEY root, const std::wstring& path, REGSAM access, LONG* error) {
     UniqueHKey handle;
-    const LONG rc = root ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+    const LONG rc = root ? RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                           access | ViewAccess(CurrentRegView()), nullptr,
                                            handle.put(), nullptr)
                          : ERROR_INVALID_HANDLE;
     if (error) *error = rc;

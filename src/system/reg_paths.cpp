@@ -9,6 +9,7 @@
 #include "system/boot_list.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
+#include "system/reg_view.h"
 #include "system/text_case.h"
 #include "system/win_info.h"
 
@@ -162,7 +163,7 @@ void RegReadText(HKEY root, const std::wstring& path, const std::wstring& name, 
     if (!key) return;
     DWORD type = 0;
     if (auto stored = QueryStringValue(key.get(), name, &type))
-        text = type == REG_EXPAND_SZ ? ExpandEnvPath(*stored) : std::move(*stored);
+        text = type == REG_EXPAND_SZ ? ExpandInView(*stored, CurrentRegView()) : std::move(*stored);
 }
 
 bool RegWriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text) {
@@ -235,7 +236,15 @@ bool RegDeleteKeyTreeUsing(HKEY root, const std::wstring& path, KeyRemover remov
 
 bool RegDeleteKeyTree(HKEY root, const std::wstring& path) {
     return RegDeleteKeyTreeUsing(root, path, [](HKEY r, const std::wstring& key) {
-        return SHDeleteKeyW(r, key.c_str()) == ERROR_SUCCESS;
+        // Through its parent, opened in this thread's view: the system's tree deletion from a
+        // root would take the program's own view.
+        const std::size_t cut = key.rfind(L'\\');
+        if (cut == std::wstring::npos) {
+            UniqueHKey top = OpenRegKey(r, L"", KEY_ALL_ACCESS);
+            return top && SHDeleteKeyW(top.get(), key.c_str()) == ERROR_SUCCESS;
+        }
+        UniqueHKey parent = OpenRegKey(r, key.substr(0, cut), KEY_ALL_ACCESS);
+        return parent && SHDeleteKeyW(parent.get(), key.substr(cut + 1).c_str()) == ERROR_SUCCESS;
     });
 }
 

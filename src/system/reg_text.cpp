@@ -7,6 +7,8 @@
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/reg_paths.h"
+#include "system/reg_view.h"
+#include "system/text_case.h"
 #include "system/reg_walk.h"
 
 namespace tidemark {
@@ -92,10 +94,11 @@ bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE
     return false;
 }
 
-bool ExportTree(HKEY root, const std::wstring& path, std::wstring& text) {
+// name: the key's name as the file gives it (RegTextKeyName for the top of the tree).
+bool ExportTree(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& text) {
     UniqueHKey key = OpenRegKey(root, path, KEY_READ);
     if (!key) return false;
-    text += L"[" + RootFullName(root) + L"\\" + path + L"]\r\n";
+    text += L"[" + name + L"]\r\n";
     bool ok = EnumValuesWithData(key.get(), [&](const RegValueView& value) {
         text += ValueLine(value.name, value.type, value.data, value.size);
         return true;
@@ -103,7 +106,7 @@ bool ExportTree(HKEY root, const std::wstring& path, std::wstring& text) {
     text += L"\r\n";
     std::vector<std::wstring> subKeys;
     ok = EnumSubKeyNames(key.get(), subKeys) && ok;
-    for (const std::wstring& sub : subKeys) ok = ExportTree(root, path + L"\\" + sub, text) && ok;
+    for (const std::wstring& sub : subKeys) ok = ExportTree(root, path + L"\\" + sub, name + L"\\" + sub, text) && ok;
     return ok;
 }
 
@@ -111,10 +114,28 @@ bool ExportTree(HKEY root, const std::wstring& path, std::wstring& text) {
 
 std::wstring RegValueDeletionLine(const std::wstring& name) { return (name.empty() ? L"@" : Quoted(name)) + L"=-\r\n"; }
 
+std::wstring RegTextKeyName(HKEY root, const std::wstring& key) {
+    const std::wstring plain = RootFullName(root) + L"\\" + key;
+    if (CurrentRegView() != RegView::Bits32 || !SystemIs64Bit()) return plain;
+    UniqueHKey open = OpenRegKey(root, key, KEY_QUERY_VALUE);
+    const std::wstring kernel = open ? KernelKeyName(open.get()) : std::wstring();
+    const std::wstring upper = UpperCased(kernel);
+    if (upper.find(L"\\WOW6432NODE") == std::wstring::npos) return plain;
+    static const struct {
+        const wchar_t* prefix;
+        const wchar_t* root;
+    } kRoots[] = {{L"\\REGISTRY\\MACHINE\\", L"HKEY_LOCAL_MACHINE\\"}, {L"\\REGISTRY\\USER\\", L"HKEY_USERS\\"}};
+    for (const auto& r : kRoots) {
+        const std::wstring prefix = r.prefix;
+        if (upper.compare(0, prefix.size(), prefix) == 0) return r.root + kernel.substr(prefix.size());
+    }
+    return plain;
+}
+
 std::wstring RegTextHeader() { return L"Windows Registry Editor Version 5.00\r\n\r\n"; }
 
 bool AppendRegKeyTree(HKEY root, const std::wstring& path, std::wstring& text) {
-    return !RootFullName(root).empty() && ExportTree(root, path, text);
+    return !RootFullName(root).empty() && ExportTree(root, path, RegTextKeyName(root, path), text);
 }
 
 bool AppendRegValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& text) {
@@ -123,7 +144,7 @@ bool AppendRegValue(HKEY root, const std::wstring& key, const std::wstring& name
     DWORD type = 0;
     std::vector<BYTE> data;
     if (!handle || !ReadValue(handle.get(), name, type, data)) return false;
-    text += L"[" + RootFullName(root) + L"\\" + key + L"]\r\n";
+    text += L"[" + RegTextKeyName(root, key) + L"]\r\n";
     text += ValueLine(name, type, data.data(), static_cast<DWORD>(data.size()));
     text += L"\r\n";
     return true;

@@ -15,6 +15,10 @@ std::wstring RegTextHeader();
 bool AppendRegKeyTree(HKEY root, const std::wstring& path, std::wstring& text);
 // One value of the key, under the key's heading; false when it cannot be read.
 bool AppendRegValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& text);
+// The heading name of root\key. On 64-bit Windows a key of the 32-bit view is named by its
+// Wow6432Node path, so the 64-bit registry editor (the one that imports files there, see
+// RunRegEdit) puts it back in the same view.
+std::wstring RegTextKeyName(HKEY root, const std::wstring& key);
 // The line that makes an import remove the value ("name"=-, @=- for the default value).
 std::wstring RegValueDeletionLine(const std::wstring& name);
 // The text as the editor writes its files: UTF-16 little-endian with a byte-order mark. A file

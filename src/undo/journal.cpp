@@ -15,6 +15,7 @@
 #include "system/reg_editor.h"
 #include "system/reg_paths.h"
 #include "system/reg_text.h"
+#include "system/reg_view.h"
 #include "system/text_case.h"
 
 namespace tidemark {
@@ -327,6 +328,7 @@ std::optional<std::size_t> JournalRun::RecordRegistry(JournalKind kind, HKEY roo
     item.Root = RootFullName(root);
     item.Key = key;
     item.Name = name;
+    item.View = SystemIs64Bit() ? ViewNumber(CurrentRegView()) : 0;
     item.Data = std::to_wstring(item.Index) + L".reg";
     if (!WriteRegTextFile(folder_ + L"\\" + item.Data, RegTextHeader() + text)) return std::nullopt;
     if (Keep(item)) return item.Index;
@@ -435,6 +437,11 @@ void JournalRun::RecordNotRestorable(const std::wstring& path) {
     WriteIndex();
 }
 
+// A key as a place written to: the same path in the two views is two places.
+std::wstring JournalRun::ViewPlace(HKEY root, const std::wstring& key) {
+    return std::to_wstring(ViewNumber(CurrentRegView())) + L":" + RootFullName(root) + L"\\" + key;
+}
+
 bool JournalRun::FirstWriteOf(const std::wstring& place) {
     const std::wstring key = UpperCased(place);
     if (std::find(written_.begin(), written_.end(), key) != written_.end()) return false;
@@ -444,11 +451,11 @@ bool JournalRun::FirstWriteOf(const std::wstring& place) {
 
 bool JournalRun::BeforeValueWrite(HKEY root, const std::wstring& key, const std::wstring& name) {
     if (finished_ || RootFullName(root).empty()) return false;
-    if (!FirstWriteOf(RootFullName(root) + L"\\" + key + L"\\\\" + name)) return true;
+    if (!FirstWriteOf(ViewPlace(root, key) + L"\\\\" + name)) return true;
     std::wstring text;
     if (!RegValueExists(root, key, name)) {
         // It is made by the write: putting back means removing it.
-        text = L"[" + RootFullName(root) + L"\\" + key + L"]\r\n" + RegValueDeletionLine(name) + L"\r\n";
+        text = L"[" + RegTextKeyName(root, key) + L"]\r\n" + RegValueDeletionLine(name) + L"\r\n";
     } else if (!AppendRegValue(root, key, name, text)) {
         return false;
     }
@@ -459,7 +466,7 @@ bool JournalRun::BeforeValueWrite(HKEY root, const std::wstring& key, const std:
 
 bool JournalRun::BeforeKeyTreeWrite(HKEY root, const std::wstring& key) {
     if (finished_ || RootFullName(root).empty()) return false;
-    if (!FirstWriteOf(RootFullName(root) + L"\\" + key)) return true;
+    if (!FirstWriteOf(ViewPlace(root, key))) return true;
     std::wstring text;
     if (!AppendRegKeyTree(root, key, text)) return false;
     const auto index = RecordRegistry(JournalKind::Key, root, key, L"", text);
@@ -589,6 +596,8 @@ std::vector<RestoredItem> Journal::Restore(const std::wstring& id, const std::ve
             left.push_back(item);
             continue;
         }
+        // Registry items are looked at and put back in the view they were taken from.
+        const ScopedRegView view(ViewOfNumber(item.View));
         RestoredItem done{item, RestoreResult::Failed};
         const std::wstring data = folder + L"\\" + item.Data;
         if (!item.Restorable) {

@@ -107,6 +107,7 @@ private:
     void Forget(std::size_t index);
 
     bool FirstWriteOf(const std::wstring& place);
+    static std::wstring ViewPlace(HKEY root, const std::wstring& key);
 
     std::wstring folder_;  // the entry's folder
     JournalEntry entry_;
