@@ -103,11 +103,13 @@ void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vecto
             .Add("name", plugin.Name)
             .Add("key", key)
             .AddRaw("entries", list);
+        if (SystemIs64Bit()) line.Add("view", ViewNumber(plugin.View));
         if (result) line.AddBool("result", *result);
         ctx.Line(line.Render());
         return;
     }
     std::string text = ToUtf8(riskName) + "\t" + ToUtf8(kindName) + "\t" + ToUtf8(plugin.Name) + "\t" + ToUtf8(key);
+    if (SystemIs64Bit()) text += "\tview " + std::to_string(ViewNumber(plugin.View));
     if (result) text += *result ? "\tcleaned" : "\tfailed";
     ctx.Line(text);
     for (std::size_t i = 0; i < entries.size(); ++i) {

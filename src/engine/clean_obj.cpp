@@ -129,6 +129,7 @@ Removal TCleanObj::Reported(const TSingleItem& item, ItemKind kind, const Remova
 }
 
 Removal TCleanObj::RemoveFileEntry(TSingleItem& item) {
+    const ScopedRegView view(item.View);
     const RemovalService& service = host_->Removals();
     // What remains of a wildcard names its whole folder.
     return Reported(item, ItemFile,
@@ -137,18 +138,22 @@ Removal TCleanObj::RemoveFileEntry(TSingleItem& item) {
 }
 
 Removal TCleanObj::RemoveFolderEntry(TSingleItem& item) {
+    const ScopedRegView view(item.View);
     return Reported(item, ItemFolder, host_->Removals().RemoveFolderTree(item.Path));
 }
 
 Removal TCleanObj::RemoveKeyEntry(TSingleItem& item) {
+    const ScopedRegView view(item.View);
     return Reported(item, ItemRegKey, host_->Removals().RemoveRegKeyPath(item.Path));
 }
 
 Removal TCleanObj::RemoveValueEntry(TSingleItem& item) {
+    const ScopedRegView view(item.View);
     return Reported(item, ItemRegValue, host_->Removals().RemoveRegValuePath(item.Path));
 }
 
 Removal TCleanObj::RemoveCheckTextEntry(TSingleItem& item) {
+    const ScopedRegView view(item.View);
     const std::wstring valuePath(CheckTextValuePath(item.Path));
     if (valuePath.size() < item.Path.size()) {
         const std::wstring wanted = item.Path.substr(valuePath.size() + 1);
@@ -177,6 +182,7 @@ bool TCleanObj::CleanOne(ItemList& list, int index, bool recheck, EntryRemoval r
     if (index < 0 || index >= static_cast<int>(list.size())) return false;
     TSingleItem& item = *list[index];
     const bool removed = Settle(item, (this->*remove)(item));
+    const ScopedRegView view(View);
     if (removed && recheck) Check();
     return removed;
 }

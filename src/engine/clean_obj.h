@@ -14,6 +14,7 @@
 #include "removal/removal_guard.h"
 #include "removal/removal_service.h"
 #include "system/handles.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 
@@ -63,6 +64,9 @@ const ColouredText& ObjectStatusText(std::uint8_t status);
 struct TSingleItem {
     std::wstring Path;
     std::uint8_t State = StatePending;
+    // The registry view the entry was found in (a registry path is removed there, a file path
+    // is already as this process names it).
+    RegView View = CurrentRegView();
 };
 // Entries are owned one by one, so an entry handed to a sink stays where it is while the list grows.
 using ItemList = std::vector<std::unique_ptr<TSingleItem>>;
@@ -125,6 +129,7 @@ public:
     std::int32_t Id = -1;
     std::wstring Name;
     std::uint8_t Kind = 0;  // plug-in kind 1..5; 0 for definitions
+    RegView View = CurrentRegView();  // the registry view the object was made in
     std::uintptr_t Tag = 0;
     Sink<ItemReport>* OnItem = nullptr;  // every examined entry, when attached
 

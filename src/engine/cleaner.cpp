@@ -193,30 +193,34 @@ TSoftObj* TCleaner::FindDefinition(std::int32_t id) const { return definitions_-
 
 int TCleaner::Scan(std::uint8_t kind, bool namesFromValues, const CleanClass& cls, Sink<PluginFound>* found) {
     const PluginRegistration& where = *RegistrationOf(kind);
-    std::vector<std::wstring> names;
-    {
-        // Reading is all a scan does: a key the program may not change is still listed, and its
-        // removal reports the refusal.
-        UniqueHKey key = OpenRegKey(where.Root, where.Key, KEY_READ);
-        if (!key) return 0;
-        if (namesFromValues) {
-            EnumValueNames(key.get(), names);
-        } else {
-            EnumSubKeyNames(key.get(), names);
-        }
-    }
     int count = 0;
-    for (const std::wstring& name : names) {
-        const int row = guids_->IndexOf(name);
-        if (row >= 0 && guids_->Item(row).Rating == RiskSafe) continue;
-        ++count;
-        if (row < 0) {
-            MakePlugin(cls, name, RiskUnknown, nullptr, found);
-        } else {
-            const TGuidItem& item = guids_->Item(row);
-            MakePlugin(cls, item.Guid, item.Rating, &item.Caption, found);
+    // On 64-bit Windows each registry view has its own plug-ins (those of the 32-bit and of
+    // the 64-bit browser); each is made, loaded and later cleaned in its view.
+    ForEachRegView(where.Root, where.Key, [&](RegView) {
+        std::vector<std::wstring> names;
+        {
+            // Reading is all a scan does: a key the program may not change is still listed, and
+            // its removal reports the refusal.
+            UniqueHKey key = OpenRegKey(where.Root, where.Key, KEY_READ);
+            if (!key) return;
+            if (namesFromValues) {
+                EnumValueNames(key.get(), names);
+            } else {
+                EnumSubKeyNames(key.get(), names);
+            }
         }
-    }
+        for (const std::wstring& name : names) {
+            const int row = guids_->IndexOf(name);
+            if (row >= 0 && guids_->Item(row).Rating == RiskSafe) continue;
+            ++count;
+            if (row < 0) {
+                MakePlugin(cls, name, RiskUnknown, nullptr, found);
+            } else {
+                const TGuidItem& item = guids_->Item(row);
+                MakePlugin(cls, item.Guid, item.Rating, &item.Caption, found);
+            }
+        }
+    });
     return count;
 }
 

@@ -116,7 +116,8 @@ void TPluginObj::AddFoundValue(const std::wstring& path) {
 }
 
 void TPluginObj::AddNamedFile(const std::wstring& path) {
-    const std::wstring file = Unquoted(path);
+    // As this process reaches the file the registration's view names.
+    const std::wstring file = PathForProcess(Unquoted(path), CurrentRegView());
     const int index = AddFile(file);
     TSingleItem& item = *Files[static_cast<std::size_t>(index)];
     item.State = IsDeletableFile(file) ? StateFound : StateNotFound;
@@ -134,7 +135,7 @@ void TPluginObj::LoadClass(const std::wstring& classId) {
     Name = Trimmed(StringValue(key.get(), L""));
     UniqueHKey server = OpenRegKey(key.get(), L"InprocServer32", KEY_READ);
     if (!server) return;
-    const std::wstring path = ExpandEnvPath(StringValue(server.get(), L""));
+    const std::wstring path = ExpandInView(StringValue(server.get(), L""), CurrentRegView());
     if (!path.empty()) AddNamedFile(path);
 }
 
@@ -165,6 +166,7 @@ std::vector<PluginEntry> TPluginObj::CleanPlan() const {
 
 Outcome TPluginObj::RemoveEntry(const PluginEntry& entry) {
     TSingleItem& item = *entry.Item;
+    const ScopedRegView view(item.View);
     Removal removal;
     switch (entry.Kind) {
         case ItemFile:

@@ -18,6 +18,7 @@
 #include "engine/store_keys.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
+#include "system/reg_view.h"
 #include "system/win_info.h"
 
 namespace tidemark {
@@ -140,6 +141,70 @@ std::vector<TPluginObj*> MadeFor(TCleaner& cleaner, std::size_t from, const std:
     next:;
     }
     return found;
+}
+
+// On 64-bit Windows each view's helper objects are listed in their view, their libraries named
+// as this process reaches them, and a clean takes the registration of its own view only.
+TEST(Cleaner, HelperObjectsOfBothViews) {
+    ASSERT_TRUE(SystemIs64Bit());
+    const ProgramCopy program({{L"V1", Script(1)}}, &kTable);
+    ASSERT_NE(program.module(), nullptr);
+    const auto cleaner = MakeCleaner(program);
+    ASSERT_TRUE(cleaner);
+    ScratchDir dir;
+    ASSERT_TRUE(WriteFileText(dir / L"bho64.dll", "MZ"));
+    wchar_t windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring lib32 = std::wstring(windows) + L"\\System32\\tmbho32.dll";
+    const std::wstring real32 = std::wstring(windows) + L"\\SysWOW64\\tmbho32.dll";
+    ASSERT_TRUE(WriteFileText(real32, "MZ"));
+    Registry reg;
+    reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid, {{L"", L"Helper 64"}});
+    reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid + L"\\InprocServer32", {{L"", dir / L"bho64.dll"}});
+    reg.Key(HKEY_LOCAL_MACHINE, kBho + kUnknownGuid);
+    {
+        const ScopedRegView view(RegView::Bits32);
+        reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid, {{L"", L"Helper 32"}});
+        reg.Key(HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid + L"\\InprocServer32", {{L"", lib32}});
+        reg.Key(HKEY_LOCAL_MACHINE, kBho + kUnknownGuid);
+    }
+    const std::size_t before = cleaner->Plugins.size();
+    cleaner->ScanHelperObjects(nullptr);
+    const auto made = MadeFor(*cleaner, before, kUnknownGuid);
+    ASSERT_EQ(made.size(), 2u);
+    TPluginObj* of32 = made[0]->View == RegView::Bits32 ? made[0] : made[1];
+    TPluginObj* of64 = made[0]->View == RegView::Bits64 ? made[0] : made[1];
+    ASSERT_NE(of32, of64);
+    EXPECT_EQ(of32->Name, L"Helper 32");
+    EXPECT_EQ(of64->Name, L"Helper 64");
+    ASSERT_EQ(of32->Files.size(), 1u);
+    EXPECT_EQ(of32->Files[0]->Path, real32);
+    EXPECT_EQ(of32->Files[0]->State, StateFound);
+    ASSERT_EQ(of64->Files.size(), 1u);
+    EXPECT_EQ(of64->Files[0]->Path, dir / L"bho64.dll");
+
+    // The 32-bit one is unknown and served from the Windows folder: its registration goes, in
+    // its view alone; its class and library stay.
+    EXPECT_TRUE(of32->Clean());
+    auto there = [](RegView view, HKEY root, const std::wstring& key) {
+        const ScopedRegView scope(view);
+        return KeyThere(root, key);
+    };
+    EXPECT_FALSE(there(RegView::Bits32, HKEY_LOCAL_MACHINE, kBho + kUnknownGuid));
+    EXPECT_TRUE(there(RegView::Bits64, HKEY_LOCAL_MACHINE, kBho + kUnknownGuid));
+    EXPECT_TRUE(there(RegView::Bits32, HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid));
+    EXPECT_TRUE(PathExists(real32));
+    // The 64-bit one's library outside the Windows folder goes with its registration.
+    EXPECT_TRUE(of64->Clean());
+    EXPECT_FALSE(there(RegView::Bits64, HKEY_LOCAL_MACHINE, kBho + kUnknownGuid));
+    EXPECT_FALSE(there(RegView::Bits64, HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid));
+    EXPECT_TRUE(there(RegView::Bits32, HKEY_CLASSES_ROOT, L"CLSID\\" + kUnknownGuid));
+    EXPECT_FALSE(PathExists(dir / L"bho64.dll"));
+    {
+        const ScopedRegView view(RegView::Bits32);
+        DeleteRegSubKey(HKEY_CLASSES_ROOT, L"CLSID", kUnknownGuid);
+    }
+    DeleteFileW(real32.c_str());
 }
 
 TEST(Cleaner, CreateNeedsDefinitionsAndTable) {
