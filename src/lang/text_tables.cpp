@@ -479,6 +479,11 @@ const wchar_t* TableText(Script script, int id) {
 
 std::wstring GetUiText(int id, unsigned langId) { return TableText(ScriptOfLanguage(langId), id); }
 
+std::wstring RegistryViewLabel(int bits, unsigned langId) {
+    if (bits != 32 && bits != 64) return {};
+    return std::to_wstring(bits) + (ScriptOfLanguage(langId) == Script::Traditional ? L"位元" : L"位");
+}
+
 int TableSize(Script script) {
     return script == Script::Traditional ? static_cast<int>(std::size(kTraditional))
                                          : static_cast<int>(std::size(kSimplified));

@@ -18,6 +18,10 @@ const wchar_t* TableText(Script script, int id);
 // The text of id for a language identifier.
 std::wstring GetUiText(int id, unsigned langId);
 
+// The name of a registry view (32 or 64) as the lists show it on 64-bit Windows: "32位",
+// "64位元"; empty for any other number.
+std::wstring RegistryViewLabel(int bits, unsigned langId);
+
 // Every ID of a table, in ascending order (for checks over the whole table).
 int TableSize(Script script);
 int TableIdAt(Script script, int index);

@@ -152,6 +152,7 @@ void WalkMissingFileData(HKEY root, HKEY parent, const std::wstring& keyPath, Re
             Unreadable(run, root, key, error);
             continue;
         }
+        if (SharedWithTheOtherView(child.get())) continue;
         run.sink.Progressed(Progress{key, 0, 0});
         bool stopped = false;
         EnumValuesWithData(child.get(), [&](const RegValueView& value) {

@@ -84,7 +84,9 @@ ProtectedPlaces ProtectedFoldersOfSystem() {
     AddIfKnown(places, info.WindowsDir);
     if (!info.SystemDir.empty()) places.AddTree(info.SystemDir);
     if (!info.WindowsDir.empty()) {
-        for (const wchar_t* tree : {L"\\system32", L"\\SysWOW64", L"\\WinSxS"}) places.AddTree(info.WindowsDir + tree);
+        // Sysnative: the name a 32-bit program on 64-bit Windows reaches the 64-bit System32 by.
+        for (const wchar_t* tree : {L"\\system32", L"\\SysWOW64", L"\\Sysnative", L"\\WinSxS"})
+            places.AddTree(info.WindowsDir + tree);
         for (const wchar_t* folder : {L"\\system", L"\\Fonts", L"\\inf"}) places.AddFolder(info.WindowsDir + folder);
     }
     const TSysDir& macros = GetFolderMacros();

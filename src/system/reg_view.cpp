@@ -140,6 +140,12 @@ void ForEachRegView(HKEY root, const std::wstring& path, const std::function<voi
     }
 }
 
+bool SharedWithTheOtherView(HKEY key) {
+    if (!SystemIs64Bit() || CurrentRegView() != RegView::Bits32) return false;
+    const std::wstring name = UpperCased(KernelKeyName(key));
+    return !name.empty() && name.find(L"\\WOW6432NODE") == std::wstring::npos;
+}
+
 bool IsWow6432NodeName(const std::wstring& name) { return UpperCased(name) == L"WOW6432NODE"; }
 
 std::wstring PathInView(const std::wstring& path, RegView view, const std::wstring& windowsDir) {

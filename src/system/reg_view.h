@@ -59,6 +59,11 @@ std::wstring KernelKeyName(HKEY key);
 // opened is visited in the first such view only, so its caller can say it could not be read.
 void ForEachRegView(HKEY root, const std::wstring& path, const std::function<void(RegView)>& visit);
 
+// Whether a key opened in the 32-bit view on 64-bit Windows is one both views share (its
+// kernel name does not go through Wow6432Node: the type libraries, say). False in any other
+// view. A walk of the 32-bit view passes over such keys: the 64-bit view's walk covers them.
+bool SharedWithTheOtherView(HKEY key);
+
 // The key name the 64-bit view shows for the 32-bit view's branch; walks of a whole branch skip
 // it, since the 32-bit view's walk covers it.
 bool IsWow6432NodeName(const std::wstring& name);

@@ -110,6 +110,12 @@ TracePlaces TracePlacesOfSystem() {
     // %windir%, %usermydoc%, %CommonProgramFiles%, %ProgramFiles%, %USERPROFILE%
     for (int macro : {1, 3, 13, 14, 16})
         if (!SpecialFolders[macro].empty()) places.Keep.AddFolder(SpecialFolders[macro]);
+    // On 64-bit Windows both program folders and both common-files folders.
+    for (const wchar_t* name : {L"ProgramFiles(x86)", L"ProgramW6432", L"CommonProgramFiles(x86)", L"CommonProgramW6432"}) {
+        wchar_t folder[MAX_PATH] = {};
+        const DWORD n = GetEnvironmentVariableW(name, folder, MAX_PATH);
+        if (n > 3 && n < MAX_PATH) places.Keep.AddFolder(UpperCased(folder));
+    }
     return places;
 }
 

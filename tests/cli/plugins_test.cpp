@@ -1,6 +1,8 @@
 // plugins scan / plugins clean, run as the shipped console program with the table it carries.
 #include <gtest/gtest.h>
 
+#include "system/reg_view.h"
+
 #include <windows.h>
 
 #include <string>
@@ -16,6 +18,10 @@
 
 namespace tidemark {
 namespace {
+
+// On 64-bit Windows every plug-in names its registry view; these are all of the 64-bit one.
+const std::string kViewField = SystemIs64Bit() ? ", \"view\": 64" : "";
+
 
 std::wstring TreeText(HKEY root, const std::wstring& key) {
     std::wstring text;
@@ -117,7 +123,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_EQ(LineOf(r.out, kRisky),
               "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
               "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
-                  Entry(3, 3, classKey) + ", " + Entry(2, 3, f.library) + ", " + Entry(4, 3, value) + "]}");
+                  Entry(3, 3, classKey) + ", " + Entry(2, 3, f.library) + ", " + Entry(4, 3, value) + "]" + kViewField + "}");
     EXPECT_NE(LineOf(r.out, kNeighbour).find("\"risk\": 2, \"risk_name\": \"安全未知\", \"name\": \"Neighbour\""),
               std::string::npos)
         << r.out;
@@ -140,7 +146,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_EQ(previewed[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
                             "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
                                 Entry(2, 3, f.library, L"listed") + ", " + Entry(3, 3, classKey, L"listed") + ", " +
-                                Entry(4, 3, value, L"listed") + "]}");
+                                Entry(4, 3, value, L"listed") + "]" + kViewField + "}");
     EXPECT_EQ(previewed[1], "{\"summary\": {\"plugins\": 1, \"entries\": 3}}");
     EXPECT_TRUE(test::PathExists(f.library));
     EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
@@ -154,7 +160,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_EQ(cleaned[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
                           "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
                               Entry(2, 2, f.library, L"deleted") + ", " + Entry(3, 2, classKey, L"deleted") + ", " +
-                              Entry(4, 2, value, L"deleted") + "], \"result\": true}");
+                              Entry(4, 2, value, L"deleted") + "]" + kViewField + ", \"result\": true}");
     // What it removed went into the undo journal.
     const std::string summary = "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0, \"boot\": \"not needed\", \"undo\": \"";
     ASSERT_EQ(cleaned[1].rfind(summary, 0), 0u) << cleaned[1];

@@ -2,6 +2,8 @@
 // category in the test prefix's real keys.
 #include <gtest/gtest.h>
 
+#include "system/reg_view.h"
+
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -51,6 +53,8 @@ std::string Finding(int category, const char* categoryName, const char* root, co
     cli::JsonObject o;
     o.Add("category", category).Add("category_name", test::Widen(categoryName)).Add("root", test::Widen(root));
     o.Add("key", key).Add("name", name);
+    // Every finding here is of the 64-bit view on 64-bit Windows (or of the only one there is).
+    if (SystemIs64Bit()) o.Add("view", 64);
     if (result) o.Add("result", test::Widen(result));
     return o.Render();
 }

@@ -1,6 +1,8 @@
 // undo list / show / restore / purge over a registry fix, run as the shipped console program.
 #include <gtest/gtest.h>
 
+#include "system/reg_view.h"
+
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -12,6 +14,10 @@
 
 namespace tidemark {
 namespace {
+
+// The view a journal names: the 64-bit one on 64-bit Windows (the current user's keys are shared).
+const std::string kView = SystemIs64Bit() ? "64" : "0";
+
 
 const std::wstring kCli = test::ExeDir() + L"\\..\\..\\src\\cli\\tidemark-cli.exe";
 const std::wstring kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -73,7 +79,7 @@ TEST(CliUndo, AFixIsRecordedListedAndPutBackExactly) {
     ASSERT_EQ(r.exitCode, 0u) << r.err;
     EXPECT_NE(r.out.find("\"kind\": \"value\", \"root\": \"HKEY_CURRENT_USER\", \"key\": \"" +
                          std::string("SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run") +
-                         "\", \"name\": \"TidemarkUndoGone\", \"view\": 0, \"restorable\": true}"),
+                         "\", \"name\": \"TidemarkUndoGone\", \"view\": " + kView + ", \"restorable\": true}"),
               std::string::npos)
         << r.out;
 
@@ -88,7 +94,7 @@ TEST(CliUndo, AFixIsRecordedListedAndPutBackExactly) {
 
     r = Cli(L"undo restore " + wid + L" --yes --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err << r.out;
-    EXPECT_NE(r.out.find("\"name\": \"TidemarkUndoGone\", \"view\": 0, \"restorable\": true, \"result\": \"restored\"}"),
+    EXPECT_NE(r.out.find("\"name\": \"TidemarkUndoGone\", \"view\": " + kView + ", \"restorable\": true, \"result\": \"restored\"}"),
               std::string::npos)
         << r.out;
     EXPECT_EQ(Field(LastLine(r.out), "failed"), "0") << r.out;

@@ -12,6 +12,7 @@
 #include "fixtures/proc_holder/holder_run.h"
 #include "system/boot_list.h"
 #include "system/text_case.h"
+#include "removal/protected_places.h"
 #include "removal/removal_service.h"
 #include "system/file_ops.h"
 #include "system/handles.h"
@@ -226,6 +227,33 @@ TEST(RecycleBin, KeepsOnlyWhatTheBinWouldKeep) {
         {{true, false, 52428800ull * 1024}, 50ull << 30, true},  // 50 GB against a 50 GB bin
     };
     for (const auto& c : cases) EXPECT_EQ(RecycleBinKeepsFile(c.bin, c.size), c.keeps) << c.size;
+}
+
+}  // namespace
+}  // namespace tidemark
+
+namespace tidemark {
+namespace {
+
+// Every name 64-bit Windows gives its system and program folders is guarded, whichever view a
+// path was named in.
+TEST(SystemGuard, BothViewsOfTheSystemAndProgramFolders) {
+    const ProtectedPlaces places = ProtectedFoldersOfSystem();
+    wchar_t windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    auto env = [](const wchar_t* name) {
+        wchar_t folder[MAX_PATH] = {};
+        GetEnvironmentVariableW(name, folder, MAX_PATH);
+        return wstring(folder);
+    };
+    for (const wstring& folder : {wstring(windows) + L"\\System32", wstring(windows) + L"\\SysWOW64",
+                                  wstring(windows) + L"\\Sysnative", env(L"ProgramFiles(x86)"), env(L"ProgramW6432"),
+                                  env(L"CommonProgramFiles(x86)"), env(L"CommonProgramW6432")}) {
+        ASSERT_GT(folder.size(), 3u);
+        EXPECT_EQ(JudgeFolderTarget(folder, places), TargetVerdict::ProtectedFolder) << test::Narrow(folder);
+    }
+    // Folders below the 64-bit System32 are guarded by its alias too.
+    EXPECT_EQ(JudgeFolderTarget(wstring(windows) + L"\\Sysnative\\drivers", places), TargetVerdict::ProtectedFolder);
 }
 
 }  // namespace

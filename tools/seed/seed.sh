@@ -38,6 +38,9 @@ fi
 PREFIX=$(cd "$1" && pwd) || die "no prefix $1"
 HELPER=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 shift 2
+# A 64-bit prefix (64-bit Windows) also gets the shapes of the 32-bit view.
+PREFIX_64=0
+grep -q '^#arch=win64' "$PREFIX/system.reg" 2>/dev/null && PREFIX_64=1
 DATA_DIRS=("$@")
 [ ${#DATA_DIRS[@]} -gt 0 ] || DATA_DIRS=("$TM_TOP/data/seed")
 MARKER=$PREFIX/.tidemark-seed
@@ -140,6 +143,8 @@ for dir in "${DATA_DIRS[@]}"; do
   [ -d "$dir" ] || die "no data folder $dir"
   shopt -s nullglob
   for file in "$dir"/files/*.files; do
+    # Shapes named *_wow64 hold what only 64-bit Windows has (Wow6432Node, SysWOW64).
+    [ "$PREFIX_64" = 1 ] || [[ $file != *_wow64.files ]] || continue
     n=0
     while IFS= read -r line || [ -n "$line" ]; do
       n=$((n + 1))
@@ -150,6 +155,7 @@ for dir in "${DATA_DIRS[@]}"; do
     done <"$file"
   done
   for file in "$dir"/registry/*.reg; do
+    [ "$PREFIX_64" = 1 ] || [[ $file != *_wow64.reg ]] || continue
     header=$(head -n 1 "$file" | tr -d '\r')
     header=${header#$'\xef\xbb\xbf'}
     if [ "$header" != "Windows Registry Editor Version 5.00" ]; then

@@ -1,6 +1,8 @@
 #include "app/views/plugin_results.h"
 
+#include "app/app_state.h"
 #include "engine/soft_obj.h"
+#include "lang/text_tables.h"
 #include "plugins/plugin_obj.h"
 
 namespace tidemark {
@@ -237,7 +239,10 @@ std::wstring PluginResults::CardType(NodeId object) const {
     const TCleanInterface* obj = ObjectOf(object);
     if (!obj) return {};
     const std::uint8_t risk = IsPluginObject(object) ? static_cast<const TPluginObj*>(obj)->Risk : std::uint8_t{RiskUnknown};
-    return std::wstring(L"插件类型:") + KindName(obj->Kind) + L" (" + RiskOf(risk).Text + L")";
+    // On 64-bit Windows: the registry view (the 32-bit or the 64-bit browser's) it was found in.
+    const std::wstring view = RegistryViewLabel(ViewNumber(obj->View), App().UiLanguageId);
+    return std::wstring(L"插件类型:") + KindName(obj->Kind) + L" (" + RiskOf(risk).Text + L")" +
+           (view.empty() ? L"" : L" [" + view + L"]");
 }
 
 std::wstring PluginResults::CardFile(NodeId object) const {

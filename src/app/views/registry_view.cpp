@@ -217,7 +217,9 @@ void RegistryView::ClearResults() {
 
 void RegistryView::AddFinding(const TDataRegItems& row) {
     items_.push_back(row);
-    found_.AddRow(kRoot, {L"    " + row.CategoryName, row.Name, row.KeyPath},
+    // On 64-bit Windows the key says which registry view it belongs to.
+    const std::wstring view = RegistryViewLabel(ViewNumber(row.View), App().UiLanguageId);
+    found_.AddRow(kRoot, {L"    " + row.CategoryName, row.Name, view.empty() ? row.KeyPath : L"[" + view + L"] " + row.KeyPath},
                   {.checkKind = CheckKind::TwoState, .check = CheckState::Checked, .userData = items_.size() - 1});
     ++countValue_;
 }
