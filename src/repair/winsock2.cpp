@@ -98,7 +98,7 @@ bool RunNetshWinsockReset() {
     return GetExitCodeProcess(process.get(), &code) && code == 0;
 }
 
-// A catalogue key as the reset's listing names it: the part below Parameters.
+// A catalogue key as the reset's listing names it: the path below Parameters.
 std::wstring BelowParameters(const std::wstring& key) {
     const std::wstring parameters = std::wstring(kWinsock2Parameters) + L"\\";
     return key.rfind(parameters, 0) == 0 ? key.substr(parameters.size()) : key;
@@ -215,7 +215,7 @@ bool CheckWinsock2(const RepairSystem& system, std::vector<RepairChange>* fixes)
         }
     }
 
-    // A key no installation of Windows has (not part of a catalogue).
+    // A key no installation of Windows has (outside the catalogues).
     if (RegKeyExists(HKEY_LOCAL_MACHINE, kProtocolTrans)) {
         found = true;
         RepairChange change;

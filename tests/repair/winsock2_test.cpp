@@ -328,7 +328,7 @@ TEST_F(Winsock2Reset, EachKindImportsOrResets) {
         std::vector<std::pair<RepairChange, bool>> made;
         RepairWinsock2(true, system, [&](const RepairChange& change, bool ok) { made.emplace_back(change, ok); });
 
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kProtocolTrans)) << "not part of a catalogue: removed everywhere";
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kProtocolTrans)) << "outside the catalogues: removed everywhere";
         ASSERT_EQ(made.size(), 3u - c.vista);
         for (const auto& m : made) EXPECT_TRUE(m.second);
         EXPECT_EQ(made[0].first.Action, RepairAction::DeleteKey);
