@@ -466,18 +466,10 @@ std::vector<RepairChange> PlanPostCleanRepairs(const RepairSystem& system, bool 
     PlanRunKeys(system, changes);
     PlanStartPage(changes);
     std::vector<RepairChange> winsock;
-    if (CheckWinsock2(&winsock)) {
+    if (CheckWinsock2(system, &winsock)) {
+        // Vista and later: the reset is in the check's list already.
         changes.insert(changes.end(), winsock.begin(), winsock.end());
-        if (!system.VistaOrLater) {
-            RepairChange import;
-            import.Step = 3;
-            import.Action = RepairAction::ImportDefaults;
-            import.Root = HKEY_LOCAL_MACHINE;
-            import.Key = kWinsock2Parameters;
-            import.Name = DefaultCatalogueOf(system.Win.Kind).Resource;
-            import.After = L"REG " + import.Name;
-            changes.push_back(std::move(import));
-        }
+        if (!system.VistaOrLater) changes.push_back(Winsock2ImportChange(system));
     }
     if (withDeletions) {
         PlanAdvertising(system, changes);

@@ -41,7 +41,8 @@ bool ApplyRepairChange(const RepairChange& change, const std::function<bool(cons
         case RepairAction::RunProgram:
             return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, nullptr, change.Key.c_str(), change.Name.c_str(),
                                                            nullptr, SW_HIDE)) > 32;
-        case RepairAction::ImportDefaults: break;  // the WinSock2 repair imports, after its question
+        case RepairAction::ImportDefaults:  // the WinSock2 repair imports or resets, after its question
+        case RepairAction::ResetCatalog: break;
     }
     return false;
 }

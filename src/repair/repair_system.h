@@ -18,7 +18,8 @@ struct RepairSystem {
     // Kind, language, Windows drive and folders (TWinInfo).
     TWinInfo Win;
     // Windows Vista or later (version 6 and above): its WinSock2 catalogues differ from those of
-    // 2000 and XP, so no default catalogue is ever imported there.
+    // 2000 and XP, so no default catalogue is ever imported there: the system's own reset
+    // rebuilds them instead.
     bool VistaOrLater = false;
     // The all-users start-up folder as the system reports it (empty when it does not).
     std::wstring CommonStartup;
@@ -45,6 +46,7 @@ enum class RepairAction {
     DeleteFolder,    // the folder Key with what it holds
     RunProgram,      // the program Key with the arguments Name
     ImportDefaults,  // the default WinSock2 catalogue of the running kind (Name: the resource)
+    ResetCatalog,    // the system's reset of the WinSock2 catalogues (Vista and later; Now: what was found)
 };
 
 struct RepairChange {

@@ -1,5 +1,6 @@
 // repair check / repair run, run as the console program shown Windows XP (Wine's per-program
-// version), over a hijacked start page, a rogue Run value and a tampered WinSock2 catalogue.
+// version), over a hijacked start page, a rogue Run value and a tampered WinSock2 catalogue; and
+// shown Windows 7, where the catalogue is left to the system's reset (never run here).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -26,6 +27,7 @@ const wstring kRun = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wstring kNameSpace = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\NameSpace_Catalog5\\Catalog_Entries";
 const wstring kProtocols = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\Protocol_Catalog9\\Catalog_Entries";
 const wstring kRogueEntry = kProtocols + L"\\000000000099";
+const wstring kProtocols64 = kProtocols + L"64";
 
 std::vector<string> Lines(const string& text) {
     std::vector<string> lines;
@@ -69,6 +71,7 @@ protected:
     void TearDown() override {
         RegDeleteKeyW(HKEY_CURRENT_USER, kAppDefaults.c_str());
         RegDeleteValueChecked(HKEY_CURRENT_USER, kRun, L"tm_cli_rundll");
+        RegDeleteKeyTree(HKEY_LOCAL_MACHINE, kProtocols64);
     }
     test::ProcessResult Run(const wstring& arguments) { return test::RunProcess(L"\"" + cli_ + L"\" " + arguments); }
     // The backups of --yes go to the program's backup folder, never the current folder (where a
@@ -157,6 +160,65 @@ TEST_F(CliRepair, CheckOnlyListsRunWithoutYesLeavesWinsock2AndWithYesRepairsIt) 
     // The prefix is left with a standard catalogue for whoever comes next.
     EXPECT_EQ(Run(L"repair run --yes --json").exitCode, 0u);
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kRogueEntry));
+}
+
+// Windows 7: a suspicious entry of the 64-bit catalogue is listed as the reset, which a check
+// and a run without --yes never carry out; the catalogue stays as it is.
+TEST_F(CliRepair, OnWindows7TheCatalogueIsListedForTheResetAndLeftAsItIs) {
+    // A standard catalogue to begin with, from the program's own import on XP.
+    const test::ProcessResult first = Run(L"repair run --yes --json");
+    ASSERT_LE(first.exitCode, 1u) << first.err;
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, kAppDefaults, L"Version", L"win7"));
+    {
+        std::vector<unsigned char> packed(888, 0);
+        const string library = "C:\\Windows\\System32\\wmpcd32.dll";
+        std::copy(library.begin(), library.end(), packed.begin());
+        UniqueHKey key = CreateRegKey(HKEY_LOCAL_MACHINE, kProtocols64 + L"\\000000000001", KEY_ALL_ACCESS);
+        ASSERT_TRUE(key);
+        ASSERT_EQ(RegSetValueExW(key.get(), L"PackedCatalogItem", 0, REG_BINARY, packed.data(), 888), ERROR_SUCCESS);
+    }
+    const wstring kParameters = L"SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
+    wstring before;
+    ASSERT_TRUE(AppendRegKeyTree(HKEY_LOCAL_MACHINE, kParameters, before));
+
+    struct Case { const wchar_t* arguments; const char* result; };
+    const Case cases[] = {{L"repair check --json", nullptr},
+                          {L"repair run --preview --json", "\"result\": \"listed\""},
+                          {L"repair check", nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(wstring(c.arguments)));
+        const test::ProcessResult r = Run(c.arguments);
+        ASSERT_EQ(r.exitCode, 0u) << r.err;
+        const auto lines = Lines(r.out);
+        if (wstring(c.arguments).find(L"--json") == wstring::npos) {
+            EXPECT_NE(r.out.find("Protocol_Catalog9\\Catalog_Entries64\\000000000001: C:\\Windows\\System32\\wmpcd32.dll -> "
+                                 "netsh winsock reset"),
+                      string::npos)
+                << r.out;
+            EXPECT_NE(lines.back().find(", 0 failed"), string::npos) << r.out;
+            continue;
+        }
+        const string reset = LineWith(lines, 3, {"\"root\": \"HKEY_LOCAL_MACHINE\"", "WinSock2\\\\Parameters\"",
+                                                 "Catalog_Entries64\\\\000000000001: C:\\\\Windows\\\\System32\\\\wmpcd32.dll\"",
+                                                 "\"after\": \"netsh winsock reset\""});
+        EXPECT_FALSE(reset.empty()) << r.out;
+        if (c.result) {
+            EXPECT_NE(reset.find(c.result), string::npos) << reset;
+        } else {
+            EXPECT_EQ(reset.find("\"result\""), string::npos) << reset;
+        }
+        EXPECT_EQ(r.out.find("REG "), string::npos) << "no import on Windows 7: " << r.out;
+        EXPECT_NE(lines.back().find("\"failed\": 0"), string::npos) << r.out;
+    }
+
+    // Without --yes the question gets No: nothing of the catalogue is touched, nothing failed.
+    const test::ProcessResult cautious = Run(L"repair run --json");
+    EXPECT_EQ(cautious.exitCode, 0u) << cautious.err << cautious.out;
+    EXPECT_NE(cautious.err.find("WinSock2"), string::npos) << "the question is shown: " << cautious.err;
+    EXPECT_EQ(cautious.out.find("netsh"), string::npos) << cautious.out;
+    wstring after;
+    ASSERT_TRUE(AppendRegKeyTree(HKEY_LOCAL_MACHINE, kParameters, after));
+    EXPECT_EQ(after, before);
 }
 
 }  // namespace
