@@ -12,6 +12,7 @@
 #include "system/prompt.h"
 #include "system/reg_editor.h"
 #include "system/reg_paths.h"
+#include "system/reg_view.h"
 #include "system/sealed_resource.h"
 #include "system/text_case.h"
 #include "system/text_util.h"
@@ -60,14 +61,6 @@ WinsockResetRunner& ResetRunner() {
     return runner;
 }
 
-bool IsWow64() {
-    using IsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
-    static const auto query = reinterpret_cast<IsWow64Process>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
-    BOOL wow = FALSE;
-    return query && query(GetCurrentProcess(), &wow) && wow;
-}
-
 // "netsh winsock reset", hidden, waited for; true when it ended with exit code 0.
 bool RunNetshWinsockReset() {
     wchar_t system[MAX_PATH] = {};
@@ -76,7 +69,7 @@ bool RunNetshWinsockReset() {
     std::wstring program = WithTrailingBackslash(system) + L"netsh.exe";
     // A 32-bit program on 64-bit Windows is sent to the 32-bit tools for System32; the system's
     // own netsh is reached through Sysnative where Windows has that.
-    if (IsWow64()) {
+    if (ProcessIsWow64()) {
         std::wstring folder, name;
         SplitLastBackslash(std::wstring(system, length), folder, name);
         const std::wstring native = WithTrailingBackslash(folder) + L"Sysnative\\netsh.exe";
