@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "cli/commands.h"
+#include "system/reg_view.h"
 #include "cli/json_writer.h"
 #include "undo/journal.h"
 #include "repair/browser_repair.h"
@@ -26,6 +27,7 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const char* re
             .Add("name", change.Name)
             .Add("now", change.Now)
             .Add("after", change.After);
+        if (change.Root && SystemIs64Bit()) line.Add("view", ViewNumber(change.View));
         if (result && std::string(result) == "listed") line.Add("result", L"listed");
         else if (result) line.AddBool("result", std::string(result) == "done");
         ctx.Line(line.Render());
@@ -33,6 +35,7 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const char* re
     }
     std::string text = std::to_string(change.Step) + "\t" + ToUtf8(root.empty() ? change.Key : root + L"\\" + change.Key) +
                        "\t" + ToUtf8(change.Name) + "\t" + ToUtf8(change.Now) + " -> " + ToUtf8(change.After);
+    if (change.Root && SystemIs64Bit()) text += "\tview " + std::to_string(ViewNumber(change.View));
     if (result) text += std::string("\t") + result;
     ctx.Line(text);
 }

@@ -62,8 +62,21 @@ bool FolderExists(const std::wstring& path) {
 
 bool RegularFileExists(const std::wstring& path) {
     if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;  // full paths only
-    const DWORD attributes = GetFileAttributesW(ExtendedPath(path).c_str());
+    // Named by a value: as a program of the value's registry view reaches it.
+    const DWORD attributes = GetFileAttributesW(ExtendedPath(PathForProcess(path, CurrentRegView())).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A write to a key of the machine's software branch goes to each registry view that has the
+// key (the 32-bit and the 64-bit browser keep their own settings); where neither has it, to
+// the program's own view. True when every write took.
+bool InEachView(HKEY root, const std::wstring& key, const std::function<bool()>& write) {
+    bool ok = true, any = false;
+    ForEachRegView(root, key, [&](RegView) {
+        any = true;
+        ok = write() && ok;
+    });
+    return any ? ok : write();
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) { return static_cast<bool>(OpenRegKey(root, key, KEY_QUERY_VALUE)); }
@@ -88,9 +101,11 @@ bool SetFolderValue(HKEY root, const std::wstring& key, const std::wstring& name
 }
 
 bool SetSearchPages() {
-    const bool assistant = WriteText(HKEY_LOCAL_MACHINE, kIeSearch, L"SearchAssistant", kSearchAssistant);
-    const bool customize = WriteText(HKEY_LOCAL_MACHINE, kIeSearch, L"CustomizeSearch", kSearchCustomize);
-    return assistant && customize;
+    return InEachView(HKEY_LOCAL_MACHINE, kIeSearch, [] {
+        const bool assistant = WriteText(HKEY_LOCAL_MACHINE, kIeSearch, L"SearchAssistant", kSearchAssistant);
+        const bool customize = WriteText(HKEY_LOCAL_MACHINE, kIeSearch, L"CustomizeSearch", kSearchCustomize);
+        return assistant && customize;
+    });
 }
 
 bool ClearFriendlyStartup() {
@@ -259,24 +274,27 @@ void PlanRunKeys(const RepairSystem& system, std::vector<RepairChange>& changes)
         {HKEY_CURRENT_USER, kRunKey}, {HKEY_CURRENT_USER, kRunOnceKey},
         {HKEY_LOCAL_MACHINE, kRunKey}, {HKEY_LOCAL_MACHINE, kRunOnceKey}};
     for (const auto& [root, path] : keys) {
-        UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
-        if (!key) continue;
-        std::vector<std::wstring> names;
-        EnumValueNames(key.get(), names);
-        for (const std::wstring& name : names) {
-            if (name.empty()) continue;  // the key's default value is never touched
-            const auto text = QueryStringValue(key.get(), name);
-            if (!text) continue;  // not text: not ours to judge
-            if (!IsRogueRunCommand(LowerCased(*text), path == kRunOnceKey, system)) continue;
-            RepairChange change;
-            change.Step = 1;
-            change.Action = RepairAction::DeleteValue;
-            change.Root = root;
-            change.Key = path;
-            change.Name = name;
-            change.Now = *text;
-            changes.push_back(std::move(change));
-        }
+        // The machine's start-up keys of both registry views; each change carries its view.
+        ForEachRegView(root, path, [&, root = root, path = path](RegView) {
+            UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
+            if (!key) return;
+            std::vector<std::wstring> names;
+            EnumValueNames(key.get(), names);
+            for (const std::wstring& name : names) {
+                if (name.empty()) continue;  // the key's default value is never touched
+                const auto text = QueryStringValue(key.get(), name);
+                if (!text) continue;  // not text: not ours to judge
+                if (!IsRogueRunCommand(LowerCased(*text), path == kRunOnceKey, system)) continue;
+                RepairChange change;
+                change.Step = 1;
+                change.Action = RepairAction::DeleteValue;
+                change.Root = root;
+                change.Key = path;
+                change.Name = name;
+                change.Now = *text;
+                changes.push_back(std::move(change));
+            }
+        });
     }
 }
 
@@ -444,7 +462,9 @@ bool RunDefinitionRepair(int id, const RepairSystem& system) {
         case 24: case 171: return ClearFriendlyStartup();
         case 27: case 41: {
             const bool user = WriteText(HKEY_CURRENT_USER, kIeMain, L"Start Page", kFixedStartPage);
-            const bool machine = WriteText(HKEY_LOCAL_MACHINE, kIeMain, L"Start Page", kFixedStartPage);
+            const bool machine = InEachView(HKEY_LOCAL_MACHINE, kIeMain, [] {
+                return WriteText(HKEY_LOCAL_MACHINE, kIeMain, L"Start Page", kFixedStartPage);
+            });
             return user && machine;
         }
         case 35: return RestoreCommonStartup(system);

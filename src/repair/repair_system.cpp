@@ -30,6 +30,7 @@ RepairSystem RepairSystemOfProcess() {
 
 bool ApplyRepairChange(const RepairChange& change, const std::function<bool(const std::wstring&)>& deleteFile,
                        const std::function<bool(const std::wstring&)>& deleteFolder) {
+    const ScopedRegView view(change.View);
     switch (change.Action) {
         case RepairAction::DeleteValue:
             return ProcessRemovalService().RemoveRegValue(change.Root, change.Key, change.Name).Gone();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "system/reg_view.h"
 #include "system/win_info.h"
 
 namespace tidemark {
@@ -58,6 +59,8 @@ struct RepairChange {
     std::wstring Now;    // what is there now (text, "dword:..." for integers)
     std::wstring After;  // what will be there afterwards (empty: nothing)
     std::int32_t Number = 0;
+    // The registry view the change was planned in, and is carried out in.
+    RegView View = CurrentRegView();
 };
 
 // Carries a change out; true when it took effect.

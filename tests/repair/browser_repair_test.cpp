@@ -11,6 +11,9 @@
 #include "repair/browser_repair.h"
 #include "repair_test_support.h"
 #include "system/prompt.h"
+#include "system/reg_ops.h"
+#include "system/reg_paths.h"
+#include "system/reg_view.h"
 #include "system/text_util.h"
 
 namespace tidemark {
@@ -301,6 +304,43 @@ TEST(PostClean, RunValuesThatAreNotTextAreSkipped) {
     EXPECT_EQ(TextOf(HKEY_CURRENT_USER, kRun, L""), wstring(L"rundll32"));
     DeleteValue(HKEY_CURRENT_USER, kRun, L"tm_number");
     DeleteValue(HKEY_CURRENT_USER, kRun, L"");
+}
+
+// On 64-bit Windows the machine's start-up keys and browser pages of both registry views are
+// repaired, each change in its own view.
+TEST(PostClean, BothRegistryViewsOfTheMachine) {
+    ASSERT_TRUE(SystemIs64Bit());
+    RepairSystem system = SystemOfKind(3);
+    system.VistaOrLater = true;  // no catalogue import from this test
+    const wstring page32 = L"http://www.example.com/32", page64 = L"http://www.example.com/64";
+    {
+        const ScopedRegView view(RegView::Bits32);
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kRun, L"tm_rogue32", L"rundll32"));
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kIeMain, L"Start Page", page32));
+    }
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kRun, L"tm_rogue32", L"C:\\Windows\\notepad.exe"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kIeMain, L"Start Page", page64));
+    auto in = [](RegView view, const wstring& key, const wchar_t* name) {
+        const ScopedRegView scope(view);
+        std::wstring text = L"-";
+        ReadRegString(HKEY_LOCAL_MACHINE, key, name, L"-", text);
+        return text;
+    };
+
+    const auto changes = StepChanges(PlanPostCleanRepairs(system, false), 1);
+    const auto planned = std::find_if(changes.begin(), changes.end(),
+                                      [](const RepairChange& c) { return c.Name == L"tm_rogue32"; });
+    ASSERT_NE(planned, changes.end());
+    EXPECT_EQ(planned->View, RegView::Bits32);
+    EXPECT_EQ(std::count_if(changes.begin(), changes.end(), [](const RepairChange& c) { return c.Name == L"tm_rogue32"; }), 1);
+    RunPostCleanRepairs(system, nullptr, nullptr);
+    EXPECT_EQ(in(RegView::Bits32, kRun, L"tm_rogue32"), L"-");
+    EXPECT_EQ(in(RegView::Bits64, kRun, L"tm_rogue32"), L"C:\\Windows\\notepad.exe");
+
+    EXPECT_TRUE(RunDefinitionRepair(27, system));
+    EXPECT_EQ(in(RegView::Bits32, kIeMain, L"Start Page"), wstring(kFixedStartPage));
+    EXPECT_EQ(in(RegView::Bits64, kIeMain, L"Start Page"), wstring(kFixedStartPage));
+    DeleteRegValue(HKEY_LOCAL_MACHINE, kRun, L"tm_rogue32");
 }
 
 // Steps 4 and 5 run only with both operations, and only on what is there.
