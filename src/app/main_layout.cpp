@@ -9,6 +9,7 @@ constexpr COLORREF kNormal = 0xFFFFFFFF;
 constexpr COLORREF kSecondary = RGB(0x5B, 0x6B, 0x7B);
 constexpr COLORREF kAccent = RGB(0x2F, 0x8A, 0xE5);
 constexpr COLORREF kGreen = RGB(0x2E, 0x9E, 0x4F);
+constexpr COLORREF kWarning = RGB(0xC8, 0x3C, 0x1E);
 
 constexpr int W = kDesignClientWidth;
 constexpr int H = kDesignClientHeight;
@@ -69,6 +70,8 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"Lab_FinRegNum", K::Label, nullptr, 188, 129, 70, 16, L"0", 0, L::Action, AnchorNone, false, kAccent},
         {L"SLab_Regtotaltime", K::Label, nullptr, 268, 129, 70, 16, L"", 1051, L::Action, AnchorNone, false, kNormal},
         {L"Lab_FinRegTime", K::Label, nullptr, 338, 129, 80, 16, L"", 0, L::Action, AnchorNone, false, kAccent},
+        // Beside the finished banner after a fix the system refused for want of administrator rights.
+        {L"Lab_RegAdminNote", K::Label, nullptr, 300, 111, W - 308, 16, L"", 90052, L::Action, AnchorNone, false, kWarning},
         {L"Ani_Loading", K::Animation, nullptr, W - 136, 121, 16, 16, L"", 0, L::Action, AnchorRight, false, kNormal},
         {L"BBtn_ScanStop", K::Button, nullptr, W - 106, 115, 90, 26, L"", 1019, L::Action, AnchorRight, false, kNormal},
         {L"SBBtn_RegScanStop", K::Button, nullptr, W - 106, 115, 90, 26, L"", 1047, L::Action, AnchorRight, false, kNormal},

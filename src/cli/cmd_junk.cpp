@@ -10,6 +10,7 @@
 #include "lang/text_tables.h"
 #include "settings/settings_store.h"
 #include "system/file_ops.h"
+#include "system/sys_misc.h"
 
 namespace tidemark::cli {
 
@@ -171,24 +172,35 @@ int JunkClean(CommandContext& ctx) {
     if (run.badRoot) return ExitUsage;
     const JunkScanResult& result = run.result;
 
+    // Each file is reported right after its removal: the refusals for want of administrator
+    // rights counted since the last one are its own.
     class CleanReport final : public Sink<JunkCleanRecord> {
     public:
         CleanReport(CommandContext& ctx, ProgressLine& line, std::size_t total) : ctx_(ctx), line_(line), total_(total) {}
         void Processed(const JunkCleanRecord& record, Outcome outcome) override {
             const std::wstring path = record.result.FullPath(record.index);
+            const bool needsAdmin = refusals_.TakeNew() > 0 && outcome == Outcome::Failed;
+            needingAdmin += needsAdmin ? 1 : 0;
             if (ctx_.args.json) {
-                ctx_.Line(JsonObject().Add("path", path).Add("result", ResultName(outcome)).Render());
+                ctx_.Line(JsonObject()
+                              .Add("path", path)
+                              .Add("result", ResultName(outcome))
+                              .AddIf(needsAdmin, "reason", kNeedsAdminReason)
+                              .Render());
             } else {
-                ctx_.Line(ToUtf8(ResultName(outcome)) + "\t" + ToUtf8(path));
+                ctx_.Line(ToUtf8(ResultName(outcome)) + "\t" + ToUtf8(path) +
+                          (needsAdmin ? "\t" + ToUtf8(kNeedsAdminReason) : std::string()));
             }
             line_.Show(std::to_string(++done_) + " / " + std::to_string(total_) + "  " + ToUtf8(path));
         }
+        std::uint64_t needingAdmin = 0;
 
     private:
         CommandContext& ctx_;
         ProgressLine& line_;
         std::size_t total_;
         std::size_t done_ = 0;
+        AdminRefusalTally refusals_;
     } report(ctx, line, result.files.size());
     NullPump pump;
     StopToken stop;
@@ -222,6 +234,7 @@ int JunkClean(CommandContext& ctx) {
                                          .Add("cleaned", Count(totals.Cleaned()))
                                          .Add("reboot", Count(totals.reboot))
                                          .Add("failed", Count(failed))
+                                         .Add("needs_admin", Count(report.needingAdmin))
                                          .Add("missing", Count(totals.missing))
                                          .Add("unreadable", Count(result.unreadable))
                                          .Add("elapsed", elapsed))
@@ -229,6 +242,8 @@ int JunkClean(CommandContext& ctx) {
     } else {
         ctx.Line(std::to_string(totals.Cleaned()) + " of " + std::to_string(result.files.size()) + " files cleaned, " +
                  std::to_string(totals.reboot) + " at restart, " + std::to_string(failed) + " failed, " +
+                 (report.needingAdmin ? std::to_string(report.needingAdmin) + " need administrator rights, "
+                                      : std::string()) +
                  std::to_string(totals.missing) + " missing, " + std::to_string(result.unreadable) +
                  " folders unreadable, " + ToUtf8(elapsed));
     }

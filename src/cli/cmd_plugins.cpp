@@ -11,6 +11,7 @@
 #include "cli/json_writer.h"
 #include "engine/cleaner.h"
 #include "engine/plugin_clean.h"
+#include "system/sys_misc.h"
 #include "system/text_case.h"
 #include "undo/journal.h"
 
@@ -75,9 +76,17 @@ std::wstring KeyOf(const TPluginObj& plugin) {
     return {};
 }
 
+// What a clean did to one entry: its outcome, and whether the system refused it for want of
+// administrator rights.
+struct EntryOutcome {
+    Outcome Result = Outcome::Listed;
+    bool NeedsAdmin = false;
+};
+
 // outcomes: the outcome of each entry (a clean or its preview), printed after its state.
+// needsAdmin: the plug-in failed only for want of administrator rights.
 void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vector<ListedEntry>& entries,
-                 const bool* result, const std::vector<Outcome>* outcomes = nullptr) {
+                 const bool* result, const std::vector<EntryOutcome>* outcomes = nullptr, bool needsAdmin = false) {
     const std::wstring kindName =
         plugin.Kind >= 1 && plugin.Kind <= PluginKindNames.size() ? PluginKindNames[plugin.Kind - 1u] : L"";
     const std::wstring riskName = RiskText(plugin.Risk).Text;
@@ -91,7 +100,10 @@ void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vecto
             object.Add("item_kind", static_cast<int>(entry.Kind))
                 .Add("state", static_cast<int>(entry.Item->State))
                 .Add("text", entry.Item->Path);
-            if (outcomes) object.Add("outcome", Ascii(OutcomeName((*outcomes)[i])));
+            if (outcomes) {
+                object.Add("outcome", Ascii(OutcomeName((*outcomes)[i].Result)))
+                    .AddIf((*outcomes)[i].NeedsAdmin, "reason", kNeedsAdminReason);
+            }
             list += object.Render();
         }
         list += "]";
@@ -104,19 +116,21 @@ void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vecto
             .Add("key", key)
             .AddRaw("entries", list);
         if (SystemIs64Bit()) line.Add("view", ViewNumber(plugin.View));
-        if (result) line.AddBool("result", *result);
+        if (result) line.AddBool("result", *result).AddIf(needsAdmin, "reason", kNeedsAdminReason);
         ctx.Line(line.Render());
         return;
     }
     std::string text = ToUtf8(riskName) + "\t" + ToUtf8(kindName) + "\t" + ToUtf8(plugin.Name) + "\t" + ToUtf8(key);
     if (SystemIs64Bit()) text += "\tview " + std::to_string(ViewNumber(plugin.View));
     if (result) text += *result ? "\tcleaned" : "\tfailed";
+    if (needsAdmin) text += "\t" + ToUtf8(kNeedsAdminReason);
     ctx.Line(text);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ListedEntry& entry = entries[i];
         std::string line = "    " + ToUtf8(ItemKindNames[entry.Kind]) + "\t" +
                            ToUtf8(EntryStateText(entry.Item->State).Text) + "\t" + ToUtf8(entry.Item->Path);
-        if (outcomes) line += std::string("\t") + OutcomeName((*outcomes)[i]);
+        if (outcomes) line += std::string("\t") + OutcomeName((*outcomes)[i].Result);
+        if (outcomes && (*outcomes)[i].NeedsAdmin) line += "\t" + ToUtf8(kNeedsAdminReason);
         ctx.Line(line);
     }
 }
@@ -127,31 +141,46 @@ void ScanAll(TCleaner& cleaner, EntryCollector& collector) {
 }
 
 // Each record of the clean (or its preview) as it is processed: the entries' outcomes, kept
-// until their plug-in's own record prints it; unexpected errors on standard error.
+// until their plug-in's own record prints it; unexpected errors on standard error. A plug-in
+// whose every entry that stayed was refused for want of administrator rights needs them.
 class CleanPrinter final : public Sink<PluginCleanRecord> {
 public:
     explicit CleanPrinter(CommandContext& ctx) : ctx_(ctx) {}
     void Processed(const PluginCleanRecord& record, Outcome outcome) override {
+        const bool refused = refusals_.TakeNew() > 0;
         if (record.Item) {
             entries_.push_back(ListedEntry{record.Kind, record.Item});
-            outcomes_.push_back(outcome);
+            outcomes_.push_back(EntryOutcome{outcome, refused && outcome == Outcome::Failed});
             return;
         }
         if (outcome == Outcome::Listed) {
             PrintPlugin(ctx_, *record.Plugin, entries_, nullptr, &outcomes_);
         } else {
             const bool result = outcome == Outcome::Done;
-            PrintPlugin(ctx_, *record.Plugin, entries_, &result, &outcomes_);
+            bool stayed = false, onlyForRights = true;
+            for (const EntryOutcome& entry : outcomes_) {
+                if (entry.Result == Outcome::Done || entry.Result == Outcome::Recycled || entry.Result == Outcome::Missing)
+                    continue;
+                stayed = true;
+                onlyForRights = onlyForRights && entry.NeedsAdmin;
+            }
+            const bool needsAdmin = !result && stayed && onlyForRights;
+            needingAdmin_ += needsAdmin ? 1 : 0;
+            PrintPlugin(ctx_, *record.Plugin, entries_, &result, &outcomes_, needsAdmin);
         }
         entries_.clear();
         outcomes_.clear();
     }
     void Failed(const Failure& failure) override { ctx_.Error("tidemark-cli: " + ToUtf8(failure.item)); }
+    // The plug-ins that failed only for want of administrator rights.
+    int NeedingAdmin() const { return needingAdmin_; }
 
 private:
     CommandContext& ctx_;
+    AdminRefusalTally refusals_;
     std::vector<ListedEntry> entries_;
-    std::vector<Outcome> outcomes_;
+    std::vector<EntryOutcome> outcomes_;
+    int needingAdmin_ = 0;
 };
 
 }  // namespace
@@ -249,11 +278,15 @@ int RunPluginsClean(CommandContext& ctx) {
                                          .Add("plugins", cleaned + failed)
                                          .Add("cleaned", cleaned)
                                          .Add("failed", failed)
+                                         .Add("needs_admin", printer.NeedingAdmin())
                                          .Add("boot", Ascii(BootCommitName(result.Boot)))
                                          .AddIf(!undo.empty(), "undo", undo))
                      .Render());
     } else {
-        ctx.Line(std::to_string(cleaned) + " plug-ins cleaned, " + std::to_string(failed) + " failed, boot-time list " +
+        ctx.Line(std::to_string(cleaned) + " plug-ins cleaned, " + std::to_string(failed) + " failed, " +
+                 (printer.NeedingAdmin() ? std::to_string(printer.NeedingAdmin()) + " need administrator rights, "
+                                         : std::string()) +
+                 "boot-time list " +
                  BootCommitName(result.Boot) + (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
     return result.Succeeded() ? ExitOk : ExitItemFailed;

@@ -13,6 +13,7 @@
 #include "undo/journal.h"
 #include "support/health_score.h"
 #include "system/disk_space.h"
+#include "system/sys_misc.h"
 
 namespace tidemark::cli {
 
@@ -150,9 +151,13 @@ int RunRegFix(CommandContext& ctx) {
         return ExitItemFailed;
     }
 
+    // Each removal the system refuses for want of administrator rights is counted here as the
+    // fix makes it, so the row reported next knows whether it was one.
+    AdminRefusalTally refusals;
     struct Reporter final : Sink<TDataRegItems> {
-        explicit Reporter(CommandContext& c) : ctx(c) {}
+        Reporter(CommandContext& c, AdminRefusalTally& r) : ctx(c), refusals(r) {}
         void Processed(const TDataRegItems& row, Outcome outcome) override {
+            const bool needsAdmin = refusals.TakeNew() > 0 && outcome == Outcome::Failed;
             if (outcome == Outcome::Listed) {
                 ctx.Line(ctx.args.json ? FindingObject(row).Add("result", L"listed").Render()
                                        : FindingText(row) + "\tlisted");
@@ -166,15 +171,21 @@ int RunRegFix(CommandContext& ctx) {
             const bool removed = outcome == Outcome::Done;
             failed += removed ? 0 : 1;
             cleaned += removed ? 1 : 0;
+            needingAdmin += needsAdmin ? 1 : 0;
             if (ctx.args.json) {
-                ctx.Line(FindingObject(row).Add("result", removed ? L"removed" : L"failed").Render());
+                ctx.Line(FindingObject(row)
+                             .Add("result", removed ? L"removed" : L"failed")
+                             .AddIf(needsAdmin, "reason", kNeedsAdminReason)
+                             .Render());
             } else {
-                ctx.Line(FindingText(row) + "\t" + (removed ? "removed" : "failed"));
+                ctx.Line(FindingText(row) + "\t" + (removed ? "removed" : "failed") +
+                         (needsAdmin ? "\t" + ToUtf8(kNeedsAdminReason) : std::string()));
             }
         }
         CommandContext& ctx;
-        int failed = 0, cleaned = 0;
-    } reporter(ctx);
+        AdminRefusalTally& refusals;
+        int failed = 0, cleaned = 0, needingAdmin = 0;
+    } reporter(ctx, refusals);
     NullPump pump;
     StopToken stop;
     SystemPathProbe probe;
@@ -198,6 +209,7 @@ int RunRegFix(CommandContext& ctx) {
                      .Add("summary", JsonObject()
                                          .Add("findings", static_cast<std::int64_t>(rows.size()))
                                          .Add("cleaned", reporter.cleaned)
+                                         .Add("needs_admin", reporter.needingAdmin)
                                          .AddBool("preview", preview)
                                          .Add("unreadable", unreadable)
                                          .Add("elapsed", elapsed)
@@ -206,7 +218,11 @@ int RunRegFix(CommandContext& ctx) {
     } else {
         ctx.Line(preview ? std::to_string(rows.size()) + " findings would be removed (preview), " + ToUtf8(elapsed)
                          : std::to_string(reporter.cleaned) + " of " + std::to_string(rows.size()) +
-                               " findings removed, " + ToUtf8(elapsed) +
+                               " findings removed, " +
+                               (reporter.needingAdmin ? std::to_string(reporter.needingAdmin) +
+                                                            " need administrator rights, "
+                                                      : std::string()) +
+                               ToUtf8(elapsed) +
                                (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
     return reporter.failed ? ExitItemFailed : ExitOk;

@@ -2,6 +2,8 @@
 // repairs themselves, as the window runs them after a plug-in clean.
 #include <windows.h>
 
+#include <optional>
+
 #include "cli/commands.h"
 #include "system/reg_view.h"
 #include "cli/json_writer.h"
@@ -11,13 +13,15 @@
 #include "removal/removal_service.h"
 #include "system/app_data.h"
 #include "system/reg_paths.h"
+#include "system/sys_misc.h"
 
 namespace tidemark::cli {
 
 namespace {
 
-// result: "done", "failed", "listed" (a preview), or null (a check).
-void PrintChange(CommandContext& ctx, const RepairChange& change, const char* result) {
+// result: "done", "failed", "listed" (a preview), or null (a check). needsAdmin: it failed for
+// want of administrator rights.
+void PrintChange(CommandContext& ctx, const RepairChange& change, const char* result, bool needsAdmin = false) {
     const std::wstring root = change.Root ? RootFullName(change.Root) : std::wstring();
     if (ctx.args.json) {
         JsonObject line;
@@ -30,6 +34,7 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const char* re
         if (change.Root && SystemIs64Bit()) line.Add("view", ViewNumber(change.View));
         if (result && std::string(result) == "listed") line.Add("result", L"listed");
         else if (result) line.AddBool("result", std::string(result) == "done");
+        line.AddIf(needsAdmin, "reason", kNeedsAdminReason);
         ctx.Line(line.Render());
         return;
     }
@@ -37,16 +42,22 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const char* re
                        "\t" + ToUtf8(change.Name) + "\t" + ToUtf8(change.Now) + " -> " + ToUtf8(change.After);
     if (change.Root && SystemIs64Bit()) text += "\tview " + std::to_string(ViewNumber(change.View));
     if (result) text += std::string("\t") + result;
+    if (needsAdmin) text += "\t" + ToUtf8(kNeedsAdminReason);
     ctx.Line(text);
 }
 
-void PrintSummary(CommandContext& ctx, int changes, int failed, const std::wstring& undo = {}) {
+// needsAdmin: the changes that failed for want of administrator rights (a run's summary only).
+void PrintSummary(CommandContext& ctx, int changes, int failed, const std::wstring& undo = {},
+                  std::optional<int> needsAdmin = std::nullopt) {
     if (ctx.args.json) {
-        ctx.Line(JsonObject()
-                     .Add("summary", JsonObject().Add("changes", changes).Add("failed", failed).AddIf(!undo.empty(), "undo", undo))
-                     .Render());
+        JsonObject summary;
+        summary.Add("changes", changes).Add("failed", failed);
+        if (needsAdmin) summary.Add("needs_admin", *needsAdmin);
+        ctx.Line(JsonObject().Add("summary", summary.AddIf(!undo.empty(), "undo", undo)).Render());
     } else {
         ctx.Line(std::to_string(changes) + " changes, " + std::to_string(failed) + " failed" +
+                 (needsAdmin && *needsAdmin ? ", " + std::to_string(*needsAdmin) + " need administrator rights"
+                                            : std::string()) +
                  (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
 }
@@ -100,18 +111,23 @@ int RunRepairRun(CommandContext& ctx) {
         ctx.Error("tidemark-cli: the undo journal cannot be written (" + ToUtf8(journal.Why()) + "); nothing was changed");
         return ExitItemFailed;
     }
-    int changes = 0, failed = 0;
+    int changes = 0, failed = 0, needingAdmin = 0;
     {
         const ScopedJournal recording(*journal.Run());
+        // Each change is reported right after it is tried: the refusals counted since the last
+        // one are its own.
+        AdminRefusalTally refusals;
         RunPostCleanRepairs(RepairSystemOfProcess(), &RemoveFileNow, &RemoveFolderTreeGuarded,
                             [&](const RepairChange& change, bool result) {
+                                const bool needsAdmin = refusals.TakeNew() > 0 && !result;
                                 ++changes;
                                 if (!result) ++failed;
-                                PrintChange(ctx, change, result ? "done" : "failed");
+                                if (needsAdmin) ++needingAdmin;
+                                PrintChange(ctx, change, result ? "done" : "failed", needsAdmin);
                             });
     }
     SetBackupFileChooser(previous);
-    PrintSummary(ctx, changes, failed, journal.Finish());
+    PrintSummary(ctx, changes, failed, journal.Finish(), needingAdmin);
     return failed ? ExitItemFailed : ExitOk;
 }
 

@@ -52,6 +52,9 @@ const std::vector<Command>& Commands();
 // The result name a clean prints for one item: "listed" (a preview), "deleted", "recycled",
 // "reboot", "missing" or "failed" (a refusal by the removal guard is a failure too).
 std::wstring ResultName(Outcome outcome);
+// The "reason" a failed item carries when the system refused it for want of administrator
+// rights (the program ran without them); summaries count such items as "needs_admin".
+inline constexpr wchar_t kNeedsAdminReason[] = L"needs_admin";
 
 // Runs body; an exception it lets out is reported on standard error and ends the command with
 // ExitItemFailed.

@@ -239,6 +239,7 @@ constexpr TextEntry kSimplified[] = {
     {90049, L"没有恢复的项目仍留在这条记录中。"},
     {90050, L"删除插件"},
     {90051, L"卸载插件"},
+    {90052, L"部分项目需要管理员权限才能清理，请以管理员身份运行本程序。"},
 };
 
 constexpr TextEntry kTraditional[] = {
@@ -459,6 +460,7 @@ constexpr TextEntry kTraditional[] = {
     {90049, L"沒有恢復的項目仍留在這條記錄中。"},
     {90050, L"刪除插件"},
     {90051, L"卸載插件"},
+    {90052, L"部分項目需要系統管理員權限才能清理，請以系統管理員身分執行本程式。"},
 };
 template <std::size_t N>
 const wchar_t* Find(const TextEntry (&table)[N], int id) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <mutex>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "system/reg_ops.h"
 #include "system/reg_paths.h"
 #include "system/services.h"
+#include "system/sys_misc.h"
 #include "system/win_sys.h"
 
 namespace tidemark {
@@ -29,10 +31,18 @@ Removal Refused(TargetVerdict verdict) {
     return removal;
 }
 
+// A refusal by the system: every one goes through here (or Noted), so the tallies hear of it.
 Removal Failed(unsigned long error) {
     Removal removal;
     removal.Result = Outcome::Failed;
     removal.Error = error;
+    NoteRefusal(error);
+    return removal;
+}
+
+// A recorder's answer, handed on: its refusal is reported like the service's own.
+Removal Noted(const Removal& removal) {
+    if (removal.Result == Outcome::Failed) NoteRefusal(removal.Error);
     return removal;
 }
 
@@ -59,12 +69,17 @@ unsigned long long SizeOf(const std::wstring& target) {
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// The system's removal of one key with what is below it, as RegDeleteKeyTree uses it.
+bool SystemKeyRemover(HKEY root, const std::wstring& key) { return SHDeleteKeyW(root, key.c_str()) == ERROR_SUCCESS; }
+
 bool StillThere(const std::wstring& target) {
     if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     return !NotThere(GetLastError());
 }
 
 }  // namespace
+
+bool Removal::NeedsAdmin() const { return Result == Outcome::Failed && NeedsAdminRights(Error); }
 
 RemovalService::RemovalService(std::shared_ptr<const ProtectedPlaces> places)
     : places_(places ? std::move(places) : std::make_shared<const ProtectedPlaces>()) {}
@@ -116,7 +131,7 @@ Removal RemovalService::RemoveFile(const std::wstring& path, const FileRemovalOp
         if (stored.Result == Outcome::Done || stored.Result == Outcome::Missing) return stored;
         if (options.Method != FileMethod::RestartIfHeld || stored.Error == ERROR_CANNOT_MAKE) {
             restore(0);
-            return stored;
+            return Noted(stored);
         }
     }
 
@@ -131,7 +146,9 @@ Removal RemovalService::RemoveFile(const std::wstring& path, const FileRemovalOp
     if (DeleteFileW(target.c_str())) return Answer(Outcome::Done);
     const DWORD error = GetLastError();
     if (NotThere(error)) return Answer(Outcome::Missing);
-    if (options.Method == FileMethod::RestartIfHeld) {
+    // Without administrator rights neither the system's restart list nor the boot-time tool's
+    // can be written: a file refused for want of them stays, failed.
+    if (options.Method == FileMethod::RestartIfHeld && !NeedsAdminRights(error)) {
         bool deferred = DeleteAtReboot(path);
         if (options.RecordForBootTool && RecordBootDelete(BootRecordFile, path) != BootRecordResult::Refused)
             deferred = true;
@@ -169,7 +186,7 @@ Removal RemovalService::RemoveFolderTree(const std::wstring& folder) const {
     DWORD attributes = 0;
     if (const auto answer = JudgeFolder(folder, attributes)) return *answer;
     // A folder that is a link is only a link: removed as such, nothing to keep.
-    if (recorder_ && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return recorder_->StoreFolder(folder);
+    if (recorder_ && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return Noted(recorder_->StoreFolder(folder));
     if (::tidemark::RemoveFolderTree(folder)) return Answer(Outcome::Done);
     const DWORD error = GetLastError();
     return Failed(error ? error : ERROR_DIR_NOT_EMPTY);
@@ -190,20 +207,25 @@ Removal RemovalService::RemoveEmptyFolder(const std::wstring& folder) const {
 Removal RemovalService::RemoveRegValue(HKEY root, const std::wstring& key, const std::wstring& name) const {
     if (!root || !IsExactKeyPath(key) || name.find(L'\0') != std::wstring::npos)
         return Refused(TargetVerdict::NotFullPath);
-    if (!RegValueExists(root, key, name)) return Answer(Outcome::Missing);
+    const bool exists = open_ ? RegValueExists(root, key, name, open_) : RegValueExists(root, key, name);
+    if (!exists) return Answer(Outcome::Missing);
     std::optional<std::size_t> ticket;
     if (recorder_ && !(ticket = recorder_->RecordValue(root, key, name))) return Failed(ERROR_CANNOT_MAKE);
-    const bool removed = RegDeleteValueChecked(root, key, name);
+    const bool removed =
+        open_ ? RegDeleteValueChecked(root, key, name, open_) : RegDeleteValueChecked(root, key, name);
     if (ticket) recorder_->Settle(*ticket, removed);
     return removed ? Answer(Outcome::Done) : Failed(ERROR_ACCESS_DENIED);
 }
 
 Removal RemovalService::RemoveRegKeyTree(HKEY root, const std::wstring& key) const {
     if (!root || !IsExactKeyPath(key)) return Refused(TargetVerdict::NotFullPath);
-    if (!RegKeyExists(root, key)) return Answer(Outcome::Missing);
+    const bool exists = open_ ? RegKeyExists(root, key, open_) : RegKeyExists(root, key);
+    if (!exists) return Answer(Outcome::Missing);
     std::optional<std::size_t> ticket;
     if (recorder_ && !(ticket = recorder_->RecordKeyTree(root, key))) return Failed(ERROR_CANNOT_MAKE);
-    const bool removed = RegDeleteKeyTree(root, key);
+    const bool removed = open_ || remove_ ? RegDeleteKeyTreeUsing(root, key, remove_ ? remove_ : SystemKeyRemover,
+                                                                  open_ ? open_ : OpenRegKey)
+                                          : RegDeleteKeyTree(root, key);
     // A tree the system refused part-way may have lost some of its keys: what was recorded is
     // kept either way.
     if (ticket) recorder_->Settle(*ticket, true);

@@ -6,7 +6,8 @@
 //   - read-only, hidden and system marks are cleared only for the call and put back when the
 //     item stays;
 //   - a file that cannot go now is left for the restart only when the caller's method allows;
-//   - the answer is one Outcome with the system's error code.
+//   - the answer is one Outcome with the system's error code; a refusal for want of
+//     administrator rights is reported to the live tallies (NoteRefusal, system/sys_misc.h).
 #pragma once
 
 #include <windows.h>
@@ -18,12 +19,14 @@
 
 #include "core/engine_contract.h"
 #include "removal/removal_guard.h"
+#include "system/reg_paths.h"
 
 namespace tidemark {
 
 enum class FileMethod {
     Direct,         // deleted now, or it stays (Failed)
-    RestartIfHeld,  // deleted now, else at the next restart (Deferred)
+    RestartIfHeld,  // deleted now, else at the next restart (Deferred); never a file refused for
+                    // want of administrator rights, which the restart could not remove either
     Recycle,        // into the recycle bin; never deleted for good (Failed when the bin would not keep it)
 };
 
@@ -42,6 +45,9 @@ struct Removal {
     TargetVerdict Verdict = TargetVerdict::Allowed;  // why the guard refused (Refused)
     // Nothing of the item is left in place now.
     bool Gone() const { return Result == Outcome::Done || Result == Outcome::Recycled || Result == Outcome::Missing; }
+    // The system refused it for want of administrator rights (NeedsAdminRights): the item
+    // needs the program run as administrator rather than another try.
+    bool NeedsAdmin() const;
 };
 
 // What keeps a removal undoable (the journal of a cleaning run). The service asks it before
@@ -87,6 +93,12 @@ public:
         return copy;
     }
     RemovalRecorder* Recorder() const { return recorder_; }
+    // How registry keys are opened and key trees removed (the system's by default). Lets tests
+    // stand in for keys the system refuses, which Wine, ignoring key security, never does.
+    void SetRegistryAccess(KeyOpener open, KeyRemover remove) {
+        open_ = open;
+        remove_ = remove;
+    }
 
     // A file (not a folder). A file that is itself a link is removed as the link.
     Removal RemoveFile(const std::wstring& path, const FileRemovalOptions& options = {}) const;
@@ -111,6 +123,8 @@ private:
     std::shared_ptr<const ProtectedPlaces> places_;
     Recycler recycler_;
     RemovalRecorder* recorder_ = nullptr;
+    KeyOpener open_ = nullptr;
+    KeyRemover remove_ = nullptr;
 };
 
 // The process's service. Engines that are handed no service use this one. Its places are made

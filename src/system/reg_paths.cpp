@@ -10,6 +10,7 @@
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/reg_view.h"
+#include "system/sys_misc.h"
 #include "system/text_case.h"
 #include "system/win_info.h"
 
@@ -40,8 +41,12 @@ bool IsIntegerOrBinary(DWORD type) {
 }
 
 bool WriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type) {
-    UniqueHKey key = CreateRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (!key) return false;
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey key = CreateRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE, &error);
+    if (!key) {
+        NoteRefusal(static_cast<unsigned long>(error));
+        return false;
+    }
     const auto existing = ValueType(key.get(), name);
     if (existing && IsIntegerOrBinary(*existing)) return false;
     // The same text of the same type already: nothing to write (or to record).
@@ -185,8 +190,12 @@ std::int32_t RegReadIntIfInt(HKEY root, const std::wstring& path, const std::wst
 }
 
 bool RegEnsureInt(HKEY root, const std::wstring& path, const std::wstring& name, std::int32_t number) {
-    UniqueHKey key = CreateRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (!key) return false;
+    LONG error = ERROR_SUCCESS;
+    UniqueHKey key = CreateRegKey(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE, &error);
+    if (!key) {
+        NoteRefusal(static_cast<unsigned long>(error));
+        return false;
+    }
     DWORD type = 0, data = 0, size = sizeof data;
     const LONG rc = RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
     if (rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof data && static_cast<std::int32_t>(data) == number)

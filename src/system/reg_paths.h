@@ -30,6 +30,8 @@ bool RegValueExists(HKEY root, const std::wstring& path, const std::wstring& nam
 // Strings as stored, expandable strings expanded; text empty for anything else.
 void RegReadText(HKEY root, const std::wstring& path, const std::wstring& name, std::wstring& text);
 // Writes text unless the value holds an integer or binary data (then false, nothing written).
+// A key the system refuses to open for writing is reported to the refusal tallies (NoteRefusal),
+// here and in RegEnsureInt.
 bool RegWriteTextIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 bool RegWriteExpandIfText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 std::int32_t RegReadIntIfInt(HKEY root, const std::wstring& path, const std::wstring& name);

@@ -4,7 +4,12 @@
 #include <shellapi.h>
 #include <urlhist.h>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "system/handles.h"
+#include "system/win_info.h"
 
 namespace tidemark {
 namespace {
@@ -26,7 +31,91 @@ bool AdjustPrivilege(HANDLE token, const wchar_t* name, bool enable) {
     return GetLastError() == ERROR_SUCCESS;
 }
 
+// Vista and later: the token's elevation. Nothing when the system does not know it (before
+// Vista the call refuses the class).
+std::optional<bool> TokenElevated(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) || size != sizeof elevation)
+        return std::nullopt;
+    return elevation.TokenIsElevated != 0;
+}
+
+// The token's groups hold the Administrators group, enabled (NT 4, which lacks
+// CheckTokenMembership).
+bool AdminsGroupEnabled(HANDLE token, PSID admins) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_GROUPS)) return false;
+    std::vector<unsigned char> buffer(size);
+    auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buffer.data());
+    if (!GetTokenInformation(token, TokenGroups, groups, size, &size)) return false;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+        if ((group.Attributes & SE_GROUP_ENABLED) && EqualSid(group.Sid, admins)) return true;
+    }
+    return false;
+}
+
+bool SystemAdminRights() {
+    if (GetWindowsFamily() == 1) return true;  // the 9x family has no rights to lack
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    if (const std::optional<bool> elevated = TokenElevated(token.get())) return *elevated;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &admins))
+        return false;
+    bool member = false;
+    // Looked up: the call came with Windows 2000.
+    using CheckMembership = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+    const auto check = reinterpret_cast<CheckMembership>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "CheckTokenMembership")));
+    BOOL is = FALSE;
+    if (check) {
+        member = check(nullptr, admins, &is) && is;
+    } else {
+        member = AdminsGroupEnabled(token.get(), admins);
+    }
+    FreeSid(admins);
+    return member;
+}
+
+AdminRightsQuery& InstalledRightsQuery() {
+    static AdminRightsQuery query = nullptr;
+    return query;
+}
+
+AdminRefusalTally*& InnermostTally() {
+    static AdminRefusalTally* tally = nullptr;
+    return tally;
+}
+
 }  // namespace
+
+bool HasAdminRights() {
+    if (const AdminRightsQuery query = InstalledRightsQuery()) return query();
+    static const bool rights = SystemAdminRights();
+    return rights;
+}
+
+AdminRightsQuery SetAdminRightsQuery(AdminRightsQuery query) { return std::exchange(InstalledRightsQuery(), query); }
+
+bool NeedsAdminRights(unsigned long error) {
+    return (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) && !HasAdminRights();
+}
+
+AdminRefusalTally::AdminRefusalTally() : outer_(InnermostTally()) { InnermostTally() = this; }
+
+AdminRefusalTally::~AdminRefusalTally() { InnermostTally() = outer_; }
+
+std::uint64_t AdminRefusalTally::TakeNew() { return total_ - std::exchange(taken_, total_); }
+
+void NoteRefusal(unsigned long error) {
+    if (!InnermostTally() || !NeedsAdminRights(error)) return;
+    for (AdminRefusalTally* tally = InnermostTally(); tally; tally = tally->outer_) ++tally->total_;
+}
 
 bool SetDebugPrivileges(bool enable) {
     UniqueHandle token;

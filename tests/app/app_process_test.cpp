@@ -1,5 +1,5 @@
 // The real program in processes of its own: single instance, usage records, hidden start, and
-// outside libraries that fault.
+// outside libraries that fault, and the rights each program asks for.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -246,6 +246,36 @@ TEST(ProgramProcess, OutsideLibrariesThatFaultCannotTakeTheProgramDown) {
         } else {
             EXPECT_TRUE(copy.Log().empty());
         }
+    }
+}
+
+// The level each program asks for in its embedded manifest: the window program the highest
+// rights its user has (an administrator is asked to elevate), the console program those it was
+// started with.
+TEST(ProgramManifests, TheWindowAsksForTheHighestRightsTheConsoleForNoMore) {
+    const std::wstring build = test::ExeDir() + L"\\..\\..";
+    const struct {
+        const wchar_t* exe;
+        const char* level;
+    } cases[] = {
+        {L"\\src\\app\\Tidemark.exe", "highestAvailable"},
+        {L"\\src\\cli\\tidemark-cli.exe", "asInvoker"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(test::Narrow(c.exe));
+        const UniqueLibrary module(LoadLibraryExW((build + c.exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(module);
+        HRSRC found = FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+        ASSERT_TRUE(found);
+        const void* data = LockResource(LoadResource(module.get(), found));
+        ASSERT_TRUE(data);
+        const std::string manifest(static_cast<const char*>(data), SizeofResource(module.get(), found));
+        const std::string key = "<requestedExecutionLevel level=\"";
+        const std::size_t at = manifest.find(key);
+        ASSERT_NE(at, std::string::npos) << manifest;
+        const std::size_t from = at + key.size();
+        EXPECT_EQ(manifest.substr(from, manifest.find('"', from) - from), c.level);
+        EXPECT_EQ(manifest.find(key, from), std::string::npos) << "one level only";
     }
 }
 

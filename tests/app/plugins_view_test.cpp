@@ -3,6 +3,8 @@
 // fixtures in the test prefix.
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <optional>
 
@@ -16,6 +18,7 @@
 #include "common/test_support.h"
 #include "lang/text_tables.h"
 #include "plugins/plugin_obj.h"
+#include "removal/removal_service.h"
 #include "support/usage_log.h"
 #include "system/prompt.h"
 #include "system/reg_ops.h"
@@ -383,6 +386,40 @@ TEST_F(PluginsPageTest, CleanRemovesTheTickedHelperThenRescans) {
     const std::vector<std::wstring> all = Events();
     EXPECT_EQ(std::vector<std::wstring>(all.begin() + static_cast<std::ptrdiff_t>(events), all.end()),
               (std::vector<std::wstring>{L"12.S.QL", L"12.S.SM"}));
+    EXPECT_TRUE(App().UiIdle);
+}
+
+// Keys of HKEY_CLASSES_ROOT are refused every change, as a program without administrator
+// rights finds them; everything else is the system's.
+UniqueHKey OpenClassesForReadingOnly(HKEY root, const std::wstring& path, REGSAM access, LONG* error) {
+    return root == HKEY_CLASSES_ROOT ? test::OpenKeyForReadingOnly(root, path, access, error)
+                                     : OpenRegKey(root, path, access, error);
+}
+bool RefuseClassesRemoval(HKEY root, const std::wstring& key) {
+    return root != HKEY_CLASSES_ROOT && SHDeleteKeyW(root, key.c_str()) == ERROR_SUCCESS;
+}
+
+// Without administrator rights the helper's class, which the system refuses to remove, stays:
+// the line above the cards says so, and no box follows the clean.
+TEST_F(PluginsPageTest, WhatStaysForWantOfRightsIsSaidAboveTheCardsWithoutABox) {
+    struct RefusingClasses {
+        RefusingClasses() { ProcessRemovalService().SetRegistryAccess(OpenClassesForReadingOnly, RefuseClassesRemoval); }
+        ~RefusingClasses() { ProcessRemovalService().SetRegistryAccess(nullptr, nullptr); }
+    } refusing;
+    const test::ScopedAdminRights without(false);
+    PluginPostCleanRepairs() = [](bool (*)(const std::wstring&), bool (*)(const std::wstring&)) {};
+    window_->SelectTopTab(5);
+    const int card = HelperCard();
+    ASSERT_GE(card, 0);
+    View().CardCheckClick(card);
+    answers_.Script({AnswerOk});
+    window_->Button(L"BBtn_PlugClear")->Click();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kHelperRegistration));
+    EXPECT_FALSE(test::PathExists(library_));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kHelperClass));
+    EXPECT_EQ(WindowText(window_->Control(L"Lab_PlugInfo")), L"部分项目需要管理员权限才能清理，请以管理员身份运行本程序。");
+    ASSERT_EQ(answers_.Asked().size(), 1u);  // the question before the clean, nothing after it
+    EXPECT_EQ(answers_.Asked()[0].Kind, PromptKind::OkCancel);
     EXPECT_TRUE(App().UiIdle);
 }
 

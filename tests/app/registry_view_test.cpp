@@ -16,6 +16,7 @@
 #include "app/widgets/picture_button.h"
 #include "app/widgets/tree_list_model.h"
 #include "common/test_support.h"
+#include "removal/removal_service.h"
 #include "support/health_score.h"
 #include "system/disk_space.h"
 #include "system/prompt.h"
@@ -133,6 +134,47 @@ TEST_F(RegistryPageTest, ClearRegStartScansFixesTheTickedRowsAndLocates) {
     EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRun, L"TidemarkViewGone"));
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstall + L"\\TidemarkViewEmpty"));
     EXPECT_TRUE(RegValueExists(HKEY_LOCAL_MACHINE, kShared, dll_));
+}
+
+// A fix the system refuses: without administrator rights the line above the list says so and
+// no failure box comes; as administrator the same refusal gets the box and no line. The rows
+// stay either way.
+TEST_F(RegistryPageTest, AFixRefusedForWantOfRightsSaysSoAboveTheListInsteadOfABox) {
+    struct RefusingRegistry {
+        RefusingRegistry() { ProcessRemovalService().SetRegistryAccess(test::OpenKeyForReadingOnly, test::RefuseKeyRemoval); }
+        ~RefusingRegistry() { ProcessRemovalService().SetRegistryAccess(nullptr, nullptr); }
+    } refusing;
+    Open({L"/clearreg"});
+    for (const DWORD start = GetTickCount(); View().Items().empty() && GetTickCount() - start < 20000;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(5);
+    }
+    HWND note = window_->Control(L"Lab_RegAdminNote");
+    ASSERT_TRUE(note);
+    EXPECT_FALSE(Visible(note));
+    widgets::TreeListModel& rows = View().FoundRows();
+    for (const bool admin : {false, true}) {
+        SCOPED_TRACE(admin ? "administrator" : "without rights");
+        answers_.Clear();
+        const NodeId run = RowOf(L"TidemarkViewGone");
+        ASSERT_NE(run, widgets::kNoNode);
+        for (NodeId node : rows.Children(widgets::kRoot))
+            rows.SetCheck(node, node == run ? CheckState::Checked : CheckState::Unchecked);
+        {
+            const test::ScopedAdminRights rights(admin);
+            window_->Button(L"BBtn_Clear")->Click();
+        }
+        if (admin) {
+            EXPECT_EQ(AskedTexts(), std::vector<std::wstring>{L"清理失败，重起后尝试重新清理！"});
+        } else {
+            EXPECT_TRUE(AskedTexts().empty());
+            EXPECT_EQ(WindowText(note), L"部分项目需要管理员权限才能清理，请以管理员身份运行本程序。");
+        }
+        EXPECT_EQ(Visible(note), !admin);
+        EXPECT_NE(RowOf(L"TidemarkViewGone"), widgets::kNoNode);
+        EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRun, L"TidemarkViewGone"));
+    }
 }
 
 TEST_F(RegistryPageTest, StartButtonTicksEveryCategoryAndNothingFoundSays90013) {

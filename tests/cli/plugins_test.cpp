@@ -1,18 +1,23 @@
-// plugins scan / plugins clean, run as the shipped console program with the table it carries.
+// plugins scan / plugins clean, run as the shipped console program with the table it carries (and
+// in-process, with the same table carried by the test).
 #include <gtest/gtest.h>
 
 #include "system/reg_view.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/json_writer.h"
 #include "common/test_support.h"
 #include "engine/sealed_text.h"
 #include "engine/store_keys.h"
+#include "removal/removal_service.h"
 #include "system/file_ops.h"
 #include "system/reg_text.h"
 
@@ -162,7 +167,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
                               Entry(2, 2, f.library, L"deleted") + ", " + Entry(3, 2, classKey, L"deleted") + ", " +
                               Entry(4, 2, value, L"deleted") + "]" + kViewField + ", \"result\": true}");
     // What it removed went into the undo journal.
-    const std::string summary = "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0, \"boot\": \"not needed\", \"undo\": \"";
+    const std::string summary = "{\"summary\": {\"plugins\": 1, \"cleaned\": 1, \"failed\": 0, \"needs_admin\": 0, \"boot\": \"not needed\", \"undo\": \"";
     ASSERT_EQ(cleaned[1].rfind(summary, 0), 0u) << cleaned[1];
     const std::string undo = cleaned[1].substr(summary.size(), cleaned[1].size() - summary.size() - 3);
 
@@ -207,6 +212,50 @@ TEST(CliPlugins, NoCleanerExitsThree) {
         EXPECT_EQ(r.exitCode, 3u);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("V2"), std::string::npos) << r.err;
+    }
+}
+
+// Keys of HKEY_CLASSES_ROOT are refused every change, as a program without administrator
+// rights finds them; everything else is the system's.
+UniqueHKey OpenClassesForReadingOnly(HKEY root, const std::wstring& path, REGSAM access, LONG* error) {
+    return root == HKEY_CLASSES_ROOT ? test::OpenKeyForReadingOnly(root, path, access, error)
+                                     : OpenRegKey(root, path, access, error);
+}
+bool RefuseClassesRemoval(HKEY root, const std::wstring& key) {
+    return root != HKEY_CLASSES_ROOT && SHDeleteKeyW(root, key.c_str()) == ERROR_SUCCESS;
+}
+
+// A plug-in whose class the system refuses to remove: without administrator rights the entry
+// and the plug-in say why and the summary counts the plug-in; as administrator it is a plain
+// failure. In-process, so the process's removal service can stand in for the refusing registry.
+TEST(CliPlugins, APluginLeftForWantOfRightsSaysSoAndIsCounted) {
+    struct RefusingClasses {
+        RefusingClasses() { ProcessRemovalService().SetRegistryAccess(OpenClassesForReadingOnly, RefuseClassesRemoval); }
+        ~RefusingClasses() { ProcessRemovalService().SetRegistryAccess(nullptr, nullptr); }
+    } refusing;
+    const std::wstring classKey = L"HKEY_CLASSES_ROOT\\CLSID\\" + kRisky;
+    const std::wstring value = L"HKEY_LOCAL_MACHINE\\" + kToolbar + L"\\" + kRisky;
+    for (const bool admin : {false, true}) {
+        SCOPED_TRACE(admin ? "administrator" : "without rights");
+        Fixture f;
+        const test::ScopedAdminRights rights(admin);
+        cli::BufferOutput output;
+        EXPECT_EQ(cli::RunCli({L"plugins", L"clean", kRisky, L"--json"}, output), 1) << output.err;
+        const auto lines = Lines(output.out);
+        ASSERT_EQ(lines.size(), 2u) << output.out << output.err;
+        std::string refused = Entry(3, 5, classKey, L"failed");
+        if (!admin) refused.insert(refused.size() - 1, ", \"reason\": \"needs_admin\"");
+        EXPECT_EQ(lines[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
+                            "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
+                                Entry(2, 2, f.library, L"deleted") + ", " + refused + ", " +
+                                Entry(4, 2, value, L"deleted") + "], \"result\": false" +
+                                (admin ? "" : ", \"reason\": \"needs_admin\"") + "}");
+        EXPECT_EQ(lines[1].rfind("{\"summary\": {\"plugins\": 1, \"cleaned\": 0, \"failed\": 1, \"needs_admin\": " +
+                                     std::string(admin ? "0" : "1") + ", ",
+                                 0),
+                  0u)
+            << lines[1];
+        EXPECT_TRUE(KeyThere(HKEY_CLASSES_ROOT, L"CLSID\\" + kRisky));
     }
 }
 

@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/json_writer.h"
 #include "common/test_support.h"
+#include "removal/removal_service.h"
+#include "system/reg_paths.h"
 
 namespace tidemark {
 namespace {
@@ -170,6 +174,41 @@ TEST(CliRegistry, ScanListsExactlyTheOrphansFixRemovesThemAndTheBackupBringsThem
     all.insert(all.end(), expected.begin(), expected.end());
     std::sort(all.begin(), all.end());
     EXPECT_EQ(Findings(r.out), all);
+}
+
+// A fix the system refuses: without administrator rights each refused finding stays "failed"
+// and says why, and the summary counts them; as administrator the same refusal is a plain
+// failure. Run in-process, so the process's removal service can stand in for a registry that
+// refuses every change (Wine's never does).
+TEST(CliRegistry, FindingsRefusedForWantOfRightsSaySoAndAreCounted) {
+    Orphans o;
+    struct RefusingRegistry {
+        RefusingRegistry() { ProcessRemovalService().SetRegistryAccess(test::OpenKeyForReadingOnly, test::RefuseKeyRemoval); }
+        ~RefusingRegistry() { ProcessRemovalService().SetRegistryAccess(nullptr, nullptr); }
+    } refusing;
+    for (const bool admin : {false, true}) {
+        SCOPED_TRACE(admin ? "administrator" : "without rights");
+        const test::ScopedAdminRights rights(admin);
+        cli::BufferOutput output;
+        EXPECT_EQ(cli::RunCli({L"reg", L"fix", L"--category", L"1", L"--json"}, output), 1) << output.err;
+        const std::string ours = Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone", "failed");
+        const std::string reason = ", \"reason\": \"needs_admin\"}";
+        EXPECT_NE(output.out.find(ours.substr(0, ours.size() - 1) + (admin ? "}" : reason)), std::string::npos)
+            << output.out;
+        int failed = 0;
+        for (const std::string& line : Findings(output.out)) {
+            EXPECT_NE(line.find("\"result\": \"failed\""), std::string::npos) << line;
+            EXPECT_EQ(line.find("\"reason\"") != std::string::npos, !admin) << line;
+            ++failed;
+        }
+        const std::string summary = Lines(output.out).back();
+        EXPECT_EQ(summary.rfind("{\"summary\": {\"findings\": " + std::to_string(failed) + ", \"cleaned\": 0, \"needs_admin\": " +
+                                    std::to_string(admin ? 0 : failed) + ", ",
+                                0),
+                  0u)
+            << summary;
+    }
+    EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kRun, L"TidemarkCliGone"));
 }
 
 TEST(CliRegistry, BadCategoryIsAUsageError) {

@@ -9,6 +9,7 @@
 #include "system/file_ops.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
+#include "system/sys_misc.h"
 
 namespace tidemark::test {
 namespace {
@@ -232,6 +233,25 @@ std::string Narrow(const std::wstring& text) {
     std::string bytes(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
     return bytes;
+}
+
+ScopedAdminRights::ScopedAdminRights(bool has)
+    : previous_(SetAdminRightsQuery(has ? +[] { return true; } : +[] { return false; })) {}
+
+ScopedAdminRights::~ScopedAdminRights() { SetAdminRightsQuery(previous_); }
+
+UniqueHKey OpenKeyForReadingOnly(HKEY root, const std::wstring& path, REGSAM access, LONG* error) {
+    const REGSAM changes = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | WRITE_DAC | WRITE_OWNER;
+    if (access & changes) {
+        if (error) *error = ERROR_ACCESS_DENIED;
+        return UniqueHKey();
+    }
+    return OpenRegKey(root, path, access, error);
+}
+
+bool RefuseKeyRemoval(HKEY, const std::wstring&) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
 }
 
 }  // namespace tidemark::test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "system/handles.h"
+
 namespace tidemark::test {
 
 // A fresh folder under the temporary folder, removed with everything in it at scope end.
@@ -89,5 +91,24 @@ std::vector<LoggedRecord> ReadUsageLog(const std::wstring& path);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& text);
+
+// While it lives the process has administrator rights or not, as told (under Wine it always
+// has them); the system's answer comes back at scope end.
+class ScopedAdminRights {
+public:
+    explicit ScopedAdminRights(bool has);
+    ~ScopedAdminRights();
+    ScopedAdminRights(const ScopedAdminRights&) = delete;
+    ScopedAdminRights& operator=(const ScopedAdminRights&) = delete;
+
+private:
+    bool (*previous_)();
+};
+
+// An opener that opens keys for reading only, and a key removal that never removes: the
+// answers of a system that refuses every change, as it does a program without administrator
+// rights under HKEY_LOCAL_MACHINE (Wine ignores key security).
+UniqueHKey OpenKeyForReadingOnly(HKEY root, const std::wstring& path, REGSAM access, LONG* error);
+bool RefuseKeyRemoval(HKEY root, const std::wstring& key);
 
 }  // namespace tidemark::test

@@ -18,6 +18,8 @@
 #include "system/handles.h"
 #include "system/recycle_file.h"
 #include "system/reg_ops.h"
+#include "system/reg_paths.h"
+#include "system/sys_misc.h"
 
 namespace tidemark {
 namespace {
@@ -211,6 +213,93 @@ TEST(RemovalServiceRegistry, ValuesAndKeysByExactPathOnly) {
     EXPECT_EQ(service.RemoveRegKeyTree(HKEY_CURRENT_USER, key / L"Tree").Result, Outcome::Missing);
     EXPECT_EQ(service.RemoveService(nullptr, L"tm-no-such-service").Result, Outcome::Missing);
     EXPECT_EQ(service.RemoveService(nullptr, L"bad\\name").Result, Outcome::Refused);
+}
+
+// A store that refuses every file and folder as the system refuses a program without
+// administrator rights in the program-files folder.
+class RefusingStore final : public RemovalRecorder {
+public:
+    std::optional<std::size_t> RecordValue(HKEY, const wstring&, const wstring&) override { return 0; }
+    std::optional<std::size_t> RecordKeyTree(HKEY, const wstring&) override { return 0; }
+    std::optional<std::size_t> RecordService(const wstring&) override { return 0; }
+    void Settle(std::size_t, bool) override {}
+    Removal StoreFile(const wstring&, DWORD) override { return Refusal(); }
+    Removal StoreFolder(const wstring&) override { return Refusal(); }
+    void RecordNotRestorable(const wstring&) override {}
+
+private:
+    static Removal Refusal() {
+        Removal removal;
+        removal.Error = ERROR_ACCESS_DENIED;
+        return removal;
+    }
+};
+
+// What the system refuses to change: without administrator rights the refusal needs them and
+// is counted, with them it is a plain failure; either way nothing is touched. Keys refused by
+// the registry, files and folders by the undo journal's store that should have taken them.
+TEST(RemovalServiceRights, ARefusalNeedsAdministratorRightsOnlyWithoutThem) {
+    test::ScratchKey key;
+    test::ScratchDir dir;
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, key / L"Run", L"rogue", L"c:\\x.exe"));
+    ASSERT_TRUE(test::WriteFileText(dir / L"folder\\a.dll", "x"));
+    RemovalService service(std::make_shared<ProtectedPlaces>());
+    service.SetRegistryAccess(test::OpenKeyForReadingOnly, test::RefuseKeyRemoval);
+    RefusingStore store;
+    const RemovalService stored = service.Recorded(store);
+    for (const bool admin : {false, true}) {
+        SCOPED_TRACE(admin ? "administrator" : "without rights");
+        const test::ScopedAdminRights rights(admin);
+        AdminRefusalTally tally;
+        const Removal answers[] = {
+            service.RemoveRegValue(HKEY_CURRENT_USER, key / L"Run", L"rogue"),
+            service.RemoveRegKeyTree(HKEY_CURRENT_USER, key / L"Run"),
+            stored.RemoveFile(dir / L"folder\\a.dll", FileRemovalOptions{FileMethod::Direct}),
+            stored.RemoveFolderTree(dir / L"folder"),
+        };
+        for (const Removal& answer : answers) {
+            EXPECT_EQ(answer.Result, Outcome::Failed);
+            EXPECT_EQ(answer.Error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+            EXPECT_EQ(answer.NeedsAdmin(), !admin);
+        }
+        EXPECT_EQ(tally.Total(), admin ? 0u : 4u);
+        // Gone already is no refusal.
+        EXPECT_EQ(service.RemoveRegValue(HKEY_CURRENT_USER, key / L"Run", L"nothing").Result, Outcome::Missing);
+        EXPECT_EQ(tally.Total(), admin ? 0u : 4u);
+        EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, key / L"Run", L"rogue"));
+        EXPECT_TRUE(Exists(dir / L"folder\\a.dll"));
+    }
+}
+
+// A file the system refuses to delete now (a library a running program has loaded): as
+// administrator it goes at the restart; without administrator rights neither restart list could
+// be written, so it stays, failed for want of rights, and nothing is recorded for the restart.
+TEST(RemovalServiceRights, AFileRefusedForWantOfRightsIsNotLeftForTheRestart) {
+    const RemovalService service(std::make_shared<ProtectedPlaces>());
+    const FileRemovalOptions restart{FileMethod::RestartIfHeld, false, true};
+    test::HolderRun holder;
+    ASSERT_TRUE(holder.Started());
+    const auto listed = [&] {
+        const auto& lines = BootDeleteList().Lines();
+        return std::find(lines.begin(), lines.end(), L"F" + holder.Library()) != lines.end();
+    };
+    {
+        const test::ScopedAdminRights without(false);
+        const Removal refused = service.RemoveFile(holder.Library(), restart);
+        EXPECT_EQ(refused.Result, Outcome::Failed);
+        EXPECT_TRUE(refused.NeedsAdmin());
+        EXPECT_FALSE(listed());
+    }
+    EXPECT_EQ(service.RemoveFile(holder.Library(), restart).Result, Outcome::Deferred);
+    EXPECT_TRUE(listed());
+    EXPECT_TRUE(Exists(holder.Library()));
+    // A reboot never comes in a test prefix; do not leave the entry behind.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
+                            &key),
+              ERROR_SUCCESS);
+    RegDeleteValueW(key, L"PendingFileRenameOperations");
+    RegCloseKey(key);
 }
 
 TEST(RecycleBin, KeepsOnlyWhatTheBinWouldKeep) {

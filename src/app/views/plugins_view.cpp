@@ -199,11 +199,31 @@ void PluginsView::btnCleanClick() {
             if (auto* plugin = dynamic_cast<TPluginObj*>(results_.ObjectOf(object))) chosen.push_back(plugin);
         }
     }
+    // Unexpected errors, and what stayed of the plan: refused for want of administrator rights
+    // (counted as the clean makes each refusal, so the entry reported next knows it was one),
+    // or for any other reason.
+    AdminRefusalTally refusals;
     class Errors final : public Sink<PluginCleanRecord> {
     public:
+        explicit Errors(AdminRefusalTally& refusals) : refusals_(refusals) {}
+        void Processed(const PluginCleanRecord& record, Outcome outcome) override {
+            const bool refused = refusals_.TakeNew() > 0;
+            if (!record.Item) return;
+            if (outcome == Outcome::Failed && refused) {
+                ++forRights;
+            } else if (outcome == Outcome::Deferred) {
+                ++deferred;
+            } else if (outcome == Outcome::Failed || outcome == Outcome::Refused) {
+                ++otherFailures;
+            }
+        }
         void Failed(const Failure& failure) override { lines += failure.item + L"\r"; }
         std::wstring lines;
-    } errors;
+        int forRights = 0, deferred = 0, otherFailures = 0;
+
+    private:
+        AdminRefusalTally& refusals_;
+    } errors(refusals);
     MessagePump pump;
     PluginCleanRun run{{errors, pump, App().Stop}, WalkMode::Apply, PluginPostCleanRepairs(), {}};
     // Everything the clean and its repairs change goes into the undo journal first; without a
@@ -224,14 +244,22 @@ void PluginsView::btnCleanClick() {
     Enable(scan_, true);
     if (!App().Stop.Requested()) btnScanClick();
     if (!errors.lines.empty()) ShowError(kUnexpectedError + errors.lines);
-    if (lastClean_.Boot != BootCommitResult::Committed && lastClean_.Boot != BootCommitResult::NotNeeded) {
-        ShowError(kBootListNotCommitted);
-    }
+    // Without administrator rights the boot-time list (in the system folder, its entry under
+    // HKEY_LOCAL_MACHINE) cannot be committed, and what was left for the restart stays there.
+    const bool committed = lastClean_.Boot == BootCommitResult::Committed || lastClean_.Boot == BootCommitResult::NotNeeded;
+    const bool bootForRights = !committed && !HasAdminRights();
+    // Everything that stayed stayed for want of administrator rights: the line above the cards
+    // says so once, instead of a failure box.
+    const bool needsRights = errors.forRights > 0 || (bootForRights && errors.deferred > 0);
+    const bool onlyForRights = needsRights && errors.lines.empty() && errors.otherFailures == 0 &&
+                               (errors.deferred == 0 || bootForRights);
+    if (!committed && !onlyForRights) ShowError(kBootListNotCommitted);
+    if (needsRights && label_) SetWindowTextW(label_, GetUiText(90052, App().UiLanguageId).c_str());
     // Without the rescan (the window is closing) the ticks say nothing of what is left.
     if (App().Stop.Requested()) return;
     if (results_.TickedCount() > 0) {
-        ShowInfo(IsSafeMode() ? kLeftoversSafeMode : kLeftovers);
-    } else if (undoable) {
+        if (!onlyForRights) ShowInfo(IsSafeMode() ? kLeftoversSafeMode : kLeftovers);
+    } else if (undoable && !needsRights) {
         ShowDoneMessage(90011, true);
     }
 }

@@ -39,6 +39,9 @@ public:
     void SetChecksInPage(Page page, bool checked) override;
 
     void btnScanClick();
+    // The clean of the ticked plug-ins, then a rescan. What stayed for want of administrator
+    // rights is said once on the line above the cards (text 90052); when nothing stayed for any
+    // other reason, no failure box follows.
     void btnCleanClick();
     // A card's check box, or its "查询详情" link (which opens the details window modally).
     void CardCheckClick(int index);

@@ -15,6 +15,7 @@
 #include "system/ansi_text.h"
 #include "system/disk_space.h"
 #include "system/prompt.h"
+#include "system/sys_misc.h"
 
 namespace tidemark {
 
@@ -104,6 +105,7 @@ RegistryView::RegistryView(TFBrimMain& window, ControlTable& table, StartSwitch 
     scoreBar_ = controls_.Panel(L"Img_ScoreBar");
     regLineText_ = controls_.Label(L"Lab_ScoreReg");
     diskLineText_ = controls_.Label(L"Lab_ScoreDisk");
+    adminNote_ = controls_.Label(L"Lab_RegAdminNote");
     categoryRecords_ = RegistryCategories(App().UiLanguageId);
     BindList(L"VST_REG", categories_);
     for (const TDataRegDefault& record : categoryRecords_) {
@@ -243,6 +245,7 @@ void RegistryView::StartRegistryScan() {
     for (HWND label : finishedBanner_) ShowControl(label, false);
     for (HWND label : finishedTime_) ShowControl(label, false);
     for (HWND label : scanningBanner_) ShowControl(label, true);
+    ShowControl(adminNote_, false);
     ShowControl(stop_);
     ClearResults();
     SetText(elapsed_, L"00:00:00");
@@ -289,13 +292,22 @@ void RegistryView::FixRegistry() {
         ticked.push_back(node);
         records.push_back(items_[found_.UserData(node)]);
     }
-    // A removal the system refused keeps its row; everything else leaves the list.
+    // A removal the system refused keeps its row; everything else leaves the list. A refusal
+    // for want of administrator rights is counted as the fix makes it, so each row reported
+    // knows whether it was one.
     std::vector<bool> keep(records.size(), false);
+    AdminRefusalTally refusals;
     struct Outcomes final : Sink<TDataRegItems> {
+        explicit Outcomes(AdminRefusalTally& r) : refusals(r) {}
         std::vector<Outcome> seen;
-        void Processed(const TDataRegItems&, Outcome outcome) override { seen.push_back(outcome); }
-    } outcomes;
-    bool failed = false;
+        std::vector<bool> forRights;
+        AdminRefusalTally& refusals;
+        void Processed(const TDataRegItems&, Outcome outcome) override {
+            seen.push_back(outcome);
+            forRights.push_back(refusals.TakeNew() > 0 && outcome == Outcome::Failed);
+        }
+    } outcomes(refusals);
+    bool failed = false, onlyForRights = true;
     // What the fix removes goes into the undo journal first; without one nothing is removed.
     RecordedRun journal(L"reg fix");
     if (!journal.Ready()) {
@@ -311,21 +323,28 @@ void RegistryView::FixRegistry() {
         for (std::size_t i = 0; i < outcomes.seen.size(); ++i) {
             keep[i] = outcomes.seen[i] == Outcome::Failed || outcomes.seen[i] == Outcome::Refused;
             failed = failed || keep[i];
+            if (keep[i] && !outcomes.forRights[i]) onlyForRights = false;
         }
     } catch (const std::exception& error) {
         // What the fix did before is not known row by row: every row stays for another try.
         failed = true;
+        onlyForRights = false;
         keep.assign(records.size(), true);
         ShowUnexpectedFailure(FromAnsi(error.what()));
     }
     const bool undoable = !journal.Finish().empty();
     if (!failed) {
+        ShowControl(adminNote_, false);
         ShowDoneMessage(90011, undoable);
         ClearResults();
         SetText(finalCount_, L"0");  // the banner no longer counts what is gone
         return;
     }
-    CurrentPrompt().Ask(PromptRequest{PromptKind::Info, kFixFailedTitle, kFixFailed});
+    // Refused for want of administrator rights: said once, above the list, and no box when
+    // nothing else failed (another try would fail the same way until the program runs as
+    // administrator).
+    ShowControl(adminNote_, refusals.Total() > 0);
+    if (!onlyForRights) CurrentPrompt().Ask(PromptRequest{PromptKind::Info, kFixFailedTitle, kFixFailed});
     // The rows that failed stay (unticked ones too) for another try after a restart.
     std::vector<TDataRegItems> kept;
     std::vector<bool> keepNode(items_.size(), true);

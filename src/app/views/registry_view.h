@@ -38,7 +38,9 @@ public:
     void StartRegistryScan();
     // "扫描中止".
     void StopClick();
-    // "清理": the ticked findings, each judged again just before it goes.
+    // "清理": the ticked findings, each judged again just before it goes. When the only
+    // failures were refusals for want of administrator rights, the line above the list says so
+    // (text 90052) instead of the failure box.
     void FixRegistry();
     // "定位注册表" on the selected finding: the registry editor opens at its key.
     void LocateRegistryEntry();
@@ -86,6 +88,7 @@ private:
     HWND scoreBar_ = nullptr;
     HWND regLineText_ = nullptr;
     HWND diskLineText_ = nullptr;
+    HWND adminNote_ = nullptr;    // "Lab_RegAdminNote"
     std::vector<HWND> scanningBanner_, finishedBanner_, finishedTime_;
     widgets::TreeListModel categories_;
     // The findings; each row's user data is its index in items_.
