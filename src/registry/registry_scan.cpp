@@ -80,7 +80,8 @@ void AddRow(RegScanRun& run, int category, HKEY root, const std::wstring& key, c
 int JudgeCommand(HKEY root, const std::wstring& key, const std::wstring& name, PathProbe& probe) {
     std::wstring text;
     RegReadText(root, SystemKeyPath(key), name, text);
-    text = ExpandRuleMacros(text);
+    // The program folders of the entry's own registry view first; then the rule macros.
+    text = ExpandRuleMacros(ProgramFoldersInView(text, CurrentRegView()));
     if (text.find(L":\\") == std::wstring::npos) return PathUndecided;
     return JudgePath(text, probe);
 }

@@ -200,6 +200,30 @@ std::wstring PathForProcess(const std::wstring& path, RegView view) {
     return PathForProcess(path, view, ThisWindowsFolder(), sizeof(void*) == 8 ? 64 : 32, ProcessIsWow64());
 }
 
+std::wstring ProgramFoldersInView(const std::wstring& text, RegView view) {
+    if (!SystemIs64Bit() || text.find(L'%') == std::wstring::npos || view == RegView::Own) return text;
+    auto folder = [](const wchar_t* name) {
+        wchar_t buffer[MAX_PATH] = {};
+        const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH);
+        return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+    };
+    const bool x86 = view == RegView::Bits32;
+    std::wstring out = text;
+    const struct {
+        const wchar_t* name;
+        std::wstring value;
+    } folders[] = {{L"%PROGRAMFILES%", folder(x86 ? L"ProgramFiles(x86)" : L"ProgramW6432")},
+                   {L"%COMMONPROGRAMFILES%", folder(x86 ? L"CommonProgramFiles(x86)" : L"CommonProgramW6432")}};
+    for (const auto& f : folders) {
+        if (f.value.empty()) continue;
+        const std::wstring name = f.name;
+        for (std::size_t at = UpperCased(out).find(name); at != std::wstring::npos;
+             at = UpperCased(out).find(name, at + f.value.size()))
+            out.replace(at, name.size(), f.value);
+    }
+    return out;
+}
+
 std::wstring ExpandInView(const std::wstring& text, RegView view) {
     std::wstring adjusted = text;
     if (SystemIs64Bit() && text.find(L'%') != std::wstring::npos) {

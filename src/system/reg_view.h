@@ -86,5 +86,9 @@ std::wstring PathForProcess(const std::wstring& path, RegView view);
 // them: %ProgramFiles% and %CommonProgramFiles% are the x86 folders in the 32-bit view and the
 // native ones in the 64-bit view.
 std::wstring ExpandInView(const std::wstring& text, RegView view);
+// Only "%ProgramFiles%" and "%CommonProgramFiles%" (any letter case) replaced by the folders a
+// program of view has on 64-bit Windows; the text unchanged elsewhere. For texts whose other
+// names are the program's own folder macros, expanded after this.
+std::wstring ProgramFoldersInView(const std::wstring& text, RegView view);
 
 }  // namespace tidemark

@@ -155,6 +155,8 @@ protected:
                   REG_EXPAND_SZ);
         SetTextIn(RegView::Bits64, HKEY_LOCAL_MACHINE, kRun, L"TmViewApp", L"\"%ProgramFiles%\\TidemarkViewApp\\app.exe\" /s",
                   REG_EXPAND_SZ);
+        // Plain text naming the program folder by its variable: the 32-bit view's is the x86 one.
+        SetTextIn(RegView::Bits32, HKEY_LOCAL_MACHINE, kRun, L"TmViewPlain", L"%ProgramFiles%\\TidemarkViewApp\\app.exe");
         // An orphan of the 32-bit view alone.
         SetTextIn(RegView::Bits32, HKEY_LOCAL_MACHINE, kRun, L"TmViewGone", windows + L"\\System32\\tmgone32.exe");
     }
@@ -163,6 +165,7 @@ protected:
             DeleteIn(view, HKEY_LOCAL_MACHINE, kShared, lib32);
             DeleteIn(view, HKEY_LOCAL_MACHINE, kRun, L"TmViewApp");
             DeleteIn(view, HKEY_LOCAL_MACHINE, kRun, L"TmViewGone");
+            DeleteIn(view, HKEY_LOCAL_MACHINE, kRun, L"TmViewPlain");
         }
         DeleteFileW((WindowsDir() + L"\\SysWOW64\\tmview32.dll").c_str());
         DeleteFileW((app32 + L"\\app.exe").c_str());
@@ -171,7 +174,8 @@ protected:
     std::vector<TDataRegItems> Ours(const std::vector<TDataRegItems>& rows) const {
         std::vector<TDataRegItems> ours;
         for (const auto& row : rows)
-            if (row.Name == lib32 || row.Name == L"TmViewApp" || row.Name == L"TmViewGone") ours.push_back(row);
+            if (row.Name == lib32 || row.Name == L"TmViewApp" || row.Name == L"TmViewGone" || row.Name == L"TmViewPlain")
+                ours.push_back(row);
         return ours;
     }
     std::vector<std::wstring> Texts(const std::vector<TDataRegItems>& rows) const {
