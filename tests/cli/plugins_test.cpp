@@ -248,7 +248,7 @@ TEST(CliPlugins, APluginLeftForWantOfRightsSaysSoAndIsCounted) {
         EXPECT_EQ(lines[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
                             "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
                                 Entry(2, 2, f.library, L"deleted") + ", " + refused + ", " +
-                                Entry(4, 2, value, L"deleted") + "], \"result\": false" +
+                                Entry(4, 2, value, L"deleted") + "]" + kViewField + ", \"result\": false" +
                                 (admin ? "" : ", \"reason\": \"needs_admin\"") + "}");
         EXPECT_EQ(lines[1].rfind("{\"summary\": {\"plugins\": 1, \"cleaned\": 0, \"failed\": 1, \"needs_admin\": " +
                                      std::string(admin ? "0" : "1") + ", ",
