@@ -3,6 +3,8 @@
 // fixtures in the test prefix.
 #include <gtest/gtest.h>
 
+#include "system/reg_view.h"
+
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -25,6 +27,10 @@
 
 namespace tidemark {
 namespace {
+
+// On 64-bit Windows a card names the registry view its plug-in was found in.
+const std::wstring kViewSuffix = SystemIs64Bit() ? L" [64位]" : L"";
+
 
 const widgets::GdiplusSession gdiplus;
 
@@ -116,8 +122,8 @@ TEST(PluginResultsTest, EngineEventsFillTheTreeWithItsTextsColoursAndChecks) {
         COLORREF colour;
     } texts[] = {
         {plugins, L"IE 插件 (共2个)", L"", RGB(0, 0, 0)},
-        {bhoNode, L"<无名>", L"BHO (风险)", kRed},
-        {objects[1], L"Menu", L"右键菜单 (安全)", kGreen},
+        {bhoNode, L"<无名>", L"BHO (风险)" + kViewSuffix, kRed},
+        {objects[1], L"Menu", L"右键菜单 (安全)" + kViewSuffix, kGreen},
         {entry, L"C:\\Program Files\\Bar\\bar.dll", L"文件 (找到)", kBlack},
         {rogueNode, L"Rogue (ID: 7)", L"已安装", kRed},
     };
@@ -136,7 +142,7 @@ TEST(PluginResultsTest, EngineEventsFillTheTreeWithItsTextsColoursAndChecks) {
     // The card of a nameless plug-in is named by its class key; the details list every entry
     // found, in the order reported, each followed by an empty line.
     EXPECT_EQ(results.CardName(bhoNode), L"{11111111-2222-3333-4444-555555555555}");
-    EXPECT_EQ(results.CardType(bhoNode), L"插件类型:BHO (风险)");
+    EXPECT_EQ(results.CardType(bhoNode), std::wstring(L"插件类型:BHO (风险)") + kViewSuffix);
     EXPECT_EQ(results.CardFile(bhoNode), L"C:\\Program Files\\Bar\\bar.dll");
     EXPECT_EQ(results.CardFile(objects[1]), L"");
     EXPECT_EQ(results.DetailLines(bhoNode),
@@ -311,7 +317,7 @@ TEST_F(PluginsPageTest, OpeningScansTicksEnableCleanAndCancelChangesNothing) {
     EXPECT_EQ(static_cast<int>(View().Results().Objects(View().Results().PluginCategory()).size()), Cards().Count());
 
     // The card: texts, places (index x 86), and the details of what the helper registered.
-    EXPECT_EQ(WindowText(Cards().Control(card, PluginCards::Type)), L"插件类型:BHO (安全未知)");
+    EXPECT_EQ(WindowText(Cards().Control(card, PluginCards::Type)), std::wstring(L"插件类型:BHO (安全未知)") + kViewSuffix);
     EXPECT_EQ(WindowText(Cards().Control(card, PluginCards::File)), L"文件名称:" + library_);
     EXPECT_EQ(WindowText(Cards().Control(card, PluginCards::Company)), L"公司名称:");
     EXPECT_EQ(WindowText(Cards().Control(card, PluginCards::Details)), L"查询详情");

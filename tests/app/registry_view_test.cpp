@@ -3,6 +3,8 @@
 // "定位注册表", and the health score panel.
 #include <gtest/gtest.h>
 
+#include "system/reg_view.h"
+
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -103,7 +105,9 @@ TEST_F(RegistryPageTest, ClearRegStartScansFixesTheTickedRowsAndLocates) {
     ASSERT_NE(uninstall, widgets::kNoNode);
     widgets::TreeListModel& rows = View().FoundRows();
     EXPECT_EQ(rows.Text(run, 0), L"    无效的启动项");
-    EXPECT_EQ(rows.Text(run, 2), L"\\" + std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
+    // On 64-bit Windows the key names its registry view first.
+    EXPECT_EQ(rows.Text(run, 2), std::wstring(SystemIs64Bit() ? L"[64位] " : L"") + L"\\" +
+                                     std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
     EXPECT_EQ(rows.GetCheck(run), CheckState::Checked);
     for (const auto& item : View().Items()) EXPECT_NE(item.Category, 3);
     // The completion banner with the count, and without the time after "/clearreg".
