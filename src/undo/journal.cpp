@@ -50,18 +50,8 @@ HKEY RootOfFullName(const std::wstring& name) {
 // HKEY_USERS or HKEY_LOCAL_MACHINE. Nothing when the system does not say.
 bool NameFromRoot(HKEY& root, std::wstring& key) {
     if (!RootFullName(root).empty()) return true;
-    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const auto query = ntdll ? reinterpret_cast<NtQueryKeyFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey")))
-                             : nullptr;
-    if (!query) return false;
-    std::vector<BYTE> buffer(4096);
-    ULONG size = 0;
-    if (query(root, 3 /* KeyNameInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &size) != 0) return false;
-    ULONG length = 0;
-    std::memcpy(&length, buffer.data(), sizeof length);
-    if (length > buffer.size() - sizeof length) return false;
-    const std::wstring name(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof length), length / sizeof(wchar_t));
+    const std::wstring name = KernelKeyName(root);
+    if (name.empty()) return false;
     const std::wstring upper = UpperCased(name);
     static const struct {
         const wchar_t* prefix;
