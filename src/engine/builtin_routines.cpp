@@ -519,16 +519,72 @@ void Nothing(TCleanObj&, const RoutineContext&) {}
 struct RoutineRow {
     std::int32_t id;
     void (*routine)(TCleanObj&, const RoutineContext&);
+    // Reads the machine's software branch or class registrations, which 64-bit Windows keeps
+    // apart per view: the routine runs once in each view.
+    bool eachView;
 };
 
+constexpr bool kEachView = true, kOneView = false;
 constexpr RoutineRow kRoutines[] = {
-    {5, DriverServicesBySize},     {11, Run3721Values},        {24, PairALibrary},       {54, JMediaService},
-    {68, YokTemporaryPrograms},    {81, IeHelperLibraries},    {86, IrjitServices},      {92, SectempDnsec},
-    {93, ClassSetB},               {97, NtsysFamily},          {100, SectempPp},         {110, Nothing},
-    {115, CachedInstallerPackage}, {121, Nothing},             {130, IeHlprObjHelpers},  {141, KooWoTemporaryPrograms},
-    {171, PairALibrary},           {172, IeHelperLibraries},   {183, SystemBusExtender}, {199, SystemBusExtender},
-    {222, PolicyRunClassValues},   {225, PiaoxueDriver},       {244, UrnLibrary},
+    {5, DriverServicesBySize, kOneView},       {11, Run3721Values, kEachView},         {24, PairALibrary, kEachView},
+    {54, JMediaService, kEachView},            {68, YokTemporaryPrograms, kOneView},   {81, IeHelperLibraries, kEachView},
+    {86, IrjitServices, kOneView},             {92, SectempDnsec, kEachView},          {93, ClassSetB, kEachView},
+    {97, NtsysFamily, kEachView},              {100, SectempPp, kEachView},            {110, Nothing, kOneView},
+    {115, CachedInstallerPackage, kEachView},  {121, Nothing, kOneView},               {130, IeHlprObjHelpers, kEachView},
+    {141, KooWoTemporaryPrograms, kOneView},   {171, PairALibrary, kEachView},         {172, IeHelperLibraries, kEachView},
+    {183, SystemBusExtender, kOneView},        {199, SystemBusExtender, kOneView},     {222, PolicyRunClassValues, kOneView},
+    {225, PiaoxueDriver, kOneView},            {244, UrnLibrary, kOneView},
 };
+
+// The entry lists a routine may add to, with how an entry's key is found when it names one.
+struct AddedList {
+    ItemList* list;
+    enum { NotRegistry, Key, Value } names;
+    std::size_t before = 0;
+};
+
+std::vector<AddedList> ListsOf(TCleanObj& object) {
+    std::vector<AddedList> lists = {{&object.Files, AddedList::NotRegistry},  {&object.Folders, AddedList::NotRegistry},
+                                    {&object.Services, AddedList::NotRegistry}, {&object.KeyFiles, AddedList::Key},
+                                    {&object.RegKeys, AddedList::Key},          {&object.RegValues, AddedList::Value}};
+    if (auto* definition = dynamic_cast<TSoftObj*>(&object)) {
+        lists.push_back({&definition->CheckFiles, AddedList::NotRegistry});
+        lists.push_back({&definition->CheckKeys, AddedList::Key});
+        lists.push_back({&definition->CheckValues, AddedList::Value});
+        lists.push_back({&definition->CheckTexts, AddedList::Key});
+    }
+    return lists;
+}
+
+// Runs a routine in each registry view. What the later run adds again is dropped: a file,
+// folder or service is one thing whichever view named it, and so is a key both views share.
+void RunInEachView(const RoutineRow& row, TCleanObj& object, const RoutineContext& context) {
+    std::vector<AddedList> lists = ListsOf(object);
+    const std::vector<RegView> views = RegistryViews();
+    for (std::size_t run = 0; run < views.size(); ++run) {
+        for (AddedList& added : lists) added.before = added.list->size();
+        {
+            const ScopedRegView scope(views[run]);
+            row.routine(object, context);
+        }
+        if (run == 0) continue;
+        for (AddedList& added : lists) {
+            ItemList& list = *added.list;
+            for (std::size_t i = added.before; i < list.size();) {
+                const wstring path = UpperCased(list[i]->Path);
+                bool again = false;
+                for (std::size_t j = 0; j < added.before && !again; ++j) again = UpperCased(list[j]->Path) == path;
+                if (again && added.names != AddedList::NotRegistry) {
+                    wstring key = added.names == AddedList::Value ? FolderPartOf(list[i]->Path) : list[i]->Path;
+                    if (!key.empty() && key.back() == L'\\') key.pop_back();
+                    again = KeyPathSharedByViews(key);
+                }
+                if (again) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+                else ++i;
+            }
+        }
+    }
+}
 
 const RoutineRow* RowOf(std::int32_t id) {
     for (const RoutineRow& row : kRoutines) {
@@ -560,7 +616,8 @@ RoutineContext& ProcessContext() {
 }
 
 std::optional<wstring> QualifiedExisting(const wstring& text, bool folder) {
-    wstring path = Unquoted(text);
+    // Named as a program of the view being read names it.
+    wstring path = PathForProcess(Unquoted(text), CurrentRegView());
     const wstring checked = folder && path.size() > 3 ? WithoutTrailingBackslash(path) : path;
     if (!IsQualifiedLocalPath(checked)) return std::nullopt;
     const DWORD attributes = AttributesOf(checked);
@@ -598,7 +655,10 @@ std::optional<wstring> RunBuiltInRoutine(TCleanObj& object) {
 std::optional<wstring> RunBuiltInRoutine(TCleanObj& object, const RoutineContext& context) {
     // An unexpected error ends the routine; what it added stays, and the caller hears why.
     try {
-        if (const RoutineRow* row = RowOf(object.Id)) row->routine(object, context);
+        if (const RoutineRow* row = RowOf(object.Id)) {
+            if (row->eachView && SystemIs64Bit()) RunInEachView(*row, object, context);
+            else row->routine(object, context);
+        }
         return std::nullopt;
     } catch (const std::exception& error) {
         return FromAnsi(error.what());

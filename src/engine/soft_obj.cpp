@@ -9,6 +9,7 @@
 #include "system/prompt.h"
 #include "system/reg_paths.h"
 #include "system/services.h"
+#include "system/text_case.h"
 
 namespace tidemark {
 
@@ -21,6 +22,24 @@ bool PlainFileExists(const std::wstring& path) {
 
 bool KeyExists(const std::wstring& path) { return KeyPathExists(path); }
 bool ValueExists(const std::wstring& path) { return ValuePathExists(path); }
+
+// A definition path with its folder macro expanded. On 64-bit Windows a path in Program Files
+// or Common Files is also given in the other view's folder, so a rogue is found whichever width
+// it was built for; a table whose folder is not this process's own (a test's) keeps its one path.
+std::vector<std::wstring> InEveryProgramFolder(const TSysDir& macros, const std::wstring& text) {
+    std::vector<std::wstring> paths{macros.Expand(text)};
+    const std::wstring head = LowerCased(text.substr(0, text.find(L'%', 1) + 1));
+    const bool common = head == FolderMacroNames[MacroProgramFilesCommon];
+    if (!common && head != FolderMacroNames[MacroProgramFiles]) return paths;
+    const std::wstring own = macros.Value(common ? MacroProgramFilesCommon : MacroProgramFiles);
+    if (own.empty() || LowerCased(own) != LowerCased(ProgramFolderOfView(NaturalRegView(), common))) return paths;
+    for (const RegView view : RegistryViews()) {
+        const std::wstring folder = ProgramFolderOfView(view, common);
+        if (folder.empty() || LowerCased(folder) == LowerCased(own)) continue;
+        paths.push_back(folder + text.substr(head.size()));
+    }
+    return paths;
+}
 
 // Sets the state on every exit, also when an error ends the detection early.
 struct DetectedOnExit {
@@ -67,12 +86,26 @@ void TSoftObj::Build(const DefinitionScript& script) {
     KillExplorer = script.KillExplorer;
     Includes = script.Includes;
     for (const ScriptEntry& entry : script.Services) AddService(entry.Text);
-    for (const ScriptEntry& entry : script.RegKeys) AddRegKey(entry.Text);
-    for (const ScriptEntry& entry : script.RegValues) AddRegValue(entry.Text);
-    for (const ScriptEntry& entry : script.KeyFiles) Append(KeyFiles, entry.Text);
-    for (const ScriptEntry& entry : script.CheckKeys) AddCheckKey(entry.Text);
-    for (const ScriptEntry& entry : script.CheckValues) AddCheckValue(entry.Text);
-    for (const ScriptEntry& entry : script.CheckTexts) AddCheckText(entry.Text);
+    // A registry entry of a branch the views keep apart is looked for in each view: a 32-bit
+    // rogue writes the 32-bit one, a 64-bit rogue the other.
+    const auto inEachView = [](const std::vector<ScriptEntry>& entries, const std::function<void(const std::wstring&)>& add) {
+        for (const ScriptEntry& entry : entries) {
+            if (!PathMayDifferByView(entry.Text)) {
+                add(entry.Text);
+                continue;
+            }
+            for (const RegView view : RegistryViews()) {
+                const ScopedRegView scope(view);
+                add(entry.Text);
+            }
+        }
+    };
+    inEachView(script.RegKeys, [&](const std::wstring& text) { AddRegKey(text); });
+    inEachView(script.RegValues, [&](const std::wstring& text) { AddRegValue(text); });
+    inEachView(script.KeyFiles, [&](const std::wstring& text) { Append(KeyFiles, text); });
+    inEachView(script.CheckKeys, [&](const std::wstring& text) { AddCheckKey(text); });
+    inEachView(script.CheckValues, [&](const std::wstring& text) { AddCheckValue(text); });
+    inEachView(script.CheckTexts, [&](const std::wstring& text) { AddCheckText(text); });
     // Files, folders and check files in the order the script wrote them: a wildcard adds the
     // folders it matches to Folders, between the folder lines around it.
     struct Line {
@@ -87,12 +120,14 @@ void TSoftObj::Build(const DefinitionScript& script) {
     std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) { return a.number < b.number; });
     const TSysDir& macros = Host().Macros();
     for (const Line& line : lines) {
-        if (line.list == 1) {
-            AddFolder(*line.text);
-        } else if (line.list == 0) {
-            AddFile(macros.Expand(*line.text));
-        } else {
-            AddCheckFile(macros.Expand(*line.text));
+        for (const std::wstring& text : InEveryProgramFolder(macros, *line.text)) {
+            if (line.list == 1) {
+                AddFolder(text);
+            } else if (line.list == 0) {
+                AddFile(text);
+            } else {
+                AddCheckFile(text);
+            }
         }
     }
     std::stable_sort(Files.begin(), Files.end(), [](const auto& a, const auto& b) {
@@ -126,12 +161,30 @@ int TSoftObj::CheckCount() const {
     return static_cast<int>(CheckFiles.size() + CheckKeys.size() + CheckValues.size() + CheckTexts.size());
 }
 
-void TSoftObj::Examine(ItemList& list, ItemKind kind, bool (*exists)(const std::wstring&), int& found) {
+void TSoftObj::Examine(ItemList& list, ItemKind kind, bool (*exists)(const std::wstring&), Tally& tally) {
     for (std::size_t i = 0; i < list.size(); ++i) {
         TSingleItem& item = *list[i];
-        const bool present = exists(item.Path);
+        const ScopedRegView view(item.View);
+        // The same registry path in another view is one check entry, found when either view has it.
+        const TSingleItem* twin = nullptr;
+        if (kind != ItemFile) {
+            for (std::size_t j = 0; j < i && !twin; ++j)
+                if (list[j]->View != item.View && UpperCased(list[j]->Path) == UpperCased(item.Path)) twin = list[j].get();
+        }
+        bool present = exists(item.Path);
+        // A key both views share was looked at already, in its twin's view.
+        if (present && twin) {
+            std::wstring key = kind == ItemRegValue ? FolderPartOf(item.Path) : item.Path;
+            if (!key.empty() && key.back() == L'\\') key.pop_back();
+            present = !KeyPathSharedByViews(key);
+        }
         item.State = present ? StateFound : StateNotFound;
-        found += present ? 1 : 0;
+        if (!twin) {
+            ++tally.entries;
+            tally.found += present ? 1 : 0;
+        } else if (present && twin->State != StateFound) {
+            ++tally.found;
+        }
         if (OnItem) OnItem->Found(ItemReport{this, static_cast<int>(i), &item, kind, Tag});
     }
 }
@@ -159,13 +212,13 @@ std::uint8_t TSoftObj::Check() {
         Status = StatusInstalled;
         return Status;
     }
-    int found = 0;
-    Examine(CheckFiles, ItemFile, PlainFileExists, found);
-    Examine(CheckKeys, ItemRegKey, KeyExists, found);
-    Examine(CheckValues, ItemRegValue, ValueExists, found);
+    Tally tally;
+    Examine(CheckFiles, ItemFile, PlainFileExists, tally);
+    Examine(CheckKeys, ItemRegKey, KeyExists, tally);
+    Examine(CheckValues, ItemRegValue, ValueExists, tally);
     // A check text is looked for as a key of the whole text, comma and all.
-    Examine(CheckTexts, ItemRegKey, KeyExists, found);
-    Status = StatusOfChecks(found, CheckCount());
+    Examine(CheckTexts, ItemRegKey, KeyExists, tally);
+    Status = StatusOfChecks(tally.found, tally.entries);
     return Status;
 }
 

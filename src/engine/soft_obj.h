@@ -63,7 +63,12 @@ public:
 
 private:
     void Build(const DefinitionScript& script);
-    void Examine(ItemList& list, ItemKind kind, bool (*exists)(const std::wstring&), int& found);
+    // Check entries looked at, a registry path in both views counted once, and those found.
+    struct Tally {
+        int entries = 0;
+        int found = 0;
+    };
+    void Examine(ItemList& list, ItemKind kind, bool (*exists)(const std::wstring&), Tally& tally);
 };
 
 // The status detection gives for found of total check entries: none found is "not found";

@@ -298,6 +298,50 @@ bool ValuePathExists(const std::wstring& fullValuePath) {
     return RegValueExists(root, path, name);
 }
 
+bool PathMayDifferByView(const std::wstring& fullPath) {
+    HKEY root = nullptr;
+    std::wstring path;
+    SplitRootPath(fullPath, root, path);
+    const std::wstring upper = UpperCased(path) + L"\\";
+    const auto step = [&](std::size_t from) {
+        const std::size_t end = upper.find(L'\\', from);
+        return upper.substr(from, end - from);
+    };
+    std::size_t classes = std::wstring::npos;
+    if (root == HKEY_CLASSES_ROOT) {
+        classes = 0;
+    } else if (root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER) {
+        if (step(0) != L"SOFTWARE") return false;
+        if (step(9) != L"CLASSES") return root == HKEY_LOCAL_MACHINE && upper.size() > 10;
+        classes = 17;
+    } else {
+        return false;
+    }
+    static const wchar_t* const kApart[] = {L"CLSID", L"DIRECTSHOW", L"INTERFACE", L"MEDIA TYPE", L"MEDIAFOUNDATION"};
+    const std::wstring first = step(classes);
+    for (const wchar_t* apart : kApart)
+        if (first == apart) return true;
+    return false;
+}
+
+bool KeyPathSharedByViews(const std::wstring& fullKeyPath) {
+    if (!SystemIs64Bit()) return false;
+    HKEY root = nullptr;
+    std::wstring path;
+    SplitRootPath(fullKeyPath, root, path);
+    if (!root) return false;
+    std::wstring names[2];
+    const RegView views[2] = {RegView::Bits64, RegView::Bits32};
+    for (int i = 0; i < 2; ++i) {
+        const ScopedRegView scope(views[i]);
+        UniqueHKey key = OpenRegKey(root, path, KEY_QUERY_VALUE);
+        if (!key) return false;
+        names[i] = UpperCased(KernelKeyName(key.get()));
+        if (names[i].empty()) return false;
+    }
+    return names[0] == names[1];
+}
+
 void ReadValuePath(const std::wstring& fullValuePath, std::wstring& text) {
     HKEY root = nullptr;
     std::wstring path, name;

@@ -65,6 +65,16 @@ bool KeyPathExists(const std::wstring& fullKeyPath);
 bool ValuePathExists(const std::wstring& fullValuePath);
 void ReadValuePath(const std::wstring& fullValuePath, std::wstring& text);
 
+// Whether a full key or value path may name a different key in each registry view of 64-bit
+// Windows: the machine's software branch, and the class registrations the system keeps apart
+// per view (CLSID, DirectShow, Interface, Media Type, MediaFoundation below either classes
+// root or the current user's classes). Services, the rest of the current user's keys and the
+// other class keys are one key in both views. By the text alone.
+bool PathMayDifferByView(const std::wstring& fullPath);
+// Whether the key of a full key path is there in both views and is the same key (the system
+// names it alike, so the views share it). False on 32-bit Windows.
+bool KeyPathSharedByViews(const std::wstring& fullKeyPath);
+
 // Redirection of the current user's keys to HKEY_USERS\<userKeyName>, for the two operations
 // that apply it (RegKeyExists, RegDeleteKeyTree).
 void SetUserHiveRedirect(bool on, const std::wstring& userKeyName);

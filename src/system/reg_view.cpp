@@ -200,20 +200,24 @@ std::wstring PathForProcess(const std::wstring& path, RegView view) {
     return PathForProcess(path, view, ThisWindowsFolder(), sizeof(void*) == 8 ? 64 : 32, ProcessIsWow64());
 }
 
+std::wstring ProgramFolderOfView(RegView view, bool common) {
+    if (!SystemIs64Bit() || view == RegView::Own) return {};
+    const bool x86 = view == RegView::Bits32;
+    const wchar_t* name = common ? (x86 ? L"CommonProgramFiles(x86)" : L"CommonProgramW6432")
+                                 : (x86 ? L"ProgramFiles(x86)" : L"ProgramW6432");
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
 std::wstring ProgramFoldersInView(const std::wstring& text, RegView view) {
     if (!SystemIs64Bit() || text.find(L'%') == std::wstring::npos || view == RegView::Own) return text;
-    auto folder = [](const wchar_t* name) {
-        wchar_t buffer[MAX_PATH] = {};
-        const DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH);
-        return n > 0 && n < MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-    };
-    const bool x86 = view == RegView::Bits32;
     std::wstring out = text;
     const struct {
         const wchar_t* name;
         std::wstring value;
-    } folders[] = {{L"%PROGRAMFILES%", folder(x86 ? L"ProgramFiles(x86)" : L"ProgramW6432")},
-                   {L"%COMMONPROGRAMFILES%", folder(x86 ? L"CommonProgramFiles(x86)" : L"CommonProgramW6432")}};
+    } folders[] = {{L"%PROGRAMFILES%", ProgramFolderOfView(view, false)},
+                   {L"%COMMONPROGRAMFILES%", ProgramFolderOfView(view, true)}};
     for (const auto& f : folders) {
         if (f.value.empty()) continue;
         const std::wstring name = f.name;

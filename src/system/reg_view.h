@@ -86,6 +86,9 @@ std::wstring PathForProcess(const std::wstring& path, RegView view);
 // them: %ProgramFiles% and %CommonProgramFiles% are the x86 folders in the 32-bit view and the
 // native ones in the 64-bit view.
 std::wstring ExpandInView(const std::wstring& text, RegView view);
+// The Program Files (common: Common Files) folder a program of view has on 64-bit Windows,
+// from the environment; empty on 32-bit Windows, for Own, or when the environment does not say.
+std::wstring ProgramFolderOfView(RegView view, bool common);
 // Only "%ProgramFiles%" and "%CommonProgramFiles%" (any letter case) replaced by the folders a
 // program of view has on 64-bit Windows; the text unchanged elsewhere. For texts whose other
 // names are the program's own folder macros, expanded after this.

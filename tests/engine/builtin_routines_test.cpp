@@ -351,6 +351,40 @@ TEST(BuiltInRoutines, JMediaServiceFolderFromTheCommand) {
 }
 
 // Ids 68, 141, 81 and 172: the routines' own patterns, and the servers that name the folder.
+// On 64-bit Windows a routine that reads the software branch or the class registrations runs
+// in each registry view: what a view registers is added in that view, and a file both views'
+// registrations name is added once.
+TEST(BuiltInRoutines, RoutinesReadingRegistrationsRunInEachView) {
+    if (!SystemIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
+    Machine machine;
+    const wstring classId = L"{D4D5C535-BA95-4327-870D-A33826FDD17A}", server = machine.dir / L"rogue.dll";
+    MakeFile(server, 10);
+    auto views = [](const ItemList& list) {
+        std::vector<RegView> seen;
+        for (const auto& item : list) seen.push_back(item->View);
+        return seen;
+    };
+    for (const RegView view : {RegView::Bits64, RegView::Bits32}) {
+        const ScopedRegView scope(view);
+        UniqueHKey key = CreateRegKey(HKEY_CLASSES_ROOT, L"CLSID\\" + classId + L"\\InprocServer32", KEY_ALL_ACCESS);
+        ASSERT_TRUE(key && SetStringValue(key.get(), L"", server));
+        UniqueHKey run = CreateRegKey(HKEY_LOCAL_MACHINE, kRun, KEY_ALL_ACCESS);
+        ASSERT_TRUE(run && SetStringValue(run.get(), view == RegView::Bits32 ? L"Tm3721Of32" : L"Tm3721Of64", L"x"));
+    }
+    const auto classes = machine.Run(93);
+    const auto run = machine.Run(11);
+    for (const RegView view : {RegView::Bits64, RegView::Bits32}) {
+        const ScopedRegView scope(view);
+        RegDeleteKeyTree(HKEY_CLASSES_ROOT, L"CLSID\\" + classId);
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kRun, view == RegView::Bits32 ? L"Tm3721Of32" : L"Tm3721Of64");
+    }
+    EXPECT_EQ(Paths(classes->CheckFiles), Texts{LowerCased(server)});
+    EXPECT_EQ(Paths(classes->CheckKeys), (Texts{L"HKEY_CLASSES_ROOT\\CLSID\\" + classId, L"HKEY_CLASSES_ROOT\\CLSID\\" + classId}));
+    EXPECT_EQ(views(classes->CheckKeys), (std::vector<RegView>{RegView::Bits64, RegView::Bits32}));
+    EXPECT_EQ(Paths(run->RegValues), (Texts{kHklmRun + L"Tm3721Of64", kHklmRun + L"Tm3721Of32"}));
+    EXPECT_EQ(views(run->RegValues), (std::vector<RegView>{RegView::Bits64, RegView::Bits32}));
+}
+
 TEST(BuiltInRoutines, TemporaryProgramsAndIeHelperLibraries) {
     Machine machine;
     const RoutineContext& c = machine.context;

@@ -374,11 +374,59 @@ TEST_F(CleanObjects, ScriptBuildsOrderedListsWithExpansionsInPlace) {
     EXPECT_EQ(std::set<std::wstring>(files.begin() + 4, files.end()), (std::set<std::wstring>{dir_ / L"a.txt", dir_ / L"p\\sub\\w.txt"}));
     EXPECT_EQ(Paths(definition.Folders),
               (std::vector<std::wstring>{dir_ / L"before\\", dir_ / L"p\\sub\\", dir_ / L"after\\"}));
-    EXPECT_EQ(Paths(definition.KeyFiles), std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Rogue\\Files"});
+    // The machine's software branch is looked at in each registry view there is.
+    EXPECT_EQ(Paths(definition.KeyFiles), std::vector<std::wstring>(RegistryViews().size(), L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Rogue\\Files"));
     EXPECT_TRUE(definition.RegKeys.empty());
     EXPECT_EQ(definition.CheckCount(), 1);
     const std::vector<std::wstring> bad = {L"id=12", L"safemode=yes"};
     EXPECT_THROW(TSoftObj(bad, host_), DefinitionScriptFailure);
+}
+
+// On 64-bit Windows a definition looks for its registry entries of the software branch and the
+// class registrations in both views, counting a path found in either view once, and for its
+// Program Files paths in both Program Files folders; a clean removes each entry in its view.
+TEST_F(CleanObjects, DefinitionLooksInBothRegistryViewsAndBothProgramFolders) {
+    if (!SystemIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
+    const std::wstring branch = L"SOFTWARE\\TidemarkViewsTest", full = L"HKEY_LOCAL_MACHINE\\" + branch;
+    ScratchKey user;
+    {
+        const ScopedRegView view(RegView::Bits32);
+        UniqueHKey key = CreateRegKey(HKEY_LOCAL_MACHINE, branch + L"\\Rogue", KEY_ALL_ACCESS);
+        ASSERT_TRUE(key && SetStringValue(key.get(), L"Path", L"x"));
+    }
+    {
+        UniqueHKey key = CreateRegKey(HKEY_LOCAL_MACHINE, branch + L"\\Rogue", KEY_ALL_ACCESS);
+        ASSERT_TRUE(key);
+    }
+    ASSERT_TRUE(SetText(user.path(), L"Seen", L"x"));
+    const std::vector<std::wstring> script = {
+        L"[Soft]", L"ID = 12", L"name=Rogue",
+        L"chkvalue1=" + full + L"\\Rogue\\Path",                       // in the 32-bit view only
+        L"chkkey1=HKEY_CURRENT_USER\\" + user.path(),                    // one key in both views
+        L"regkey1=" + full,
+        L"chkfile1=%programfiles%\\TidemarkViewsTest\\rogue.exe"};
+    TSoftObj definition(script, host_);
+    ASSERT_EQ(definition.CheckValues.size(), 2u);
+    EXPECT_EQ(definition.CheckValues[0]->View, RegView::Bits64);
+    EXPECT_EQ(definition.CheckValues[1]->View, RegView::Bits32);
+    EXPECT_EQ(definition.CheckKeys.size(), 1u);
+    const std::set<std::wstring> programFiles = {ProgramFolderOfView(RegView::Bits64, false) + L"\\TidemarkViewsTest\\rogue.exe",
+                                                 ProgramFolderOfView(RegView::Bits32, false) + L"\\TidemarkViewsTest\\rogue.exe"};
+    const std::vector<std::wstring> checkFiles = Paths(definition.CheckFiles);
+    EXPECT_EQ(std::set<std::wstring>(checkFiles.begin(), checkFiles.end()), programFiles);
+
+    EXPECT_EQ(definition.Check(), StatusInstalled);
+    EXPECT_EQ(definition.CheckValues[0]->State, StateNotFound);
+    EXPECT_EQ(definition.CheckValues[1]->State, StateFound);
+    EXPECT_EQ(definition.CheckKeys[0]->State, StateFound);
+
+    definition.Clean();
+    for (const RegView view : {RegView::Bits64, RegView::Bits32}) {
+        const ScopedRegView scope(view);
+        EXPECT_FALSE(KeyPathExists(full)) << ViewNumber(view);
+    }
+    EXPECT_EQ(definition.RegKeys[0]->State, StateRemoved);
+    EXPECT_EQ(definition.RegKeys[1]->State, StateRemoved);
 }
 
 TEST_F(CleanObjects, CleanAsksWhatItMustAndCleansIncludesOnce) {

@@ -8,6 +8,7 @@
 
 #include "common/test_support.h"
 #include "registry_test_support.h"
+#include "system/reg_paths.h"
 #include "system/reg_view.h"
 
 namespace tidemark {
@@ -134,6 +135,42 @@ TEST(RegistryViews, EachDistinctKeyIsVisitedOnceInItsView) {
     EXPECT_EQ(CurrentRegView(), NaturalRegView());
     for (const RegView view : {RegView::Bits32, RegView::Bits64})
         for (const std::wstring& key : {only32, both}) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), ViewAccess(view), 0);
+}
+
+// Which paths a definition looks at in each view, by their text; and which keys the views share.
+TEST(RegistryViews, PathsThatMayDifferByViewAndKeysTheViewsShare) {
+    const struct {
+        const wchar_t* path;
+        bool differs;
+    } paths[] = {
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Rogue", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\x", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWAREX\\Rogue", false},
+        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\x", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{x}", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Rogue.IEHlprObj", false},
+        {L"HKEY_CLASSES_ROOT\\CLSID\\{x}", true},
+        {L"HKEY_CLASSES_ROOT\\Interface\\{x}", true},
+        {L"HKEY_CLASSES_ROOT\\Media Type\\x", true},
+        {L"HKEY_CLASSES_ROOT\\TypeLib\\{x}", false},
+        {L"HKEY_CLASSES_ROOT\\CLSIDX", false},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{x}", true},
+        {L"HKEY_CURRENT_USER\\Software\\Rogue", false},
+        {L"HKEY_USERS\\.DEFAULT\\Software\\Rogue", false},
+        {L"Software\\Rogue", false},
+        {L"", false},
+    };
+    for (const auto& p : paths) EXPECT_EQ(PathMayDifferByView(p.path), p.differs) << testing::PrintToString(std::wstring(p.path));
+
+    const std::wstring only32 = L"Software\\TidemarkSharedOnly32";
+    SetTextIn(RegView::Bits32, HKEY_LOCAL_MACHINE, only32, L"v", L"x");
+    EXPECT_TRUE(KeyPathSharedByViews(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet"));
+    EXPECT_TRUE(KeyPathSharedByViews(L"HKEY_CURRENT_USER\\Software"));
+    EXPECT_FALSE(KeyPathSharedByViews(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft"));
+    EXPECT_FALSE(KeyPathSharedByViews(L"HKEY_LOCAL_MACHINE\\" + only32));  // not in the 64-bit view
+    EXPECT_FALSE(KeyPathSharedByViews(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\TidemarkNowhere"));
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, only32.c_str(), KEY_WOW64_32KEY, 0);
 }
 
 class RegistryViewScan : public testing::Test {
