@@ -33,17 +33,24 @@ std::unique_ptr<DefinitionSet> LoadSet(CommandContext& ctx) {
     return set;
 }
 
-// What a check found: services present and check entries that exist, in the order examined.
-std::vector<std::wstring> FoundEntries(const TSoftObj& definition) {
-    std::vector<std::wstring> found;
-    const auto add = [&](const ItemList& list) {
+// What a check found: services present and check entries that exist, in the order examined,
+// each with the registry view it was found in (0 for a service or a file).
+struct FoundEntry {
+    std::wstring text;
+    int view = 0;
+};
+
+std::vector<FoundEntry> FoundEntries(const TSoftObj& definition) {
+    std::vector<FoundEntry> found;
+    const auto add = [&](const ItemList& list, bool registry) {
         for (const auto& item : list) {
-            if (item->State == StateFound || item->State == StateRunning) found.push_back(item->Path);
+            if (item->State == StateFound || item->State == StateRunning)
+                found.push_back({item->Path, registry ? ViewNumber(item->View) : 0});
         }
     };
-    add(definition.Services);
-    for (const ItemList* list : {&definition.CheckFiles, &definition.CheckKeys, &definition.CheckValues, &definition.CheckTexts})
-        add(*list);
+    add(definition.Services, false);
+    add(definition.CheckFiles, false);
+    for (const ItemList* list : {&definition.CheckKeys, &definition.CheckValues, &definition.CheckTexts}) add(*list, true);
     return found;
 }
 
@@ -102,19 +109,29 @@ int RunDefsCheck(CommandContext& ctx) {
         ++checked;
         installed += status == StatusInstalled ? 1 : 0;
         remnants += status == StatusRemnants ? 1 : 0;
-        const std::vector<std::wstring> found = FoundEntries(definition);
+        const std::vector<FoundEntry> found = FoundEntries(definition);
         if (ctx.args.json) {
-            ctx.Line(JsonObject()
-                         .Add("id", definition.Id)
-                         .Add("name", definition.Name)
-                         .Add("status", static_cast<int>(status))
-                         .Add("status_name", ObjectStatusText(status).Text)
-                         .Add("found", found)
-                         .Render());
+            std::vector<std::wstring> texts;
+            std::string views = "[";
+            for (const FoundEntry& entry : found) {
+                views += (texts.empty() ? "" : ", ") + std::to_string(entry.view);
+                texts.push_back(entry.text);
+            }
+            JsonObject line;
+            line.Add("id", definition.Id)
+                .Add("name", definition.Name)
+                .Add("status", static_cast<int>(status))
+                .Add("status_name", ObjectStatusText(status).Text)
+                .Add("found", texts);
+            // On 64-bit Windows: the view of each found entry (0: not a registry entry).
+            if (SystemIs64Bit()) line.AddRaw("found_views", views + "]");
+            ctx.Line(line.Render());
         } else {
             ctx.Line(std::to_string(definition.Id) + "\t" + ToUtf8(definition.Name) + "\t" +
                      ToUtf8(ObjectStatusText(status).Text));
-            for (const std::wstring& entry : found) ctx.Line("    " + ToUtf8(entry));
+            for (const FoundEntry& entry : found)
+                ctx.Line("    " + ToUtf8(entry.text) +
+                         (SystemIs64Bit() && entry.view ? "\tview " + std::to_string(entry.view) : std::string()));
         }
     }
     if (ctx.args.json) {

@@ -11,6 +11,7 @@
 #include "engine/definition_store.h"
 #include "engine/sealed_text.h"
 #include "engine/store_keys.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 namespace {
@@ -65,26 +66,30 @@ TEST(CliDefs, CheckNamesWhatItFoundAndRefusesUnknownIds) {
     }
 }
 
-// The traces of one carried definition (Dudu, 1001) made on this system, then detected.
+// The traces of one carried definition (Dudu, 1001) made on this system, then detected. On
+// 64-bit Windows its key is in the 32-bit view, as a 32-bit program writes it, and its program
+// in the native Program Files folder: both are found, each where it is.
 TEST(CliDefs, CheckDetectsAnInstalledProgramByItsCheckEntries) {
     wchar_t programs[MAX_PATH] = {};
-    ASSERT_GT(ExpandEnvironmentStringsW(L"%ProgramFiles%", programs, MAX_PATH), 0u);
+    ASSERT_GT(ExpandEnvironmentStringsW(SystemIs64Bit() ? L"%ProgramW6432%" : L"%ProgramFiles%", programs, MAX_PATH), 0u);
     const std::wstring folder = std::wstring(programs) + L"\\Dudu";
     ASSERT_TRUE(test::WriteFileText(folder + L"\\Dudu.exe", "x"));
+    const REGSAM view = SystemIs64Bit() ? KEY_WOW64_32KEY : 0;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dudu\\Accelerator", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dudu\\Accelerator", 0, nullptr, 0, KEY_ALL_ACCESS | view,
+                              nullptr, &key, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
     test::ProcessResult r = test::RunProcess(L"\"" + kCli + L"\" defs check --id 1001 --json");
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 2u) << r.out << r.err;
     EXPECT_EQ(Field(lines[0], "status"), 2) << lines[0];
     EXPECT_NE(lines[0].find("\"found\": [\"C:\\\\Program Files\\\\Dudu\\\\Dudu.exe\", "
-                            "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Dudu\\\\Accelerator\"]"),
+                            "\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Dudu\\\\Accelerator\"]" +
+                            std::string(SystemIs64Bit() ? ", \"found_views\": [0, 32]}" : "}")),
               std::string::npos)
         << lines[0];
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dudu\\Accelerator");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dudu");
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dudu\\Accelerator", view, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Dudu", view, 0);
     DeleteFileW((folder + L"\\Dudu.exe").c_str());
     RemoveDirectoryW(folder.c_str());
     r = test::RunProcess(L"\"" + kCli + L"\" defs check --id 1001 --json");

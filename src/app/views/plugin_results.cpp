@@ -107,8 +107,10 @@ void PluginResults::Found(const ItemReport& report) {
     Record record;
     record.kind = NodeKind::Entry;
     record.object = current_;
+    const bool registry = report.Kind == ItemRegKey || report.Kind == ItemRegValue;
     record.item = std::make_unique<TCleanItem>(report.Item->Path, report.Index, report.Item->State,
-                                               static_cast<std::uint8_t>(report.Kind));
+                                               static_cast<std::uint8_t>(report.Kind),
+                                               registry ? ViewNumber(report.Item->View) : 0);
     records_.emplace(entry, std::move(record));
     rows_.SetStyle(entry, StyleOf(entry));
 }
@@ -198,7 +200,10 @@ std::wstring PluginResults::Text(NodeId node, int column) const {
     case NodeKind::Entry: {
         const TCleanItem& item = *record->item;
         if (column == 0) return item.Text;
-        return std::wstring(ItemKindName(item.ItemKind)) + L" (" + EntryStateText(item.State).Text + L")";
+        // A definition's registry entry says which view it was found in (a plug-in's card says it).
+        const std::wstring view = IsPluginObject(rows_.Parent(node)) ? std::wstring() : RegistryViewLabel(item.View, App().UiLanguageId);
+        return std::wstring(ItemKindName(item.ItemKind)) + L" (" + EntryStateText(item.State).Text + L")" +
+               (view.empty() ? L"" : L" [" + view + L"]");
     }
     }
     return {};

@@ -27,12 +27,13 @@ struct TObjCatalog {
 
 // One reported entry, copied when it was reported.
 struct TCleanItem {
-    TCleanItem(std::wstring text, std::int32_t index, std::uint8_t state, std::uint8_t kind)
-        : Text(std::move(text)), State(state), ItemKind(kind), Index(index) {}
+    TCleanItem(std::wstring text, std::int32_t index, std::uint8_t state, std::uint8_t kind, int view = 0)
+        : Text(std::move(text)), State(state), ItemKind(kind), Index(index), View(view) {}
     std::wstring Text;
     std::uint8_t State;
     std::uint8_t ItemKind;
     std::int32_t Index;
+    int View;  // the registry view (32 or 64) a registry entry was found in; 0 for the only one
 };
 
 class PluginResults final : public Sink<ItemReport> {
