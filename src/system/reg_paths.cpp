@@ -94,7 +94,11 @@ bool DeleteKeyStep(const TreeDeletion& d, const std::wstring& key) {
     } else if (KeyGone(d.root, key, d.open)) {
         return true;  // it went away while we looked
     }
-    if (d.root == HKEY_LOCAL_MACHINE) RecordBootDelete(BootRecordKey, L"HKLM\\" + d.topKey);
+    // The tool at boot knows no views: a key of the 32-bit view goes by its Wow6432Node name.
+    if (d.root == HKEY_LOCAL_MACHINE) {
+        const std::wstring name = KeyNameOutsideViews(d.root, d.topKey);
+        RecordBootDelete(BootRecordKey, L"HKLM" + name.substr(name.find(L'\\')));
+    }
     return false;
 }
 
@@ -296,6 +300,18 @@ bool ValuePathExists(const std::wstring& fullValuePath) {
     std::wstring path, name;
     SplitValuePath(fullValuePath, root, path, name);
     return RegValueExists(root, path, name);
+}
+
+std::wstring KeyNameOutsideViews(HKEY root, const std::wstring& key) {
+    const std::wstring plain = RootFullName(root) + L"\\" + key;
+    if (CurrentRegView() != RegView::Bits32 || !SystemIs64Bit()) return plain;
+    UniqueHKey open = OpenRegKey(root, key, KEY_QUERY_VALUE);
+    const std::wstring kernel = open ? KernelKeyName(open.get()) : std::wstring();
+    HKEY kernelRoot = nullptr;
+    std::wstring path;
+    if (UpperCased(kernel).find(L"\\WOW6432NODE") == std::wstring::npos || !RootPathOfKernelName(kernel, kernelRoot, path))
+        return plain;
+    return RootFullName(kernelRoot) + L"\\" + path;
 }
 
 bool PathMayDifferByView(const std::wstring& fullPath) {

@@ -75,6 +75,12 @@ bool PathMayDifferByView(const std::wstring& fullPath);
 // names it alike, so the views share it). False on 32-bit Windows.
 bool KeyPathSharedByViews(const std::wstring& fullKeyPath);
 
+// The full name of root\key as a program that knows no registry views names it (the registry
+// editor, a tool run at boot): in the 32-bit view of 64-bit Windows a key that view keeps apart
+// is named through Wow6432Node ("HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\X"); anywhere else,
+// and when the key cannot be opened, the root's full name and key.
+std::wstring KeyNameOutsideViews(HKEY root, const std::wstring& key);
+
 // Redirection of the current user's keys to HKEY_USERS\<userKeyName>, for the two operations
 // that apply it (RegKeyExists, RegDeleteKeyTree).
 void SetUserHiveRedirect(bool on, const std::wstring& userKeyName);

@@ -114,23 +114,7 @@ bool ExportTree(HKEY root, const std::wstring& path, const std::wstring& name, s
 
 std::wstring RegValueDeletionLine(const std::wstring& name) { return (name.empty() ? L"@" : Quoted(name)) + L"=-\r\n"; }
 
-std::wstring RegTextKeyName(HKEY root, const std::wstring& key) {
-    const std::wstring plain = RootFullName(root) + L"\\" + key;
-    if (CurrentRegView() != RegView::Bits32 || !SystemIs64Bit()) return plain;
-    UniqueHKey open = OpenRegKey(root, key, KEY_QUERY_VALUE);
-    const std::wstring kernel = open ? KernelKeyName(open.get()) : std::wstring();
-    const std::wstring upper = UpperCased(kernel);
-    if (upper.find(L"\\WOW6432NODE") == std::wstring::npos) return plain;
-    static const struct {
-        const wchar_t* prefix;
-        const wchar_t* root;
-    } kRoots[] = {{L"\\REGISTRY\\MACHINE\\", L"HKEY_LOCAL_MACHINE\\"}, {L"\\REGISTRY\\USER\\", L"HKEY_USERS\\"}};
-    for (const auto& r : kRoots) {
-        const std::wstring prefix = r.prefix;
-        if (upper.compare(0, prefix.size(), prefix) == 0) return r.root + kernel.substr(prefix.size());
-    }
-    return plain;
-}
+std::wstring RegTextKeyName(HKEY root, const std::wstring& key) { return KeyNameOutsideViews(root, key); }
 
 std::wstring RegTextHeader() { return L"Windows Registry Editor Version 5.00\r\n\r\n"; }
 

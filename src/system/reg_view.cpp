@@ -110,6 +110,22 @@ std::wstring KernelKeyName(HKEY key) {
     return {};
 }
 
+bool RootPathOfKernelName(const std::wstring& kernelName, HKEY& root, std::wstring& path) {
+    const std::wstring upper = UpperCased(kernelName);
+    static const struct {
+        const wchar_t* prefix;
+        HKEY root;
+    } kRoots[] = {{L"\\REGISTRY\\MACHINE\\", HKEY_LOCAL_MACHINE}, {L"\\REGISTRY\\USER\\", HKEY_USERS}};
+    for (const auto& r : kRoots) {
+        const std::wstring prefix = r.prefix;
+        if (upper.compare(0, prefix.size(), prefix) != 0) continue;
+        root = r.root;
+        path = kernelName.substr(prefix.size());
+        return true;
+    }
+    return false;
+}
+
 void ForEachRegView(HKEY root, const std::wstring& path, const std::function<void(RegView)>& visit) {
     if (!SystemIs64Bit()) {
         visit(RegView::Own);

@@ -53,6 +53,10 @@ private:
 // the system does not say.
 std::wstring KernelKeyName(HKEY key);
 
+// The root and path a kernel key name stands for: "\REGISTRY\MACHINE\X" is HKEY_LOCAL_MACHINE
+// and "X", "\REGISTRY\USER\X" HKEY_USERS and "X" (any letter case). False for any other name.
+bool RootPathOfKernelName(const std::wstring& kernelName, HKEY& root, std::wstring& path);
+
 // Runs visit once per view in which root\path is a distinct key, with that view current: a key
 // both views share (HKEY_CURRENT_USER\Software on Windows 7, say) is visited once, in the
 // 64-bit view; a key missing in a view is not visited there. A key that is there but cannot be

@@ -50,21 +50,12 @@ HKEY RootOfFullName(const std::wstring& name) {
 // HKEY_USERS or HKEY_LOCAL_MACHINE. Nothing when the system does not say.
 bool NameFromRoot(HKEY& root, std::wstring& key) {
     if (!RootFullName(root).empty()) return true;
-    const std::wstring name = KernelKeyName(root);
-    if (name.empty()) return false;
-    const std::wstring upper = UpperCased(name);
-    static const struct {
-        const wchar_t* prefix;
-        HKEY root;
-    } kRoots[] = {{L"\\REGISTRY\\USER\\", HKEY_USERS}, {L"\\REGISTRY\\MACHINE\\", HKEY_LOCAL_MACHINE}};
-    for (const auto& r : kRoots) {
-        const std::wstring prefix = r.prefix;
-        if (upper.compare(0, prefix.size(), prefix) != 0) continue;
-        root = r.root;
-        key = name.substr(prefix.size()) + (key.empty() ? L"" : L"\\" + key);
-        return true;
-    }
-    return false;
+    HKEY named = nullptr;
+    std::wstring path;
+    if (!RootPathOfKernelName(KernelKeyName(root), named, path)) return false;
+    root = named;
+    key = path + (key.empty() ? L"" : L"\\" + key);
+    return true;
 }
 
 std::uint64_t Join(FILETIME t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }

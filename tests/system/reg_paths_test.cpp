@@ -10,6 +10,8 @@
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/reg_paths.h"
+#include "system/reg_view.h"
+#include "system/text_case.h"
 
 namespace tidemark {
 namespace {
@@ -254,6 +256,15 @@ TEST(RegPaths, DeletionStopsAtTheFirstSurvivorAndRecordsMachineKeys) {
     EXPECT_FALSE(RegDeleteKeyTreeUsing(k.root(), k.path() + L"\\t", RemoveAllButStuck));
     EXPECT_EQ(BootDeleteList().Lines().size(), before + 1);
     SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TidemarkTests");
+    // The tool at boot knows no registry views: a survivor of the 32-bit view is listed by its
+    // Wow6432Node name, or the tool would delete the 64-bit view's key of that name.
+    if (SystemIs64Bit()) {
+        const ScopedRegView view(RegView::Bits32);
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TidemarkTests\\Tree32\\stuck", L"v", L"x"));
+        EXPECT_FALSE(RegDeleteKeyTreeUsing(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TidemarkTests\\Tree32\\stuck", RemoveAllButStuck));
+        EXPECT_EQ(UpperCased(BootDeleteList().Lines().back()), L"KHKLM\\SOFTWARE\\WOW6432NODE\\TIDEMARKTESTS\\TREE32\\STUCK");
+        RegDeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\TidemarkTests");
+    }
 }
 
 }  // namespace
