@@ -82,13 +82,15 @@ void PrintEntry(CommandContext& ctx, const TraceEntry& entry, const Outcome* out
             .Add("text", entry.Text)
             .Add("root", entry.RootName)
             .Add("key", entry.KeyPath);
+        if (!file && SystemIs64Bit()) line.Add("view", ViewNumber(entry.View));
         if (outcome) line.Add("result", ResultName(*outcome));
         ctx.Line(line.Render());
         return;
     }
     std::string text = ToUtf8(item) + "\t";
     text += file ? ToUtf8(entry.Text)
-                 : ToUtf8(entry.RootName + L"\\" + entry.KeyPath) + "\t" + (entry.Text.empty() ? "(default)" : ToUtf8(entry.Text));
+                 : ToUtf8(entry.RootName + L"\\" + entry.KeyPath) + "\t" + (entry.Text.empty() ? "(default)" : ToUtf8(entry.Text)) +
+                       (SystemIs64Bit() ? "\tview " + std::to_string(ViewNumber(entry.View)) : std::string());
     if (outcome) text += "\t" + ToUtf8(ResultName(*outcome));
     ctx.Line(text);
 }

@@ -298,13 +298,16 @@ void ScanTraceItem(TraceItem& item, const TracePlaces& places, const TraceRun& r
         if (rootName.empty()) continue;
         const std::wstring keyPath = KeyBelowRoot(i < where.KeyPaths.size() ? where.KeyPaths[i] : std::wstring());
         const std::wstring value = i < where.ValueNames.size() ? where.ValueNames[i] : std::wstring();
-        if (namesValues && value != L"NULL") {
-            const HKEY root = TraceRootOfName(rootName);
-            if (root && IsExactKeyPath(keyPath) && ValueThere(root, keyPath, value))
-                AddValueEntry(item, rootName, keyPath, value, run);
-        } else {
-            ScanKey(item, keyPath, rootName, run, IsSettingsKeyRow(item));
-        }
+        const HKEY root = TraceRootOfName(rootName);
+        if (!root || !IsExactKeyPath(keyPath)) continue;
+        // A key of the machine's software branch is read in each view where it is a key of its own.
+        ForEachRegView(root, keyPath, [&](RegView) {
+            if (namesValues && value != L"NULL") {
+                if (ValueThere(root, keyPath, value)) AddValueEntry(item, rootName, keyPath, value, run);
+            } else {
+                ScanKey(item, keyPath, rootName, run, IsSettingsKeyRow(item));
+            }
+        });
     }
     if (!run.stop.Requested()) item.Done = item.Scanned = true;
     ReportItem(item, run);
@@ -340,8 +343,10 @@ void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& base, co
 }
 
 Outcome CleanEntry(const TraceEntry& entry, const RemovalService& service, const FileRemovalOptions& fileOptions) {
-    if (entry.Kind == TraceEntryKind::Value)
+    if (entry.Kind == TraceEntryKind::Value) {
+        const ScopedRegView view(entry.View);
         return service.RemoveRegValue(TraceRootOfName(entry.RootName), entry.KeyPath, entry.Text).Result;
+    }
     const Outcome outcome = service.RemoveFile(entry.Text, fileOptions).Result;
     if (outcome == Outcome::Done || outcome == Outcome::Recycled) RemoveEmptiedFolders(entry.Text, entry.Base, service);
     return outcome;

@@ -14,6 +14,7 @@
 #include "core/engine_contract.h"
 #include "removal/removal_guard.h"
 #include "removal/removal_service.h"
+#include "system/reg_view.h"
 #include "traces/trace_catalogue.h"
 
 namespace tidemark {
@@ -28,6 +29,7 @@ struct TraceEntry {
     std::wstring Text;      // the file's full path, or the value name
     std::wstring RootName;  // values: the root's full name, as the catalogue spells it
     std::wstring KeyPath;   // values: the key below the root
+    RegView View = CurrentRegView();  // values: the registry view the key was read in
     std::wstring Base;      // files: the trace folder whose emptied sub-folders the clean removes
                             // (empty for a named file and the browser's own folders)
     bool Ticked = true;

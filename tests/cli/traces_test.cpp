@@ -10,6 +10,7 @@
 
 #include "cli/json_writer.h"
 #include "common/test_support.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 namespace {
@@ -25,16 +26,17 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::string Value(int group, int table, int row, const std::wstring& item, const std::wstring& text,
                   const std::wstring& key) {
-    return cli::JsonObject()
-        .Add("group", group)
+    cli::JsonObject line;
+    line.Add("group", group)
         .Add("table", table)
         .Add("row", row)
         .Add("item", item)
         .Add("kind", L"value")
         .Add("text", text)
         .Add("root", L"HKEY_CURRENT_USER")
-        .Add("key", key)
-        .Render();
+        .Add("key", key);
+    if (SystemIs64Bit()) line.Add("view", 64);  // the current user's keys: one view, read as the 64-bit one
+    return line.Render();
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {

@@ -12,6 +12,7 @@
 
 #include "common/test_support.h"
 #include "system/file_ops.h"
+#include "system/reg_view.h"
 #include "system/rule_macros.h"
 #include "system/text_case.h"
 #include "traces/trace_engine.h"
@@ -54,7 +55,9 @@ TraceItem& ItemOf(TraceTree& tree, int table, int row) {
 
 void SetText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text = L"x") {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | ViewAccess(CurrentRegView()), nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
     RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
@@ -62,7 +65,7 @@ void SetText(HKEY root, const std::wstring& path, const std::wstring& name, cons
 
 bool ValueThere(HKEY root, const std::wstring& path, const std::wstring& name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | ViewAccess(CurrentRegView()), &key) != ERROR_SUCCESS) return false;
     const bool there = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     return there;
@@ -333,6 +336,45 @@ TEST_F(TraceKeys, CleanRemovesTickedEntriesAndKeepsWhatStays) {
         ASSERT_NE(heldOutcome, run.sink.processed.end());
         EXPECT_EQ(heldOutcome->second, method.held);
         EXPECT_EQ(result.Totals.done + result.Totals.recycled, 5u);  // 3 files, 2 values
+    }
+}
+
+// On 64-bit Windows a trace key of the machine's software branch is read in each registry view,
+// and each value is cleaned in the view it was found in.
+TEST_F(TraceTest, MachineTraceKeysAreReadAndCleanedInEachView) {
+    if (!SystemIs64Bit()) GTEST_SKIP() << "32-bit Windows has one registry view";
+    const std::wstring key = L"Software\\Microsoft\\Protected Storage System Provider";
+    TraceTree tree = MakeTraceTree();
+    TraceItem* item = nullptr;
+    for (TraceGroupState& group : tree.Groups)
+        for (TraceItem& candidate : group.Items)
+            if (TraceRecord(candidate.Table, candidate.Row).KeyPaths == key) item = &candidate;
+    ASSERT_NE(item, nullptr);
+    for (const RegView view : {RegView::Bits64, RegView::Bits32}) {
+        const ScopedRegView scope(view);
+        SetText(HKEY_LOCAL_MACHINE, key + L"\\TidemarkTest", view == RegView::Bits32 ? L"Seen32" : L"Seen64");
+    }
+    Harness run;
+    ScanTraceItem(*item, TracePlacesOfSystem(), run.op);
+    std::vector<std::wstring> found;
+    for (const TraceEntry& e : item->Entries)
+        if (e.KeyPath == key + L"\\TidemarkTest") found.push_back(e.Text + L"|" + std::to_wstring(ViewNumber(e.View)));
+    EXPECT_EQ(found, (std::vector<std::wstring>{L"Seen64|64", L"Seen32|32"}));
+
+    for (TraceGroupState& group : tree.Groups) group.Selected = false;
+    for (TraceEntry& e : item->Entries) e.Ticked = e.KeyPath == key + L"\\TidemarkTest";
+    for (TraceGroupState& group : tree.Groups)
+        for (TraceItem& candidate : group.Items)
+            if (&candidate == item) group.Selected = true;
+    TraceCleanOptions options;
+    options.ClearHistory = [] { return true; };
+    options.ClearCache = [](const std::wstring&) { return 0; };
+    CleanTraces(tree, options, run.op);
+    for (const RegView view : {RegView::Bits64, RegView::Bits32}) {
+        const ScopedRegView scope(view);
+        EXPECT_FALSE(ValueThere(HKEY_LOCAL_MACHINE, key + L"\\TidemarkTest", view == RegView::Bits32 ? L"Seen32" : L"Seen64"))
+            << ViewNumber(view);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (key + L"\\TidemarkTest").c_str(), ViewAccess(view), 0);
     }
 }
 
