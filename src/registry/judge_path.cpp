@@ -30,9 +30,8 @@ int JudgePath(const std::wstring& text, PathProbe& probe) {
     if (colon >= 2) {
         // Quoted: "X:\dir\file.exe" args
         if (text[colon - 2] != L'"') return PathUndecided;
-        const std::size_t from = colon - 1;
-        const std::size_t end = text.size() >= 2 ? text.size() - 2 : 0;
-        const std::wstring quoted = end > from ? text.substr(from, end - from) : std::wstring();
+        // From the drive letter to the end: the closing quote may be the text's last character.
+        const std::wstring quoted = text.substr(colon - 1);
         const std::size_t close = quoted.find(L'"');
         if (close == std::wstring::npos) return PathUndecided;
         if (quoted.find(L"\\\\") != std::wstring::npos) return PathUndecided;

@@ -46,7 +46,11 @@ TEST(JudgePath, Shapes) {
         {L"?:\\app.exe", PathUndecided},
         {L"\"\":\\app.exe\" x", PathUndecided},                      // no drive letter in the quotes
         {L"\"C:\\a\\\\b.exe\" x", PathUndecided},                    // doubled backslash
-        {L"\"C:\\gone\\app.exe\"", PathUndecided},                   // the closing quote is cut off with the end
+        {L"\"C:\\gone\\app.exe\"", PathMissing},                     // nothing after the closing quote
+        {L"\"C:\\there\\app.exe\"", PathExists},
+        {L"\"C:\\Program Files\\App\\gone.exe\"", PathMissing},
+        {L"\"C:\\gone\\app.exe\"x", PathMissing},
+        {L"\"C:\\gone\\app.exe", PathUndecided},                      // never closed
         {L"no path at all.exe", PathUndecided},
         {L"", PathUndecided},
         {L":\\", PathUndecided},
