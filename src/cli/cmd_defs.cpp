@@ -1,6 +1,7 @@
 // defs list / defs check: the definition set the program carries, and what of it this system has.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <set>
 
@@ -54,13 +55,21 @@ std::vector<FoundEntry> FoundEntries(const TSoftObj& definition) {
     return found;
 }
 
+// The definitions in numeric order of their ids (those sharing an id in the order loaded).
+std::vector<TSoftObj*> ByIdOrder(const DefinitionSet& set) {
+    std::vector<TSoftObj*> order;
+    for (std::size_t i = 0; i < set.Count(); ++i) order.push_back(set.Definition(i));
+    std::stable_sort(order.begin(), order.end(), [](const TSoftObj* a, const TSoftObj* b) { return a->Id < b->Id; });
+    return order;
+}
+
 }  // namespace
 
 int RunDefsList(CommandContext& ctx) {
     const auto set = LoadSet(ctx);
     if (!set) return ExitNoEngine;
-    for (std::size_t i = 0; i < set->Count(); ++i) {
-        const TSoftObj& definition = *set->Definition(i);
+    for (const TSoftObj* each : ByIdOrder(*set)) {
+        const TSoftObj& definition = *each;
         if (ctx.args.json) {
             ctx.Line(JsonObject()
                          .Add("id", definition.Id)
@@ -102,8 +111,8 @@ int RunDefsCheck(CommandContext& ctx) {
         }
     }
     int checked = 0, installed = 0, remnants = 0;
-    for (std::size_t i = 0; i < set->Count(); ++i) {
-        TSoftObj& definition = *set->Definition(i);
+    for (TSoftObj* each : ByIdOrder(*set)) {
+        TSoftObj& definition = *each;
         if (!wanted.empty() && !wanted.count(definition.Id)) continue;
         const std::uint8_t status = definition.Check();
         ++checked;

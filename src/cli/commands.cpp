@@ -53,10 +53,12 @@ const std::vector<Command>& Commands() {
         {{L"rules"}, {}, false, "rules [--json]",
          "the file-type rules a junk scan would use now: pattern rules, then extension rules", RunRules},
         {{L"defs", L"list"}, {}, false, "defs list [--json]",
-         "the rogue-software definitions the program carries: id, name, entries to remove, check entries",
+         "the rogue-software definitions the program carries, in order of their ids: id, name, entries to "
+         "remove, check entries",
          RunDefsList},
         {{L"defs", L"check"}, {L"--id"}, false, "defs check [--id N]... [--json]",
-         "detects the definitions (all, or those named) on this system: status and the entries found",
+         "detects the definitions (all, or those named) on this system, in order of their ids: status and "
+         "the entries found",
          RunDefsCheck},
         {{L"plugins", L"scan"}, {}, false, "plugins scan [--json]",
          "the browser plug-ins the plug-in page lists: kind, risk, name, key and the entries found", RunPluginsScan},
@@ -78,8 +80,9 @@ const std::vector<Command>& Commands() {
          RunJunkScan},
         {{L"junk", L"clean"}, {L"--root", L"--method"}, false,
          "junk clean [--root DIR]... [--method direct|recycle] [--preview] [--json]",
-         "scans as 'junk scan' does and removes every file listed (default method: the stored setting); "
-         "with --preview, lists exactly what the clean would process, in its order, and changes nothing",
+         "scans as 'junk scan' does and removes every file it lists, group by group as the junk page "
+         "cleans them (default method: the stored setting): one line per file with its result; with "
+         "--preview, lists exactly what the clean would process, in its order, and changes nothing",
          RunJunkClean, {L"--preview"}},
         {{L"procs"}, {}, false, "procs [--json]",
          "the running processes, sorted as the process view shows them: rating, modules, threads", RunProcs},
@@ -161,7 +164,18 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     if (helpAsked) rest = {L"help"};
     if (rest.empty()) return UsageError(out, "no command given");
     const Command* command = FindCommand(rest);
-    if (!command) return UsageError(out, "unknown command '" + ToUtf8(rest[0]) + "'");
+    if (!command) {
+        // A known group ("junk", "reg") followed by a word it does not have: name that word and
+        // the group's own commands.
+        std::string known;
+        for (const Command& c : Commands())
+            if (c.words.size() > 1 && c.words[0] == rest[0]) known += (known.empty() ? "" : ", ") + ToUtf8(c.words[1]);
+        if (known.empty()) return UsageError(out, "unknown command '" + ToUtf8(rest[0]) + "'");
+        if (rest.size() < 2 || rest[1].rfind(L"--", 0) == 0)
+            return UsageError(out, "'" + ToUtf8(rest[0]) + "' needs a command: " + known);
+        return UsageError(out, "unknown " + ToUtf8(rest[0]) + " command '" + ToUtf8(rest[1]) + "' (" +
+                                   ToUtf8(rest[0]) + " has: " + known + ")");
+    }
     inv.words = command->words;
 
     for (std::size_t i = command->words.size(); i < rest.size(); ++i) {

@@ -59,6 +59,21 @@ TEST(CliCommands, UsageErrorsExitWithTwoAndSayWhyOnStandardError) {
     }
 }
 
+TEST(CliCommands, AnUnknownWordIsNamedAsTheWordItIs) {
+    const struct { std::vector<std::wstring> args; const char* message; } cases[] = {
+        {{L"frob"}, "unknown command 'frob'"},
+        {{L"junk", L"frob"}, "unknown junk command 'frob' (junk has: scan, clean)"},
+        {{L"undo", L"frob", L"1"}, "unknown undo command 'frob'"},
+        {{L"junk"}, "'junk' needs a command: scan, clean"},
+        {{L"reg", L"--category", L"1"}, "'reg' needs a command: scan, fix"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = RunInProcess(c.args);
+        EXPECT_EQ(r.status, ExitUsage) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+}
+
 TEST(CliCommands, HelpListsEveryCommand) {
     for (const auto& args : {std::vector<std::wstring>{L"help"}, {L"--help"}, {L"info", L"-h"}}) {
         const CliRun r = RunInProcess(args);

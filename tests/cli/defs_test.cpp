@@ -45,6 +45,10 @@ TEST(CliDefs, ListsEveryDefinitionTheProgramCarries) {
     for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
         EXPECT_TRUE(ids.insert(Field(lines[i], "id")).second) << lines[i];
         EXPECT_GT(Field(lines[i], "checks"), 0) << "detectable: " << lines[i];
+        // In numeric order of ids (1001 after 244, not after 100).
+        if (i > 0) {
+            EXPECT_LT(Field(lines[i - 1], "id"), Field(lines[i], "id")) << lines[i];
+        }
     }
     // Every definition a built-in routine or a repair belongs to, and the three of the 1000s.
     for (long id : {5, 6, 11, 13, 16, 21, 24, 27, 35, 41, 48, 49, 54, 68, 81, 86, 92, 93, 94, 97, 100, 110, 115, 121,
@@ -59,6 +63,8 @@ TEST(CliDefs, CheckNamesWhatItFoundAndRefusesUnknownIds) {
     const auto lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().rfind("{\"summary\": {\"definitions\": ", 0), 0u) << lines.back();
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i)
+        EXPECT_LT(Field(lines[i - 1], "id"), Field(lines[i], "id")) << lines[i];
     for (const wchar_t* bad : {L"--id abc", L"--id 99999", L"--id"}) {
         r = test::RunProcess(L"\"" + kCli + L"\" defs check " + bad);
         EXPECT_EQ(r.exitCode, 2u) << testing::PrintToString(std::wstring(bad));
