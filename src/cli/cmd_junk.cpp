@@ -129,10 +129,12 @@ int JunkScan(CommandContext& ctx) {
                          .Add("group", group.groupType)
                          .Add("description", group.description)
                          .Add("path", result.FullPath(file))
+                         .Add("size", Count(file.bytes))
                          .AddRaw("size_kb", ToUtf8(CentiText(file.centiKb)))
                          .Render());
         } else {
-            ctx.Line(ToUtf8(group.groupType) + "\t" + ToUtf8(CentiText(file.centiKb)) + "\t" + ToUtf8(result.FullPath(file)));
+            ctx.Line(ToUtf8(group.groupType) + "\t" + ToUtf8(CentiText(file.centiKb)) + " KB (" + std::to_string(file.bytes) +
+                     " bytes)\t" + ToUtf8(result.FullPath(file)));
         }
     }
     const std::wstring elapsed = ElapsedText(run.seconds);

@@ -76,7 +76,8 @@ const std::vector<Command>& Commands() {
          "program's backup folder under the user's application data)",
          RunRepairRun, {L"--preview"}},
         {{L"junk", L"scan"}, {L"--root"}, false, "junk scan [--root DIR]... [--json]",
-         "the junk files of the fixed drives (or of the folders named), grouped by rule as the junk page lists them",
+         "the junk files of the fixed drives (or of the folders named), one line per file in the order "
+         "found: its rule's group, its size in KB (and in bytes) and its path; then the totals",
          RunJunkScan},
         {{L"junk", L"clean"}, {L"--root", L"--method"}, false,
          "junk clean [--root DIR]... [--method direct|recycle] [--preview] [--json]",

@@ -296,6 +296,7 @@ private:
         JunkFile file;
         file.folder = static_cast<std::uint32_t>(folderIndex);
         file.group = group;
+        file.bytes = entry.size;
         file.centiKb = CentiKbOfSize(entry.size);
         file.name.assign(name);
         const std::uint32_t index = static_cast<std::uint32_t>(result_.files.size());

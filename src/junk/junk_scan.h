@@ -34,6 +34,7 @@ struct JunkFile {
     std::uint32_t group = 0;       // index into JunkScanResult::groups
     std::uint64_t centiKb = 0;     // size / 1024 in hundredths, rounded half to even
     std::wstring name;
+    std::uint64_t bytes = 0;       // the file's size
 };
 
 struct JunkScanResult {

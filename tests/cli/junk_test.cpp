@@ -67,11 +67,32 @@ TEST(CliJunk, ScanListsWhatTheLiteralWalkLists) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(Has(lines[i], "group", expected[i].first) && Has(lines[i], "path", expected[i].second))
             << "row " << i << ": " << lines[i] << "\nexpected " << test::Narrow(expected[i].second);
-        EXPECT_NE(lines[i].find("\"size_kb\": 0"), std::string::npos) << lines[i];  // 4 bytes
+        EXPECT_NE(lines[i].find("\"size\": 4, \"size_kb\": 0}"), std::string::npos) << lines[i];
     }
     EXPECT_EQ(lines.back().rfind("{\"summary\": {\"files\": " + std::to_string(expected.size()) + ", ", 0), 0u)
         << lines.back();
     EXPECT_NE(lines.back().find("\"elapsed\": \"00:00:"), std::string::npos) << lines.back();
+}
+
+// size is the file's bytes; size_kb the KB the page shows, rounded to hundredths (half to even).
+TEST(CliJunk, EachFileCarriesItsBytesBesideItsKb) {
+    test::ScratchDir dir;
+    const struct { const wchar_t* name; std::size_t bytes; const char* fields; } cases[] = {
+        {L"a.tmp", 0, "\"size\": 0, \"size_kb\": 0}"},
+        {L"b.tmp", 5, "\"size\": 5, \"size_kb\": 0}"},          // 0.0049 KB: shown as 0, still 5 bytes
+        {L"c.tmp", 1536, "\"size\": 1536, \"size_kb\": 1.5}"},
+        {L"d.tmp", 1034, "\"size\": 1034, \"size_kb\": 1.01}"},  // 1.00977 KB
+        {L"e.tmp", 1048576, "\"size\": 1048576, \"size_kb\": 1024}"},
+    };
+    for (const auto& c : cases) ASSERT_TRUE(test::WriteFileText(dir / c.name, std::string(c.bytes, 'x')));
+    const test::ProcessResult r = test::RunProcess(L"\"" + kCli + L"\" junk scan --root \"" + dir.path() + L"\" --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    for (const auto& c : cases) {
+        std::string line;
+        for (const std::string& l : Lines(r.out))
+            if (Has(l, "path", dir / c.name)) line = l;
+        EXPECT_NE(line.find(c.fields), std::string::npos) << test::Narrow(c.name) << ": " << line;
+    }
 }
 
 TEST(CliJunk, CleanRemovesWhatTheScanListsAndReportsEachFile) {
