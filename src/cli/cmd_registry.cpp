@@ -83,16 +83,15 @@ JsonObject FindingObject(const TDataRegItems& row) {
                             .Add("category", row.Category)
                             .Add("category_name", row.CategoryName)
                             .Add("root", RootName(row.Root))
-                            .Add("key", row.KeyPath)
+                            .Add("key", SystemKeyPath(row.KeyPath))
                             .Add("name", row.Name);
     if (SystemIs64Bit()) object.Add("view", ViewNumber(row.View));
     return object;
 }
 
 std::string FindingText(const TDataRegItems& row) {
-    const std::wstring separator = !row.KeyPath.empty() && row.KeyPath[0] == L'\\' ? L"" : L"\\";
     return std::to_string(row.Category) + "\t" + ToUtf8(row.CategoryName) + "\t" +
-           ToUtf8(RootName(row.Root) + separator + row.KeyPath) + "\t" + ToUtf8(row.Name.empty() ? L"(default)" : row.Name) +
+           ToUtf8(RootName(row.Root) + L"\\" + SystemKeyPath(row.KeyPath)) + "\t" + ToUtf8(row.Name.empty() ? L"(default)" : row.Name) +
            (SystemIs64Bit() ? "\tview " + std::to_string(ViewNumber(row.View)) : std::string());
 }
 

@@ -101,13 +101,18 @@ TEST(CliRegistry, ScanListsExactlyTheOrphansFixRemovesThemAndTheBackupBringsThem
     for (const std::string& line : Findings(r.out))
         if (!std::binary_search(baseline.begin(), baseline.end(), line)) ours.push_back(line);
     std::vector<std::string> expected = {
-        Finding(0, "冗余的动态库", "HKEY_LOCAL_MACHINE", L"\\" + kShared, o.dll),
-        Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone"),
-        Finding(2, "无效的反安装信息", "HKEY_CURRENT_USER", L"\\" + kUninstall, L"TidemarkCliGone"),
+        Finding(0, "冗余的动态库", "HKEY_LOCAL_MACHINE", kShared, o.dll),
+        Finding(1, "无效的启动项", "HKEY_CURRENT_USER", kRun, L"TidemarkCliGone"),
+        Finding(2, "无效的反安装信息", "HKEY_CURRENT_USER", kUninstall, L"TidemarkCliGone"),
         Finding(3, "不存在文件注册表信息", "HKEY_CURRENT_USER", kData + L"\\Settings", L"LastFile"),
     };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(ours, expected) << r.out;
+    // Every finding, the prefix's own too: a root, and a key below it with no leading backslash.
+    for (const std::string& line : Findings(r.out)) {
+        EXPECT_EQ(line.find("\"root\": \"\""), std::string::npos) << line;
+        EXPECT_EQ(line.find("\"key\": \"\\\\"), std::string::npos) << line;
+    }
     const auto lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().rfind("{\"summary\": {\"findings\": " + std::to_string(baseline.size() + 4) +
@@ -138,7 +143,7 @@ TEST(CliRegistry, ScanListsExactlyTheOrphansFixRemovesThemAndTheBackupBringsThem
     r = test::RunProcess(L"\"" + kCli + L"\" reg fix --category 0 --category 1 --category 2 --category 3 --preview --backup \"" +
                          unwritten + L"\" --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err << r.out;
-    EXPECT_NE(r.out.find(Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone", "listed")),
+    EXPECT_NE(r.out.find(Finding(1, "无效的启动项", "HKEY_CURRENT_USER", kRun, L"TidemarkCliGone", "listed")),
               std::string::npos)
         << r.out;
     EXPECT_EQ(Findings(r.out).size(), baseline.size() + 4);
@@ -150,7 +155,7 @@ TEST(CliRegistry, ScanListsExactlyTheOrphansFixRemovesThemAndTheBackupBringsThem
     const std::wstring backup = o.dir / L"before fix.reg";
     r = test::RunProcess(L"\"" + kCli + L"\" reg fix --category 0 --category 1 --category 2 --category 3 --backup \"" + backup + L"\" --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err << r.out;
-    EXPECT_NE(r.out.find(Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone", "removed")),
+    EXPECT_NE(r.out.find(Finding(1, "无效的启动项", "HKEY_CURRENT_USER", kRun, L"TidemarkCliGone", "removed")),
               std::string::npos)
         << r.out;
     {
@@ -191,7 +196,7 @@ TEST(CliRegistry, FindingsRefusedForWantOfRightsSaySoAndAreCounted) {
         const test::ScopedAdminRights rights(admin);
         cli::BufferOutput output;
         EXPECT_EQ(cli::RunCli({L"reg", L"fix", L"--category", L"1", L"--json"}, output), 1) << output.err;
-        const std::string ours = Finding(1, "无效的启动项", "HKEY_CURRENT_USER", L"\\" + kRun, L"TidemarkCliGone", "failed");
+        const std::string ours = Finding(1, "无效的启动项", "HKEY_CURRENT_USER", kRun, L"TidemarkCliGone", "failed");
         const std::string reason = ", \"reason\": \"needs_admin\"}";
         EXPECT_NE(output.out.find(ours.substr(0, ours.size() - 1) + (admin ? "}" : reason)), std::string::npos)
             << output.out;
