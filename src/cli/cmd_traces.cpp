@@ -95,6 +95,16 @@ void PrintEntry(CommandContext& ctx, const TraceEntry& entry, const Outcome* out
     ctx.Line(text);
 }
 
+// Files and registry values, counted apart.
+struct KindCount {
+    std::int64_t files = 0, values = 0;
+    void Add(const TraceEntry& entry) { ++(entry.Kind == TraceEntryKind::File ? files : values); }
+    std::string Text() const {
+        return std::to_string(files + values) + " traces (" + std::to_string(files) + " files, " +
+               std::to_string(values) + " values)";
+    }
+};
+
 std::wstring Elapsed(DWORD start) {
     const DWORD seconds = (GetTickCount() - start) / 1000;
     wchar_t text[16];
@@ -114,21 +124,24 @@ int TracesScan(CommandContext& ctx) {
         StartTraceScan(tree, TracePlacesOfSystem(), {reporter, pump, stop});
         unreadable = reporter.Unreadable();
     }
-    int entries = 0;
+    KindCount count;
     for (const TraceGroupState& group : tree.Groups)
         for (const TraceItem& item : group.Items)
             for (const TraceEntry& entry : item.Entries) {
                 PrintEntry(ctx, entry, nullptr);
-                ++entries;
+                count.Add(entry);
             }
     const std::wstring elapsed = Elapsed(start);
     if (ctx.args.json) {
         ctx.Line(JsonObject()
-                     .Add("summary", JsonObject().Add("files", entries).Add("unreadable", unreadable).Add("elapsed", elapsed))
+                     .Add("summary", JsonObject()
+                                         .Add("files", count.files)
+                                         .Add("values", count.values)
+                                         .Add("unreadable", unreadable)
+                                         .Add("elapsed", elapsed))
                      .Render());
     } else {
-        ctx.Line(std::to_string(entries) + " traces, " + std::to_string(unreadable) + " folders unreadable, " +
-                 ToUtf8(elapsed));
+        ctx.Line(count.Text() + ", " + std::to_string(unreadable) + " folders unreadable, " + ToUtf8(elapsed));
     }
     return ExitOk;
 }
@@ -150,8 +163,12 @@ int TracesClean(CommandContext& ctx) {
     class Printer final : public Sink<TraceEntry> {
     public:
         explicit Printer(CommandContext& ctx) : ctx_(ctx) {}
-        void Processed(const TraceEntry& entry, Outcome outcome) override { PrintEntry(ctx_, entry, &outcome); }
+        void Processed(const TraceEntry& entry, Outcome outcome) override {
+            PrintEntry(ctx_, entry, &outcome);
+            count.Add(entry);
+        }
         CommandContext& ctx_;
+        KindCount count;
     } printer(ctx);
     TraceCleanOptions options;
     options.Recycle = ReadRegIntDefault(HKEY_CURRENT_USER, kSettingsKey, kDirectDel, 0) != 0;
@@ -164,12 +181,14 @@ int TracesClean(CommandContext& ctx) {
             ctx.Line(JsonObject()
                          .Add("summary", JsonObject()
                                              .Add("listed", static_cast<std::int64_t>(t.listed))
+                                             .Add("files", printer.count.files)
+                                             .Add("values", printer.count.values)
                                              .Add("unreadable", unreadable)
                                              .Add("elapsed", elapsed))
                          .Render());
         } else {
-            ctx.Line(std::to_string(t.listed) + " traces listed, " + std::to_string(unreadable) +
-                     " folders unreadable, " + ToUtf8(elapsed));
+            ctx.Line(printer.count.Text() + " listed, " + std::to_string(unreadable) + " folders unreadable, " +
+                     ToUtf8(elapsed));
         }
         return ExitOk;
     }
@@ -178,7 +197,8 @@ int TracesClean(CommandContext& ctx) {
     if (ctx.args.json) {
         ctx.Line(JsonObject()
                      .Add("summary", JsonObject()
-                                         .Add("files", static_cast<std::int64_t>(t.Processed()))
+                                         .Add("files", printer.count.files)
+                                         .Add("values", printer.count.values)
                                          .Add("cleaned", static_cast<std::int64_t>(t.done + t.recycled + t.missing))
                                          .Add("reboot", static_cast<std::int64_t>(t.deferred))
                                          .Add("failed", static_cast<std::int64_t>(failed))
@@ -188,8 +208,7 @@ int TracesClean(CommandContext& ctx) {
                                          .Add("elapsed", elapsed))
                      .Render());
     } else {
-        ctx.Line(std::to_string(t.done + t.recycled + t.missing) + " of " + std::to_string(t.Processed()) +
-                 " traces cleaned, " + std::to_string(t.deferred) + " at restart, " + std::to_string(failed) +
+        ctx.Line(std::to_string(t.done + t.recycled + t.missing) + " of " + printer.count.Text() + " cleaned, " + std::to_string(t.deferred) + " at restart, " + std::to_string(failed) +
                  " failed; " + std::to_string(result.CacheEntries) + " cache entries, " +
                  std::to_string(result.Cookies) + " cookies; " + std::to_string(unreadable) + " folders unreadable, " +
                  ToUtf8(elapsed));
