@@ -76,6 +76,16 @@ std::wstring KeyOf(const TPluginObj& plugin) {
     return {};
 }
 
+// The key the console names a plug-in by: its kind and its class (or name), "bho:{...}", with
+// "32" after the kind for one of the 32-bit registry view on 64-bit Windows. One class may be
+// registered as a helper object and as a toolbar, and in both views: each is an object of its own.
+std::wstring ObjectKey(const TPluginObj& plugin) {
+    static constexpr const wchar_t* kKindTags[] = {L"bho", L"toolbar", L"menu", L"button", L"bar"};
+    const std::wstring tag = plugin.Kind >= 1 && plugin.Kind <= std::size(kKindTags) ? kKindTags[plugin.Kind - 1u] : L"plugin";
+    const bool view32 = SystemIs64Bit() && plugin.View == RegView::Bits32;
+    return tag + (view32 ? L"32" : L"") + L":" + KeyOf(plugin);
+}
+
 // What a clean did to one entry: its outcome, and whether the system refused it for want of
 // administrator rights.
 struct EntryOutcome {
@@ -90,7 +100,7 @@ void PrintPlugin(CommandContext& ctx, const TPluginObj& plugin, const std::vecto
     const std::wstring kindName =
         plugin.Kind >= 1 && plugin.Kind <= PluginKindNames.size() ? PluginKindNames[plugin.Kind - 1u] : L"";
     const std::wstring riskName = RiskText(plugin.Risk).Text;
-    const std::wstring key = KeyOf(plugin);
+    const std::wstring key = ObjectKey(plugin);
     if (ctx.args.json) {
         std::string list = "[";
         for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -209,22 +219,34 @@ int RunPluginsClean(CommandContext& ctx) {
     if (!cleaner) return ExitNoEngine;
     EntryCollector collector;
     ScanAll(*cleaner, collector);
-    std::set<std::wstring> keys;
-    for (const auto& plugin : cleaner->Plugins) keys.insert(UpperCased(KeyOf(*plugin)));
-    std::set<std::wstring> wanted;
+    // Each key names one plug-in: by its own key as the scan shows it, or by the class (or name)
+    // alone when exactly one plug-in has it. Nothing is removed unless every key names one.
+    std::set<const TPluginObj*> wanted;
     for (const std::wstring& key : ctx.args.operands) {
-        // Nothing is removed unless every key names a plug-in the scan found.
-        if (!keys.count(UpperCased(key))) {
+        const std::wstring upper = UpperCased(key);
+        std::vector<const TPluginObj*> exact, byClass;
+        for (const auto& plugin : cleaner->Plugins) {
+            if (UpperCased(ObjectKey(*plugin)) == upper) exact.push_back(plugin.get());
+            if (UpperCased(KeyOf(*plugin)) == upper) byClass.push_back(plugin.get());
+        }
+        const std::vector<const TPluginObj*>& named = exact.empty() ? byClass : exact;
+        if (named.empty()) {
             ctx.Error("tidemark-cli: no plug-in has the key " + ToUtf8(key));
             return ExitUsage;
         }
-        wanted.insert(UpperCased(key));
+        if (named.size() > 1) {
+            std::string keys;
+            for (const TPluginObj* plugin : named) keys += (keys.empty() ? "" : ", ") + ToUtf8(ObjectKey(*plugin));
+            ctx.Error("tidemark-cli: the key " + ToUtf8(key) + " names " + std::to_string(named.size()) +
+                      " plug-ins (" + keys + "); name the one to clean by its own key");
+            return ExitUsage;
+        }
+        wanted.insert(named.front());
     }
-    // In scan order, as the page cleans its cards; a key registered in several places names
-    // every one of them.
+    // In scan order, as the page cleans its cards.
     std::vector<TPluginObj*> chosen;
     for (const auto& plugin : cleaner->Plugins) {
-        if (wanted.count(UpperCased(KeyOf(*plugin)))) chosen.push_back(plugin.get());
+        if (wanted.count(plugin.get())) chosen.push_back(plugin.get());
     }
     const bool preview = ctx.args.flags.count(L"--preview") != 0;
     CleanPrinter printer(ctx);

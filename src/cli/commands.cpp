@@ -63,7 +63,8 @@ const std::vector<Command>& Commands() {
         {{L"plugins", L"scan"}, {}, false, "plugins scan [--json]",
          "the browser plug-ins the plug-in page lists: kind, risk, name, key and the entries found", RunPluginsScan},
         {{L"plugins", L"clean"}, {}, true, "plugins clean [--preview] KEY... [--json]",
-         "removes the plug-ins with these keys (as 'plugins scan' shows them), as far as each one's risk allows, "
+         "removes the plug-ins with these keys (as 'plugins scan' shows them: kind and class, such as "
+         "bho:{...}; a class alone names the one plug-in that has it), as far as each one's risk allows, "
          "then runs the repairs and fixes that follow and commits the files left for the restart; with "
          "--preview, lists the plug-ins and entries it would process, in its order, and changes nothing",
          RunPluginsClean, {L"--preview"}},

@@ -40,6 +40,8 @@ const std::wstring kBho = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explor
 // "MyWebSearch 工具条", rated risky by the table the program carries.
 const std::wstring kRisky = L"{07B18EA9-A523-4961-B6BB-170DE4475CCA}";
 const std::wstring kNeighbour = L"{C1EA0010-0000-4A11-8B0B-00000000C1EA}";
+// The risky plug-in's own key: its kind and its class.
+const std::wstring kRiskyKey = L"toolbar:" + kRisky;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -125,11 +127,11 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
 
     test::ProcessResult r = test::RunProcess(L"\"" + kCli + L"\" plugins scan --json");
     ASSERT_EQ(r.exitCode, 0u) << r.err;
-    EXPECT_EQ(LineOf(r.out, kRisky),
+    EXPECT_EQ(LineOf(r.out, kRiskyKey),
               "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
-              "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
+              "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRiskyKey) + ", \"entries\": [" +
                   Entry(3, 3, classKey) + ", " + Entry(2, 3, f.library) + ", " + Entry(4, 3, value) + "]" + kViewField + "}");
-    EXPECT_NE(LineOf(r.out, kNeighbour).find("\"risk\": 2, \"risk_name\": \"安全未知\", \"name\": \"Neighbour\""),
+    EXPECT_NE(LineOf(r.out, L"bho:" + kNeighbour).find("\"risk\": 2, \"risk_name\": \"安全未知\", \"name\": \"Neighbour\""),
               std::string::npos)
         << r.out;
     const auto lines = Lines(r.out);
@@ -149,7 +151,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     const auto previewed = Lines(r.out);
     ASSERT_EQ(previewed.size(), 2u) << r.out;
     EXPECT_EQ(previewed[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
-                            "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
+                            "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRiskyKey) + ", \"entries\": [" +
                                 Entry(2, 3, f.library, L"listed") + ", " + Entry(3, 3, classKey, L"listed") + ", " +
                                 Entry(4, 3, value, L"listed") + "]" + kViewField + "}");
     EXPECT_EQ(previewed[1], "{\"summary\": {\"plugins\": 1, \"entries\": 3}}");
@@ -163,7 +165,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     const auto cleaned = Lines(r.out);
     ASSERT_EQ(cleaned.size(), 2u) << r.out;
     EXPECT_EQ(cleaned[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
-                          "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
+                          "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRiskyKey) + ", \"entries\": [" +
                               Entry(2, 2, f.library, L"deleted") + ", " + Entry(3, 2, classKey, L"deleted") + ", " +
                               Entry(4, 2, value, L"deleted") + "]" + kViewField + ", \"result\": true}");
     // What it removed went into the undo journal.
@@ -182,7 +184,7 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_TRUE(test::PathExists(f.neighbourLibrary));
 
     r = test::RunProcess(L"\"" + kCli + L"\" plugins scan --json");
-    EXPECT_EQ(LineOf(r.out, kRisky), "");
+    EXPECT_EQ(LineOf(r.out, kRiskyKey), "");
     r = test::RunProcess(L"\"" + kCli + L"\" plugins clean");
     EXPECT_EQ(r.exitCode, 2u);
 
@@ -193,7 +195,43 @@ TEST(CliPlugins, ScanListsAndCleanRemovesOnlyTheNamedPlugin) {
     EXPECT_EQ(TreeText(HKEY_CLASSES_ROOT, L"CLSID\\" + kRisky), classBefore);
     EXPECT_EQ(ReadFileBytes(f.library), libraryBytes);
     r = test::RunProcess(L"\"" + kCli + L"\" plugins scan --json");
-    EXPECT_NE(LineOf(r.out, kRisky), "");
+    EXPECT_NE(LineOf(r.out, kRiskyKey), "");
+}
+
+// One class registered as a helper object beside the toolbar: two plug-ins, each with its own
+// key. The class alone no longer names one of them and is refused; the kind and class name one.
+TEST(CliPlugins, AClassThatIsTwoPluginsIsNamedByKindAndClass) {
+    Fixture f;
+    SetText(HKEY_LOCAL_MACHINE, kBho + kRisky, L"", L"");
+    struct Cleanup {
+        ~Cleanup() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kBho + kRisky).c_str()); }
+    } cleanup;
+
+    test::ProcessResult r = test::RunProcess(L"\"" + kCli + L"\" plugins scan --json");
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(LineOf(r.out, L"bho:" + kRisky), "") << r.out;
+    EXPECT_NE(LineOf(r.out, kRiskyKey), "") << r.out;
+
+    for (const wchar_t* mode : {L"--preview ", L""}) {
+        r = test::RunProcess(L"\"" + kCli + L"\" plugins clean " + mode + kRisky + L" --json");
+        EXPECT_EQ(r.exitCode, 2u) << test::Narrow(mode);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("names 2 plug-ins (bho:" + test::Narrow(kRisky) + ", toolbar:" + test::Narrow(kRisky) + ")"),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, kBho + kRisky));
+    EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
+
+    // Either letter case; only the helper object's registration goes, the toolbar's stays.
+    r = test::RunProcess(L"\"" + kCli + L"\" plugins clean BHO:" + kRisky + L" --json");
+    ASSERT_LE(r.exitCode, 1u) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines[0].rfind("{\"kind\": 1, ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("\"key\": " + cli::JsonString(L"bho:" + kRisky)), std::string::npos) << lines[0];
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, kBho + kRisky));
+    EXPECT_TRUE(ValueThere(HKEY_LOCAL_MACHINE, kToolbar, kRisky));
 }
 
 // A copy of the console program whose definition set cannot load: no cleaner, exit 3.
@@ -246,7 +284,7 @@ TEST(CliPlugins, APluginLeftForWantOfRightsSaysSoAndIsCounted) {
         std::string refused = Entry(3, 5, classKey, L"failed");
         if (!admin) refused.insert(refused.size() - 1, ", \"reason\": \"needs_admin\"");
         EXPECT_EQ(lines[0], "{\"kind\": 2, \"kind_name\": \"工具栏\", \"risk\": 3, \"risk_name\": \"风险\", \"name\": "
-                            "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRisky) + ", \"entries\": [" +
+                            "\"MyWebSearch 工具条\", \"key\": " + cli::JsonString(kRiskyKey) + ", \"entries\": [" +
                                 Entry(2, 2, f.library, L"deleted") + ", " + refused + ", " +
                                 Entry(4, 2, value, L"deleted") + "]" + kViewField + ", \"result\": false" +
                                 (admin ? "" : ", \"reason\": \"needs_admin\"") + "}");
