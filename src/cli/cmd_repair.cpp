@@ -19,6 +19,50 @@ namespace tidemark::cli {
 
 namespace {
 
+// What a change is about, by the step of the sequence it belongs to.
+const char* StepSubject(int step) {
+    switch (step) {
+        case 1: return "Start-up entry";
+        case 2: return "Browser start page";
+        case 3: return "WinSock2";
+        case 4: return "Advertising file";
+        case 5: return "Pending shutdown";
+        default: return "Repair";
+    }
+}
+
+std::string Quoted(const std::wstring& text) { return "\"" + ToUtf8(text) + "\""; }
+
+// One change as a sentence: what it changes, where, and what is there now -> what will be there.
+std::string ChangeSentence(const RepairChange& change, const std::wstring& root) {
+    const std::string where = ToUtf8(root.empty() ? change.Key : root + L"\\" + change.Key);
+    const std::string now = change.Now.empty() ? "(nothing)" : ToUtf8(change.Now);
+    std::string what;
+    std::string after = change.After.empty() ? "(removed)" : ToUtf8(change.After);
+    switch (change.Action) {
+        case RepairAction::DeleteValue:
+            what = "the value " + Quoted(change.Name) + " of " + where + " is removed";
+            break;
+        case RepairAction::SetText:
+            what = "the value " + Quoted(change.Name) + " of " + where + " is set";
+            break;
+        case RepairAction::SetInt:
+            what = "the value " + Quoted(change.Name) + " of " + where + " is set";
+            if (change.After.empty()) after = std::to_string(change.Number);
+            break;
+        case RepairAction::DeleteKey: what = "the key " + where + " is removed with everything below it"; break;
+        case RepairAction::DeleteFile: what = "the file " + where + " is deleted"; break;
+        case RepairAction::DeleteFolder: what = "the folder " + where + " is deleted with everything in it"; break;
+        case RepairAction::RunProgram:
+            return std::string(StepSubject(change.Step)) + ": " + ToUtf8(change.Key + change.Name) + " is run";
+        case RepairAction::ImportDefaults:
+            what = "the default catalogues for " + ToUtf8(change.Name) + " are imported into " + where;
+            break;
+        case RepairAction::ResetCatalog: what = "the catalogues under " + where + " are reset"; break;
+    }
+    return std::string(StepSubject(change.Step)) + ": " + what + ": " + now + " -> " + after;
+}
+
 // result: "done", "failed", "listed" (a preview), or null (a check). needsAdmin: it failed for
 // want of administrator rights.
 void PrintChange(CommandContext& ctx, const RepairChange& change, const char* result, bool needsAdmin = false) {
@@ -38,26 +82,31 @@ void PrintChange(CommandContext& ctx, const RepairChange& change, const char* re
         ctx.Line(line.Render());
         return;
     }
-    std::string text = std::to_string(change.Step) + "\t" + ToUtf8(root.empty() ? change.Key : root + L"\\" + change.Key) +
-                       "\t" + ToUtf8(change.Name) + "\t" + ToUtf8(change.Now) + " -> " + ToUtf8(change.After);
-    if (change.Root && SystemIs64Bit()) text += "\tview " + std::to_string(ViewNumber(change.View));
+    std::string text = ChangeSentence(change, root);
+    if (change.Root && SystemIs64Bit()) text += " (" + std::to_string(ViewNumber(change.View)) + "-bit view)";
     if (result) text += std::string("\t") + result;
     if (needsAdmin) text += "\t" + ToUtf8(kNeedsAdminReason);
     ctx.Line(text);
 }
 
-// needsAdmin: the changes that failed for want of administrator rights (a run's summary only).
-void PrintSummary(CommandContext& ctx, int changes, int failed, const std::wstring& undo = {},
-                  std::optional<int> needsAdmin = std::nullopt) {
+// What a check or a preview found: nothing was tried, so nothing failed.
+void PrintPlanSummary(CommandContext& ctx, int changes) {
+    if (ctx.args.json) {
+        ctx.Line(JsonObject().Add("summary", JsonObject().Add("changes", changes)).Render());
+    } else {
+        ctx.Line(std::to_string(changes) + (changes == 1 ? " change" : " changes") + " would be made");
+    }
+}
+
+// A run's summary; needsAdmin: the changes that failed for want of administrator rights.
+void PrintRunSummary(CommandContext& ctx, int changes, int failed, const std::wstring& undo, int needsAdmin) {
     if (ctx.args.json) {
         JsonObject summary;
-        summary.Add("changes", changes).Add("failed", failed);
-        if (needsAdmin) summary.Add("needs_admin", *needsAdmin);
+        summary.Add("changes", changes).Add("failed", failed).Add("needs_admin", needsAdmin);
         ctx.Line(JsonObject().Add("summary", summary.AddIf(!undo.empty(), "undo", undo)).Render());
     } else {
         ctx.Line(std::to_string(changes) + " changes, " + std::to_string(failed) + " failed" +
-                 (needsAdmin && *needsAdmin ? ", " + std::to_string(*needsAdmin) + " need administrator rights"
-                                            : std::string()) +
+                 (needsAdmin ? ", " + std::to_string(needsAdmin) + " need administrator rights" : std::string()) +
                  (undo.empty() ? std::string() : ", undo " + ToUtf8(undo)));
     }
 }
@@ -68,7 +117,7 @@ int RunRepairCheck(CommandContext& ctx) {
     // As the window runs the sequence: with both deletion operations.
     const auto changes = PlanPostCleanRepairs(RepairSystemOfProcess(), true);
     for (const RepairChange& change : changes) PrintChange(ctx, change, nullptr);
-    PrintSummary(ctx, static_cast<int>(changes.size()), 0);
+    PrintPlanSummary(ctx, static_cast<int>(changes.size()));
     return ExitOk;
 }
 
@@ -77,7 +126,7 @@ int RunRepairRun(CommandContext& ctx) {
         // What the run would take on now, in its order; nothing changes.
         const auto changes = PlanPostCleanRepairs(RepairSystemOfProcess(), true);
         for (const RepairChange& change : changes) PrintChange(ctx, change, "listed");
-        PrintSummary(ctx, static_cast<int>(changes.size()), 0);
+        PrintPlanSummary(ctx, static_cast<int>(changes.size()));
         return ExitOk;
     }
     // The save dialog's stand-in: with --yes the backup goes to the program's backup folder
@@ -127,7 +176,7 @@ int RunRepairRun(CommandContext& ctx) {
                             });
     }
     SetBackupFileChooser(previous);
-    PrintSummary(ctx, changes, failed, journal.Finish(), needingAdmin);
+    PrintRunSummary(ctx, changes, failed, journal.Finish(), needingAdmin);
     return failed ? ExitItemFailed : ExitOk;
 }
 

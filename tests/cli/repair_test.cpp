@@ -14,6 +14,7 @@
 #include "system/reg_ops.h"
 #include "system/app_data.h"
 #include "system/reg_paths.h"
+#include "system/reg_view.h"
 
 namespace tidemark {
 namespace {
@@ -119,6 +120,20 @@ TEST_F(CliRepair, CheckOnlyListsRunWithoutYesLeavesWinsock2AndWithYesRepairsIt) 
         << check.out;
     EXPECT_FALSE(LineWith(listed, 3, {"000000000099\"", "yehoo"}).empty()) << check.out;
     EXPECT_FALSE(LineWith(listed, 3, {"\"after\": \"REG XP\""}).empty()) << check.out;
+    EXPECT_EQ(listed.back(), "{\"summary\": {\"changes\": " + std::to_string(listed.size() - 1) + "}}");
+    // The same check as text: one sentence per change, what and where, now -> after.
+    const test::ProcessResult text = Run(L"repair check");
+    ASSERT_EQ(text.exitCode, 0u) << text.err;
+    const string view = SystemIs64Bit() ? " (64-bit view)" : "";
+    for (const string& sentence :
+         {"Start-up entry: the value \"tm_cli_rundll\" of HKEY_CURRENT_USER\\" + test::Narrow(kRun) +
+              " is removed: rundll32 -> (removed)" + view + "\n",
+          "Browser start page: the value \"Start Page\" of HKEY_CURRENT_USER\\" + test::Narrow(kIeMain) +
+              " is set: HTTP://WWW.COOLWEBSEARCH.COM/ -> http://cn.msn.com/" + view + "\n",
+          "WinSock2: the value \"Enabled\" of HKEY_LOCAL_MACHINE\\" + test::Narrow(tcpip) +
+              " is set: dword:00000000 -> dword:00000001" + view + "\n",
+          std::to_string(listed.size() - 1) + " changes would be made\n"})
+        EXPECT_NE(text.out.find(sentence), string::npos) << sentence << "\nin\n" << text.out;
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kIeMain, L"Start Page"), wstring(L"HTTP://WWW.COOLWEBSEARCH.COM/"));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kRogueEntry));
 
@@ -191,11 +206,12 @@ TEST_F(CliRepair, OnWindows7TheCatalogueIsListedForTheResetAndLeftAsItIs) {
         ASSERT_EQ(r.exitCode, 0u) << r.err;
         const auto lines = Lines(r.out);
         if (wstring(c.arguments).find(L"--json") == wstring::npos) {
-            EXPECT_NE(r.out.find("Protocol_Catalog9\\Catalog_Entries64\\000000000001: C:\\Windows\\System32\\wmpcd32.dll -> "
-                                 "netsh winsock reset"),
+            EXPECT_NE(r.out.find("WinSock2: the catalogues under HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\"
+                                 "WinSock2\\Parameters are reset: Protocol_Catalog9\\Catalog_Entries64\\000000000001: "
+                                 "C:\\Windows\\System32\\wmpcd32.dll -> netsh winsock reset"),
                       string::npos)
                 << r.out;
-            EXPECT_NE(lines.back().find(", 0 failed"), string::npos) << r.out;
+            EXPECT_EQ(r.out.find("failed"), string::npos) << r.out;
             continue;
         }
         const string reset = LineWith(lines, 3, {"\"root\": \"HKEY_LOCAL_MACHINE\"", "WinSock2\\\\Parameters\"",
@@ -208,7 +224,8 @@ TEST_F(CliRepair, OnWindows7TheCatalogueIsListedForTheResetAndLeftAsItIs) {
             EXPECT_EQ(reset.find("\"result\""), string::npos) << reset;
         }
         EXPECT_EQ(r.out.find("REG "), string::npos) << "no import on Windows 7: " << r.out;
-        EXPECT_NE(lines.back().find("\"failed\": 0"), string::npos) << r.out;
+        // Nothing was tried, so nothing can have failed.
+        EXPECT_EQ(r.out.find("failed"), string::npos) << r.out;
     }
 
     // Without --yes the question gets No: nothing of the catalogue is touched, nothing failed.
