@@ -54,7 +54,7 @@ std::string ChangeSentence(const RepairChange& change, const std::wstring& root)
         case RepairAction::DeleteFile: what = "the file " + where + " is deleted"; break;
         case RepairAction::DeleteFolder: what = "the folder " + where + " is deleted with everything in it"; break;
         case RepairAction::RunProgram:
-            return std::string(StepSubject(change.Step)) + ": " + ToUtf8(change.Key + change.Name) + " is run";
+            return std::string(StepSubject(change.Step)) + ": " + ToUtf8(change.Key + change.Name) + " is run to cancel it";
         case RepairAction::ImportDefaults:
             what = "the default catalogues for " + ToUtf8(change.Name) + " are imported into " + where;
             break;
