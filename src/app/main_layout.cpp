@@ -176,7 +176,7 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"Lab_DiskPercent", K::Label, L"Pnl_Score", 200, 88, 36, 16, L"0", 0, L::Action, AnchorNone, false, kNormal},
         {L"Lab_ScoreReg", K::Label, L"Pnl_Score", 14, 40, 200, 16, L"", 1008, L::Action, AnchorNone, true, kNormal},
         {L"Lab_ScoreDisk", K::Label, L"Pnl_Score", 14, 62, 200, 16, L"", 1009, L::Action, AnchorNone, true, kNormal},
-        {L"BBtn_FreeDisk", K::Button, L"Pnl_Score", 150, 80, 80, 24, L"", 1029, L::Action, AnchorNone, true, kNormal},
+        {L"BBtn_FreeDisk", K::Button, L"Pnl_Score", 150, 80, 80, 24, L"", 1029, L::Action, AnchorNone, false, kNormal},
 
         {L"PanelDel", K::Panel, nullptr, OffX, 300, 356, 120, L"", 0, L::Action, AnchorNone, false, kNormal},
         {L"Lab_PanelDelTitle", K::Label, L"PanelDel", 14, 12, 200, 16, L"", 1026, L::Action, AnchorNone, true, kNormal},

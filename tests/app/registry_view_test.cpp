@@ -104,10 +104,10 @@ TEST_F(RegistryPageTest, ClearRegStartScansFixesTheTickedRowsAndLocates) {
     ASSERT_NE(run, widgets::kNoNode);
     ASSERT_NE(uninstall, widgets::kNoNode);
     widgets::TreeListModel& rows = View().FoundRows();
-    EXPECT_EQ(rows.Text(run, 0), L"    无效的启动项");
-    // On 64-bit Windows the key names its registry view first.
-    EXPECT_EQ(rows.Text(run, 2), std::wstring(SystemIs64Bit() ? L"[64位] " : L"") + L"\\" +
-                                     std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"));
+    EXPECT_EQ(rows.Text(run, 0), L"无效的启动项");
+    // Every key from its root's full name; on 64-bit Windows the registry view comes first.
+    EXPECT_EQ(rows.Text(run, 2), std::wstring(SystemIs64Bit() ? L"[64位] " : L"") +
+                                     L"HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
     EXPECT_EQ(rows.GetCheck(run), CheckState::Checked);
     for (const auto& item : View().Items()) EXPECT_NE(item.Category, 3);
     // The completion banner with the count, and without the time after "/clearreg".

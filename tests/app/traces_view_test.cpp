@@ -2,6 +2,8 @@
 // start button, ticks, the clean and the return to the group cards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/views/traces_view.h"
@@ -78,16 +80,23 @@ TEST_F(TracesPageTest, ScanListsTicksDecideTheCleanAndThePageReturnsToTheCards) 
     window_->Button(L"BBtn_ScanHengji")->Click();
     EXPECT_EQ(window_->CurrentPage(), Page::TraceResults);
     EXPECT_TRUE(App().UiIdle);
-    EXPECT_EQ(View().Status(), L"扫描完成");
+    // The state, with the time the scan took.
+    EXPECT_EQ(View().Status().rfind(L"扫描完成  用时 00:00:", 0), 0u) << View().Status();
 
     widgets::TreeListModel& rows = View().Rows();
     ASSERT_EQ(rows.Children(widgets::kRoot), std::vector<NodeId>{View().GroupRow(1)});
     const NodeId tempRow = View().ItemRow(1, 0), mruRow = View().ItemRow(1, 7);
     EXPECT_EQ(rows.Text(tempRow, 0), L"系统临时文件 (共扫描到2个文件)");
-    EXPECT_EQ(rows.Text(mruRow, 0), L"安装盘路径 (共扫描到1个文件)");
+    // A registry value is counted as one, and shown by its key and name.
+    EXPECT_EQ(rows.Text(mruRow, 0), L"安装盘路径 (共扫描到1个注册表值)");
+    EXPECT_EQ(rows.Text(rows.Children(mruRow)[0], 0), L"HKEY_CURRENT_USER\\InstallLocationsMRU  \u2192  a");
     const std::vector<NodeId> files = rows.Children(tempRow);
     ASSERT_EQ(files.size(), 2u);
     for (NodeId f : files) EXPECT_EQ(rows.GetCheck(f), CheckState::Checked);
+    // Paths as the file system spells them, though the engine compares the folder upper-cased.
+    std::vector<std::wstring> shown = {rows.Text(files[0], 0), rows.Text(files[1], 0)};
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::wstring>{temp / L"a.txt", temp / L"sub\\b.txt"}));
     EXPECT_TRUE(View().CanLocate(files[0]));
     EXPECT_FALSE(View().CanLocate(rows.Children(mruRow)[0]));  // a value name
     EXPECT_FALSE(View().CanLocate(tempRow));

@@ -7,6 +7,7 @@
 #include "app/registry_jump.h"
 #include "app/widgets/picture_button.h"
 #include "app/widgets/tree_list.h"
+#include "junk/junk_scan.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
 #include "undo/journal.h"
@@ -30,13 +31,8 @@ constexpr wchar_t kFixFailed[] = L"清理失败，重起后尝试重新清理！
 constexpr wchar_t kFixFailedTitle[] = L"系统提示";
 constexpr UINT kLocateCommand = 1;
 
-std::wstring ElapsedText(DWORD startTicks) {
-    const DWORD seconds = (GetTickCount() - startTicks) / 1000;
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%02lu:%02lu:%02lu", static_cast<unsigned long>(seconds / 3600 % 100),
-                  static_cast<unsigned long>(seconds / 60 % 60), static_cast<unsigned long>(seconds % 60));
-    return text;
-}
+// The time since startTicks as "hh:mm:ss".
+std::wstring ElapsedSince(DWORD startTicks) { return ElapsedText((GetTickCount() - startTicks) / 1000); }
 
 std::wstring TextOf(HWND control) {
     if (!control) return {};
@@ -78,6 +74,15 @@ private:
     std::function<void(const TDataRegItems&)> add_;
     std::uint64_t unreadable_ = 0;
 };
+
+// Every finding's key the same way: the root's full name, then the path below it.
+std::wstring FullKeyName(const TDataRegItems& row) {
+    std::wstring path = row.KeyPath;
+    while (!path.empty() && path.front() == L'\\') path.erase(0, 1);
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    const std::wstring root = RootName(row.Root);
+    return path.empty() ? root : root + L"\\" + path;
+}
 
 }  // namespace
 
@@ -221,7 +226,7 @@ void RegistryView::AddFinding(const TDataRegItems& row) {
     items_.push_back(row);
     // On 64-bit Windows the key says which registry view it belongs to.
     const std::wstring view = RegistryViewLabel(ViewNumber(row.View), App().UiLanguageId);
-    found_.AddRow(kRoot, {L"    " + row.CategoryName, row.Name, view.empty() ? row.KeyPath : L"[" + view + L"] " + row.KeyPath},
+    found_.AddRow(kRoot, {row.CategoryName, row.Name, view.empty() ? FullKeyName(row) : L"[" + view + L"] " + FullKeyName(row)},
                   {.checkKind = CheckKind::TwoState, .check = CheckState::Checked, .userData = items_.size() - 1});
     ++countValue_;
 }
@@ -254,7 +259,7 @@ void RegistryView::StartRegistryScan() {
     try {
         ScanPump pump([&] {
             ShowCount();
-            SetText(elapsed_, ElapsedText(start));
+            SetText(elapsed_, ElapsedSince(start));
         });
         SystemPathProbe probe;
         RegScanRun run{sink, pump, App().Stop, probe, categoryRecords_};
@@ -266,15 +271,15 @@ void RegistryView::StartRegistryScan() {
         ShowUnexpectedFailure(FromAnsi(error.what()));
     }
     ShowCount();
-    const std::wstring elapsed = ElapsedText(start);
+    const std::wstring elapsed = ElapsedSince(start);
     SetText(elapsed_, elapsed);
     SetText(finalCount_, std::to_wstring(countValue_));
     SetText(finalTime_, elapsed + UnreadableNote(sink.Unreadable()));
     ShowScanBanner(false);
-    if (countValue_ == 0) ShowMessageById(90013);
     ShowControl(stop_, false);
     ShowControl(loading_, false);
     if (scan_) EnableWindow(scan_->hwnd(), TRUE);
+    if (countValue_ == 0) ShowMessageById(90013);
 }
 
 void RegistryView::StopClick() { App().Stop.Request(); }
@@ -335,9 +340,10 @@ void RegistryView::FixRegistry() {
     const bool undoable = !journal.Finish().empty();
     if (!failed) {
         ShowControl(adminNote_, false);
-        ShowDoneMessage(90011, undoable);
+        // What was fixed leaves the list before the message says so.
         ClearResults();
         SetText(finalCount_, L"0");  // the banner no longer counts what is gone
+        ShowDoneMessage(90011, undoable);
         return;
     }
     // Refused for want of administrator rights: said once, above the list, and no box when
@@ -364,9 +370,7 @@ void RegistryView::LocateRegistryEntry() {
     if (node == widgets::kNoNode || !found_.IsValid(node)) return;
     const TDataRegItems& item = items_[found_.UserData(node)];
     if (item.KeyPath.empty()) return;
-    std::wstring path = RootName(item.Root) + (item.KeyPath[0] == L'\\' ? L"" : L"\\") + item.KeyPath;
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    if (Jump) Jump(path);
+    if (Jump) Jump(FullKeyName(item));
 }
 
 void RegistryView::RefreshHealthScore() {

@@ -14,7 +14,9 @@
 #include "settings/settings_store.h"
 #include "support/usage_log.h"
 #include "system/file_ops.h"
+#include "junk/junk_scan.h"
 #include "system/reg_ops.h"
+#include "system/text_case.h"
 
 namespace tidemark {
 
@@ -30,6 +32,16 @@ constexpr COLORREF kGroupBack = 16707297;  // light blue behind the group rows
 constexpr COLORREF kPendingText = RGB(0x5B, 0x6B, 0x7B);
 constexpr wchar_t kHistoryFailed[] = L"(IE历史记录未能清除)";
 constexpr UINT kLocateCommand = 1;
+constexpr wchar_t kSlogan[] = L"清理掉您使用电脑时的各种痕迹,保护你的上网隐私";
+
+// "扫描完成" and what follows it when a scan found nothing, in the interface's script.
+const wchar_t* NothingFoundNote() {
+    return ScriptOfLanguage(App().UiLanguageId) == Script::Traditional ? L"，沒有發現使用痕跡" : L"，没有发现使用痕迹";
+}
+
+const wchar_t* ElapsedWord() {
+    return ScriptOfLanguage(App().UiLanguageId) == Script::Traditional ? L"  用時 " : L"  用时 ";
+}
 
 void Enable(widgets::PictureButton* button, bool enabled) {
     if (button) EnableWindow(button->hwnd(), enabled ? TRUE : FALSE);
@@ -63,7 +75,9 @@ TracesView::TracesView(TFBrimMain& window, ControlTable& table) : View(window, t
     stop_ = controls_.Button(L"BBtn_ScanStop");
     status_ = controls_.Label(L"Lab_TraceSlogan");
     cards_ = {controls_.Button(L"RzBmpButton1"), controls_.Button(L"RzBmpButton2"), controls_.Button(L"RzBmpButton5")};
+    loading_ = controls_.AnyKind(L"Ani_Loading");
     widgets::TreeList* list = BindList(L"VST_DefaultData", rows_);
+    list_ = list;
     if (list) {
         // One column as wide as the page: the trace's name, or the file or value it found.
         RECT page{};
@@ -91,6 +105,8 @@ void TracesView::TabPressed() {
     window_.MarkTopTab(1);
     window_.ShowActionSet(ActionSet::TraceStart);
     window_.ShowPage(Page::TraceGroups);
+    // The line under the tabs says what the view is for again, not how the last run ended.
+    if (status_) SetWindowTextW(status_, kSlogan);
 }
 
 void TracesView::SetChecksInPage(Page page, bool checked) {
@@ -99,12 +115,49 @@ void TracesView::SetChecksInPage(Page page, bool checked) {
 
 std::wstring TracesView::ItemText(const TraceItem& item) const {
     std::wstring text = GetUiText(TraceTextId(item.Table, item.Row), App().UiLanguageId);
-    if (item.Count > 0) {
-        wchar_t found[64];
-        swprintf(found, 64, L"共扫描到%d个文件", item.Count);
-        text += L" (" + std::wstring(found) + L")";
+    int files = 0, values = 0;
+    for (const TraceEntry& entry : item.Entries) (entry.Kind == TraceEntryKind::File ? files : values) += 1;
+    if (files + values == 0) return text;
+    const bool traditional = ScriptOfLanguage(App().UiLanguageId) == Script::Traditional;
+    std::wstring found = traditional ? L"共掃描到" : L"共扫描到";
+    if (files > 0) found += std::to_wstring(files) + (traditional ? L"個文件" : L"个文件");
+    if (files > 0 && values > 0) found += L", ";
+    if (values > 0) found += std::to_wstring(values) + (traditional ? L"個登錄值" : L"个注册表值");
+    return text + L" (" + found + L")";
+}
+
+std::wstring TracesView::EntryText(const TraceEntry& entry) const {
+    if (entry.Kind == TraceEntryKind::File) return PathAsStored(entry.Text);
+    const bool traditional = ScriptOfLanguage(App().UiLanguageId) == Script::Traditional;
+    std::wstring key = entry.RootName;
+    if (!entry.KeyPath.empty()) key += L"\\" + entry.KeyPath;
+    const std::wstring name = entry.Text.empty() ? (traditional ? L"(預設)" : L"(默认)") : entry.Text;
+    return key + L"  \u2192  " + name;
+}
+
+std::wstring TracesView::PathAsStored(const std::wstring& path) const {
+    const std::size_t slash = path.rfind(L'\\');
+    if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || slash == std::wstring::npos) return path;
+    const std::wstring folder = path.substr(0, slash);
+    std::wstring& stored = storedFolders_[UpperCased(folder)];
+    if (stored.empty()) {
+        // Each part after the drive, as its folder lists it.
+        stored = std::wstring(1, static_cast<wchar_t>(towupper(path[0]))) + L":";
+        std::size_t start = 3;
+        while (start <= folder.size()) {
+            const std::size_t end = std::min(folder.find(L'\\', start), folder.size());
+            const std::wstring part = folder.substr(start, end - start);
+            WIN32_FIND_DATAW data{};
+            const HANDLE find =
+                part.empty() || part.find_first_of(L"*?") != std::wstring::npos
+                    ? INVALID_HANDLE_VALUE
+                    : FindFirstFileW(ExtendedPath(stored + L"\\" + part).c_str(), &data);
+            if (find != INVALID_HANDLE_VALUE) FindClose(find);
+            stored += L"\\" + (find != INVALID_HANDLE_VALUE ? std::wstring(data.cFileName) : part);
+            start = end + 1;
+        }
     }
-    return text;
+    return stored + path.substr(slash);
 }
 
 void TracesView::BuildTraceTree() {
@@ -146,7 +199,7 @@ void TracesView::RefreshItem(int group, int index) {
         RowOptions options;
         options.checkKind = CheckKind::TriState;
         options.check = entry.Ticked ? CheckState::Checked : CheckState::Unchecked;
-        rows_.AddRow(row, {entry.Text}, options);
+        rows_.AddRow(row, {EntryText(entry)}, options);
     }
     rows_.SetExpanded(row, true);
     rows_.EndUpdate();
@@ -169,7 +222,7 @@ void TracesView::AddFoundRow(const TraceEntry& entry) {
         RowOptions options;
         options.checkKind = CheckKind::TriState;
         options.check = entry.Ticked ? CheckState::Checked : CheckState::Unchecked;
-        rows_.AddRow(row, {entry.Text}, options);
+        rows_.AddRow(row, {EntryText(entry)}, options);
         return;
     }
 }
@@ -217,14 +270,42 @@ void TracesView::StartTraceScan() {
     App().Stop.Reset();  // a close waiting would have refused the start
     SendUsageEvent(UsageEvent::TraceScan);
     ShowControl(stop_);
+    ShowControl(loading_);
     SetStatus(90023);
+    const std::wstring scanning = Status();
     BuildTraceTree();
+    if (list_) list_->ScrollToRow(0);  // a new list starts at its top
     RowSink sink(*this);
-    MessagePump pump;
+    const DWORD start = GetTickCount();
+    // The elapsed time beside the state, refreshed at a human rate between the pump's runs.
+    class TimedPump final : public Pump {
+    public:
+        TimedPump(HWND status, std::wstring text, DWORD start) : status_(status), text_(std::move(text)), start_(start) {}
+        void Poll() override {
+            pump_.Poll();
+            const DWORD now = GetTickCount();
+            if (now - last_ < 250) return;
+            last_ = now;
+            if (status_) SetWindowTextW(status_, (text_ + ElapsedWord() + ElapsedText((now - start_) / 1000)).c_str());
+        }
+
+    private:
+        MessagePump pump_;
+        HWND status_;
+        std::wstring text_;
+        DWORD start_, last_ = 0;
+    } pump(status_, scanning, start);
     ::tidemark::StartTraceScan(tree_, TracePlacesOfSystem(), {sink, pump, App().Stop});
     ShowControl(stop_, false);
-    SetStatus(90024);
-    if (sink.unreadable > 0 && status_) SetWindowTextW(status_, (Status() + UnreadableNote(sink.unreadable)).c_str());
+    ShowControl(loading_, false);
+    std::size_t found = 0;
+    for (const TraceGroupState& group : tree_.Groups)
+        if (group.Selected)
+            for (const TraceItem& item : group.Items) found += item.Entries.size();
+    std::wstring status = GetUiText(90024, App().UiLanguageId);
+    if (found == 0 && !App().Stop.Requested()) status += NothingFoundNote();
+    status += ElapsedWord() + ElapsedText((GetTickCount() - start) / 1000) + UnreadableNote(sink.unreadable);
+    if (status_) SetWindowTextW(status_, status.c_str());
     Enable(rescan_, true);
     Enable(clean_, true);
 }
@@ -239,6 +320,7 @@ void TracesView::CleanTraces() {
         Enable(rescan_, false);
         App().Stop.Reset();  // a close waiting would have refused the start
         SetStatus(90025);
+        ShowControl(loading_);
         ReadTicks();
         TraceCleanOptions options;
         options.Recycle = ReadRegIntDefault(HKEY_CURRENT_USER, kSettingsKey, kDirectDel, 0) != 0;
@@ -247,6 +329,7 @@ void TracesView::CleanTraces() {
         MessagePump pump;
         result = ::tidemark::CleanTraces(tree_, options, {sink, pump, App().Stop});
         closing = window_.ClosePending();
+        ShowControl(loading_, false);
     }
     // A close asked for meanwhile has run as the busy scope ended: nothing is left to show.
     if (closing) return;

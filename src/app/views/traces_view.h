@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <map>
 #include <functional>
 #include <string>
 #include <vector>
@@ -58,6 +59,12 @@ public:
 private:
     class RowSink;
     std::wstring ItemText(const TraceItem& item) const;
+    // What an entry row says: a file's path as the file system spells it; a value's key from
+    // its root, then the value's name.
+    std::wstring EntryText(const TraceEntry& entry) const;
+    // The path with each existing part in the letter case the file system keeps (the engine
+    // compares upper-cased folders); the parts it cannot find stay as they are.
+    std::wstring PathAsStored(const std::wstring& path) const;
     // The item's row and its entry rows, as the engine's record holds them now.
     void RefreshItem(int group, int item);
     void RefreshItemOf(int table, int row);
@@ -79,6 +86,9 @@ private:
     std::array<std::vector<widgets::NodeId>, 3> itemRows_;
     std::wstring elapsed_;
     int busy_ = 0;
+    widgets::TreeList* list_ = nullptr;
+    HWND loading_ = nullptr;  // the busy animation
+    mutable std::map<std::wstring, std::wstring> storedFolders_;  // upper-cased folder -> as stored
 };
 
 }  // namespace tidemark
