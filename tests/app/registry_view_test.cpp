@@ -3,6 +3,8 @@
 // "定位注册表", and the health score panel.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "system/reg_view.h"
 
 #include <windows.h>
@@ -88,6 +90,20 @@ protected:
     std::unique_ptr<TFBrimMain> window_;
 };
 
+// Looks at the window when a box comes up, then lets the scripted answers answer it.
+class ProbingPrompt final : public Prompt {
+public:
+    ProbingPrompt(Prompt& answers, std::function<void()> probe) : answers_(answers), probe_(std::move(probe)) {}
+    int Ask(const PromptRequest& request) override {
+        probe_();
+        return answers_.Ask(request);
+    }
+
+private:
+    Prompt& answers_;
+    std::function<void()> probe_;
+};
+
 TEST_F(RegistryPageTest, ClearRegStartScansFixesTheTickedRowsAndLocates) {
     Open({L"/clearreg"});  // the registry page opens; categories 0-2 are scanned once the loop runs
     EXPECT_EQ(App().CurrentView, 4);
@@ -130,7 +146,14 @@ TEST_F(RegistryPageTest, ClearRegStartScansFixesTheTickedRowsAndLocates) {
     // Only what stays ticked is fixed: the user unticks every row but ours, and the library's.
     for (NodeId node : rows.Children(widgets::kRoot))
         rows.SetCheck(node, node == run || node == uninstall ? CheckState::Checked : CheckState::Unchecked);
-    window_->Button(L"BBtn_Clear")->Click();
+    // The done message comes when the fixed rows are gone from the list.
+    std::size_t rowsAtMessage = 99;
+    {
+        ProbingPrompt probing(answers_, [&] { rowsAtMessage = rows.ChildCount(widgets::kRoot); });
+        ScopedPrompt scoped(probing);
+        window_->Button(L"BBtn_Clear")->Click();
+    }
+    EXPECT_EQ(rowsAtMessage, 0u);
     // What the fix removed went into the undo journal: the box says where to undo it.
     EXPECT_EQ(AskedTexts(), std::vector<std::wstring>{L"清理完毕!\r\n这次更改已记入恢复中心(设置中心),可以撤销。"});
     EXPECT_EQ(rows.ChildCount(widgets::kRoot), 0u);
@@ -198,7 +221,16 @@ TEST_F(RegistryPageTest, StartButtonTicksEveryCategoryAndNothingFoundSays90013) 
     SHDeleteValueW(HKEY_LOCAL_MACHINE, kShared.c_str(), dll_.c_str());
     answers_.Clear();
     for (NodeId node : children) categories.SetCheck(node, node == children[0] ? CheckState::Checked : CheckState::Unchecked);
-    window_->Button(L"BBtn_Scan")->Click();
+    // The nothing-found message comes when the busy animation and the stop button are gone.
+    bool busySignsAtMessage = false;
+    {
+        ProbingPrompt probing(answers_, [&] {
+            busySignsAtMessage = Visible(window_->Control(L"SBBtn_RegScanStop")) || Visible(window_->Control(L"Ani_Loading"));
+        });
+        ScopedPrompt scoped(probing);
+        window_->Button(L"BBtn_Scan")->Click();
+    }
+    EXPECT_FALSE(busySignsAtMessage);
     if (View().Items().empty()) {
         EXPECT_EQ(AskedTexts(), std::vector<std::wstring>{L"未查到无用注册表项"});
     } else {
