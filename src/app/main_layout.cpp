@@ -59,7 +59,7 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"Lab_totalFileSize", K::Label, nullptr, 312, 129, 90, 16, L"0", 0, L::Action, AnchorNone, false, kAccent},
         {L"Lab_Time", K::Label, nullptr, 412, 129, 80, 16, L"", 0, L::Action, AnchorNone, false, kSecondary},
         {L"Lab_ClearInf", K::Label, nullptr, 58, 120, 150, 16, L"", 1027, L::Action, AnchorNone, false, kGreen},
-        {L"Lab_ClearNum", K::Label, nullptr, 208, 120, 90, 16, L"0", 0, L::Action, AnchorNone, false, kAccent},
+        {L"Lab_ClearNum", K::Label, nullptr, 208, 120, 300, 16, L"0", 0, L::Action, AnchorNone, false, kAccent},
         {L"SLab_RegScan", K::Label, nullptr, 58, 111, 120, 16, L"", 1045, L::Action, AnchorNone, false, kNormal},
         {L"SLab_RegTotalNum", K::Label, nullptr, 58, 129, 200, 16, L"", 1046, L::Action, AnchorNone, false, kNormal},
         {L"Label4", K::Label, nullptr, 258, 129, 70, 16, L"0", 0, L::Action, AnchorNone, false, kAccent},

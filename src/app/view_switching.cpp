@@ -144,6 +144,11 @@ void TFBrimMain::CreateViews() {
     registry_ = std::make_unique<RegistryView>(*this, controls_, ParseStartSwitch(args_));
     plugins_ = std::make_unique<PluginsView>(*this, controls_);
     settings_ = std::make_unique<SettingsView>(*this, controls_);
+    // "重新扫描" is the traces' and the junk files' both: the view of the page shown owns a press.
+    if (const ControlEntry* entry = controls_.Find(L"BBtn_ScanClear"); entry && entry->button)
+        entry->button->SetOnClick([this] {
+            if (View* view = ViewOfPage(currentPage_)) view->RescanPressed();
+        });
 }
 
 View* TFBrimMain::ViewOfTab(int tab) {

@@ -95,6 +95,13 @@ TEST_F(JunkPageTest, ScanListsGroupsAndCountersThenCleanTakesOnlyTheTickedOnes) 
     EXPECT_EQ(Rows().ChildCount(old), 2u);
     const NodeId first = Rows().FirstChild(tmp);
     EXPECT_EQ(Rows().Text(first, 2), Rows().Text(first, 0) == L"a.tmp" ? dir_ / L"a.tmp" : dir_ / L"b.tmp");
+    // Sizes in one form, two decimals; "定位文件" only on a file row.
+    EXPECT_EQ(Rows().Text(first, 1), Rows().Text(first, 0) == L"a.tmp" ? L"1.50" : L"0.00");
+    EXPECT_TRUE(Junk().CanLocate(first));
+    EXPECT_FALSE(Junk().CanLocate(tmp));
+    // Once a list is shown, "重新扫描" stands where "扫描" was.
+    EXPECT_TRUE(Shown(L"BBtn_ScanClear"));
+    EXPECT_FALSE(Shown(L"BBtn_Scan"));
     EXPECT_EQ(Label(L"Lab_totalFileNum"), L"4");
     EXPECT_EQ(Label(L"Lab_totalFileSize"), L"0 MB");  // 1.5 KB in MB
     EXPECT_EQ(Label(L"Label2"), L"0");
@@ -112,7 +119,7 @@ TEST_F(JunkPageTest, ScanListsGroupsAndCountersThenCleanTakesOnlyTheTickedOnes) 
     EXPECT_TRUE(test::PathExists(dir_ / L"b.tmp"));
     EXPECT_TRUE(test::PathExists(dir_ / L"c.old"));
     EXPECT_TRUE(test::PathExists(dir_ / L"sub\\d.old"));
-    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1");
+    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1 个 (释放 1.50 KB)");  // the count and the space freed
     EXPECT_TRUE(Shown(L"Lab_ClearInf"));
     EXPECT_FALSE(Shown(L"Lab_ScanFinishTitle"));
     EXPECT_EQ(Label(L"Lab_prect"), L"100%");
@@ -136,7 +143,7 @@ TEST_F(JunkPageTest, ALockedFileGoesToTheRestartListAndIsNotCountedAsCleaned) {
 
     EXPECT_FALSE(test::PathExists(dir_ / L"free.tmp"));  // read-only and hidden: gone all the same
     EXPECT_TRUE(test::PathExists(dir_ / L"held.tmp"));
-    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1");
+    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1 个 (释放 1 字节)");
     widgets::TreeListModel& deleteList = window_->Custom().DeleteListRows();
     ASSERT_EQ(deleteList.ChildCount(kRoot), 1u);
     const NodeId row = deleteList.FirstChild(kRoot);
@@ -280,7 +287,7 @@ TEST_F(JunkPageTest, TheCustomViewsButtonsUseItsTickedFoldersAndTheCustomRules) 
     EXPECT_FALSE(test::PathExists(dir_ / L"notes.bak2"));
     EXPECT_TRUE(test::PathExists(dir_ / L"a.tmp"));
     EXPECT_TRUE(test::PathExists(other / L"far.bak2"));
-    EXPECT_EQ(Label(L"Lab_ClearNum"), L"1");
+    EXPECT_EQ(Label(L"Lab_ClearNum").rfind(L"1 个 (释放 ", 0), 0u);
 }
 
 }  // namespace

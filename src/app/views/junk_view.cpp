@@ -1,5 +1,7 @@
 #include "app/views/junk_view.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -56,6 +58,16 @@ private:
     DWORD last_ = GetTickCount() - 1000;
 };
 
+// The space a clean freed, after its file count: " (释放 1.25 MB)".
+std::wstring FreedNote(std::uint64_t bytes) {
+    const bool traditional = ScriptOfLanguage(App().UiLanguageId) == Script::Traditional;
+    const std::uint64_t centiKb = (bytes * 100 + 512) / 1024;
+    const std::wstring size = bytes < 1024        ? std::to_wstring(bytes) + (traditional ? L" 位元組" : L" 字节")
+                              : centiKb >= 102400 ? CentiTextTwoDecimals(CentiMbOfCentiKb(centiKb)) + L" MB"
+                                                  : CentiTextTwoDecimals(centiKb) + L" KB";
+    return std::wstring(traditional ? L" 個 (釋放 " : L" 个 (释放 ") + size + L")";
+}
+
 }  // namespace
 
 JunkView::JunkView(TFBrimMain& window, ControlTable& table) : View(window, table, L"JunkView") {
@@ -81,7 +93,22 @@ JunkView::JunkView(TFBrimMain& window, ControlTable& table) : View(window, table
         };
     }
     FillFolderRoots();
-    BindList(L"VST_type", found_);
+    if (widgets::TreeList* results = BindList(L"VST_type", found_)) {
+        results->OnRightClick = [this](NodeId row, POINT screen) {
+            if (row == kNoNode) return;
+            HMENU menu = CreatePopupMenu();
+            if (!menu) return;
+            AppendMenuW(menu, MF_STRING | (CanLocate(row) ? 0 : MF_GRAYED), 1, L"定位文件");
+            const UINT chosen =
+                TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, 0, window_.hwnd(), nullptr);
+            DestroyMenu(menu);
+            if (chosen == 1 && CanLocate(row)) {
+                const std::wstring arguments = L"/select,\"" + found_.Text(row, 2) + L"\"";
+                ShellExecuteW(nullptr, L"open", L"explorer.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL);
+            }
+        };
+    }
+    loading_ = controls_.AnyKind(L"Ani_Loading");
     if (start_) start_->SetOnClick([this] { StartJunkPage(); });
     if (customStart_) customStart_->SetOnClick([this] { StartCustomScan(); });
     label2_ = controls_.Label(L"Label2");
@@ -116,6 +143,17 @@ void JunkView::TabPressed() {
     ModeChosen(!customMode_);
 }
 
+void JunkView::RescanPressed() {
+    if (window_.CurrentPage() == Page::JunkResults) BBtn_ScanClick();
+}
+
+bool JunkView::CanLocate(NodeId row) const {
+    if (!found_.IsValid(row) || found_.Parent(row) == kRoot) return false;  // a group row names no file
+    const std::wstring path = found_.Text(row, 2);
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(ExtendedPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void JunkView::SetChecksInPage(Page page, bool checked) {
     if (page == Page::JunkFolders) SetTopRowChecks(folders_, checked);
     if (page == Page::JunkResults) SetTopRowChecks(found_, checked);
@@ -148,6 +186,12 @@ void JunkView::StartJunkPage() {
     PlaceAtSlot(clean_, kCleanNowSlot);
     window_.ShowPage(Page::JunkResults);
     if (scan_) scan_->Click();
+    // Once a list is shown, the same place offers "重新扫描".
+    if (window_.CurrentPage() == Page::JunkResults && rescan_) {
+        ShowControl(scan_, false);
+        PlaceAtSlot(rescan_, kRescanSlot);
+        ShowControl(rescan_);
+    }
 }
 
 void JunkView::StartCustomScan() {
@@ -306,10 +350,11 @@ void JunkView::BBtn_ScanClick() {
     SetText(label2_, L"0");
     SetText(label3_, L"0");
     ShowScanning(true);
+    ShowControl(loading_);
 
     class Rows final : public Sink<JunkListed> {
     public:
-        explicit Rows(JunkView& view) : view_(view) {}
+        Rows(JunkView& view, DWORD start) : view_(view), start_(start) {}
         void Found(const JunkListed& listed) override {
             const JunkScanResult& result = listed.result;
             const JunkFile& file = result.files[listed.index];
@@ -328,31 +373,35 @@ void JunkView::BBtn_ScanClick() {
             row.userData = listed.index;
             view_.fileRows_.resize(listed.index + 1, kNoNode);
             view_.fileRows_[listed.index] =
-                view_.found_.AddRow(groupRow, {file.name, CentiText(file.centiKb), result.FullPath(file), L""}, row);
+                view_.found_.AddRow(groupRow, {file.name, CentiTextTwoDecimals(file.centiKb), result.FullPath(file), L""}, row);
             count_ = result.files.size();
             total_ = result.totalCentiKb;
             if (counters_.Due()) ShowCounters();
         }
         void Progressed(const Progress& progress) override {
-            if (path_.Due()) SetText(view_.inforPath_, progress.current);
+            // The running time before the folder being walked.
+            if (path_.Due())
+                SetText(view_.inforPath_, ElapsedText((GetTickCount() - start_) / 1000) + L"  " + progress.current);
         }
         void ShowCounters() {
             SetText(view_.label2_, std::to_wstring(count_));
-            SetText(view_.label3_, CentiText(total_));
+            SetText(view_.label3_, CentiTextTwoDecimals(total_));
         }
 
     private:
         JunkView& view_;
+        DWORD start_;
         Throttle counters_, path_;
         std::size_t count_ = 0;
         std::uint64_t total_ = 0;
-    } rows(*this);
+    } rows(*this, start);
     MessagePump pump;
     try {
         result_ = ScanJunk(request, {rows, pump, App().Stop});
     } catch (...) {
         // The page is left usable; the failure itself goes on to the window's own handler.
         ShowScanning(false);
+        ShowControl(loading_, false);
         finish();
         throw;
     }
@@ -364,6 +413,7 @@ void JunkView::BBtn_ScanClick() {
     SetText(label2_, L"0");
     SetText(label3_, L"0");
     ShowScanning(false);
+    ShowControl(loading_, false);
     ShowAll(finishBanner_, true);
     SetText(time_, ElapsedText((GetTickCount() - start) / 1000) + UnreadableNote(result_.unreadable));
     finish();
@@ -415,7 +465,10 @@ void JunkView::BBtn_ClearClick() {
                const std::function<void()>& showBar)
             : view_(view), bar_(bar), deleteList_(deleteList), method_(method), showBar_(showBar) {}
         void Processed(const JunkCleanRecord& record, Outcome outcome) override {
-            if (outcome == Outcome::Done || outcome == Outcome::Recycled) ++cleaned_;
+            if (outcome == Outcome::Done || outcome == Outcome::Recycled) {
+                ++cleaned_;
+                freed_ += record.result.files[record.index].bytes;
+            }
             if (method_ == JunkMethod::Direct && (outcome == Outcome::Deferred || outcome == Outcome::Failed)) {
                 const JunkFile& file = record.result.files[record.index];
                 const JunkGroup& group = record.result.groups[file.group];
@@ -429,6 +482,7 @@ void JunkView::BBtn_ClearClick() {
             }
         }
         std::uint64_t cleaned_ = 0;
+        std::uint64_t freed_ = 0;
 
     private:
         JunkView& view_;
@@ -441,14 +495,18 @@ void JunkView::BBtn_ClearClick() {
     const std::function<void()> showBarFn = showBar;
     Report report(*this, progress, deleteList, method, showBarFn);
     MessagePump pump;
+    ShowControl(loading_);
     try {
         lastClean_ = CleanJunkFiles(result_, order, method, {report, pump, App().Stop});
     } catch (...) {
         // The page is left usable; the failure itself goes on to the window's own handler.
         ShowControl(panelDel_, false);
+        ShowControl(loading_, false);
         App().UiIdle = true;
         throw;
     }
+    ShowControl(loading_, false);
+    freedBytes_ = report.freed_;
     ClearResults();
     SetText(totalNum_, L"0");
     SetText(totalSize_, L"0");
@@ -461,7 +519,7 @@ void JunkView::BBtn_ClearClick() {
     ShowControl(closeClear_);
     ShowControl(cancel_, false);
     // What was removed: a file left in place or kept for the restart is not counted as cleaned.
-    SetText(clearNum_, std::to_wstring(lastClean_.Cleaned()));
+    SetText(clearNum_, std::to_wstring(lastClean_.Cleaned()) + FreedNote(freedBytes_));
     ShowAll(finishBanner_, false);
     ShowAll(clearLabels_, true);
 }

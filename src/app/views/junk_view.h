@@ -25,6 +25,7 @@ public:
     JunkView(TFBrimMain& window, ControlTable& table);
 
     void TabPressed() override;
+    void RescanPressed() override;
     void SetChecksInPage(Page page, bool checked) override;
 
     // A mode button pressed (its face already marked): "自动清理" (automatic) or "自定义清理".
@@ -80,6 +81,11 @@ public:
     // The folders a custom scan walks: fully ticked rows, partly ticked rows entered.
     std::vector<std::wstring> CustomFolderList() const;
 
+    // What the last clean removed, in bytes (files deleted or put in the recycle bin).
+    std::uint64_t FreedBytes() const { return freedBytes_; }
+    // "定位文件" on a result row: only a file row whose file is there.
+    bool CanLocate(widgets::NodeId row) const;
+
     // A junk scan or clean of this view is running.
     bool Busy() const { return busy_ > 0; }
 
@@ -105,6 +111,8 @@ private:
     std::vector<widgets::NodeId> groupRows_, fileRows_;
     std::uint64_t toClean_ = 0;  // what the last scan listed ("Lab_DelNum")
     JunkCleanTotals lastClean_;
+    std::uint64_t freedBytes_ = 0;
+    HWND loading_ = nullptr;  // the busy animation
 
     widgets::PictureButton* start_ = nullptr;       // the start page's large button
     widgets::PictureButton* customStart_ = nullptr;  // custom cleaning's "开始扫描"

@@ -93,7 +93,6 @@ TracesView::TracesView(TFBrimMain& window, ControlTable& table) : View(window, t
         if (chosen == kLocateCommand) LocateTraceFile(row);
     };
     if (start_) start_->SetOnClick([this] { BeginTraceScan(); });
-    if (rescan_) rescan_->SetOnClick([this] { StartTraceScan(); });
     if (clean_) clean_->SetOnClick([this] { CleanTraces(); });
     if (stop_) stop_->SetOnClick([] { App().Stop.Request(); });
     for (int group = 0; group < 3; ++group)

@@ -27,6 +27,7 @@ public:
     TracesView(TFBrimMain& window, ControlTable& table);
 
     void TabPressed() override;
+    void RescanPressed() override { StartTraceScan(); }
     void SetChecksInPage(Page page, bool checked) override;
 
     // Start-up: the three group rows with their items, expanded.

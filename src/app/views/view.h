@@ -81,6 +81,8 @@ public:
     virtual void TabPressed() = 0;
     // "全选" (checked) or "反选" in the footer while one of this view's pages is shown.
     virtual void SetChecksInPage(Page page, bool checked) = 0;
+    // "重新扫描" in the footer while one of this view's pages is shown (the button is shared).
+    virtual void RescanPressed() {}
 
     // The name its control lookups are recorded under ("TracesView" ...).
     const std::wstring& Name() const { return controls_.Owner(); }
