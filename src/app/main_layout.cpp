@@ -88,6 +88,7 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"TabSheet3", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
         {L"Lab_DirCaption", K::Label, L"TabSheet3", 10, 8, 400, 16, L"请选择您要清理的路径", 0, L::Action, AnchorNone, true, kNormal},
         {L"VST_AllDir", K::TreeList, L"TabSheet3", 0, 30, PageW, PageH - 30, L"", 0, L::Action, Fill, true, kNormal},
+        {L"Lnk_CustomFolders", K::LinkLabel, L"TabSheet3", PageW - 150, 8, 140, 16, L"", 90053, L::Action, AnchorRight, true, kNormal},
         {L"TabSheet4", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
         {L"HeaderExType", K::HeaderBar, L"TabSheet4", 0, 0, PageW, 24, L"", 0, L::Action, StretchWidth, true, kNormal},
         {L"VST_type", K::TreeList, L"TabSheet4", 0, 24, PageW, PageH - 24, L"", 0, L::Action, Fill, true, kNormal},
@@ -115,6 +116,11 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"HeaderExJournal", K::HeaderBar, L"TabSheet10", 0, 0, PageW, 24, L"", 0, L::Action, StretchWidth, true, kNormal},
         {L"Vst_Journal", K::TreeList, L"TabSheet10", 0, 24, PageW, PageH - 24 - 28, L"", 0, L::Action, Fill, true, kNormal},
         {L"Lab_JournalNote", K::Label, L"TabSheet10", 12, PageH - 22, 600, 16, L"", 0, L::Action, AnchorBottom, true, kSecondary},
+        // The custom cleaning folders, with the hint that the list's menu adds them.
+        {L"TabSheet11", K::Panel, nullptr, 2, kPageTop, PageW, PageH, L"", 0, L::Action, Fill, false, kNormal},
+        {L"Lab_CustomCaption", K::Label, L"TabSheet11", 10, 8, 130, 16, L"", 90053, L::Action, AnchorNone, true, kNormal},
+        {L"Lab_CurrentInfo", K::Label, L"TabSheet11", 140, 8, 300, 16, L"", 1035, L::Action, AnchorNone, false, kSecondary},
+        {L"Vst_Custom", K::TreeList, L"TabSheet11", 0, 30, PageW, PageH - 30, L"", 0, L::Action, Fill, true, kNormal},
 
         // Footer: the links at the left, the view's action buttons at the right.
         {L"RzURLLabAll", K::LinkLabel, nullptr, 16, kFooterTop + 13, 34, 16, L"全选", 0, L::Action, Footer, false, kNormal},
@@ -152,8 +158,6 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"LeftSheet1", K::Panel, L"Pnl_Left", 0, 46, 200, 330, L"", 0, L::Action, AnchorNone, false, kNormal},
         {L"VST_set", K::TreeList, L"LeftSheet1", 0, 0, 200, 330, L"", 0, L::Action, AnchorNone, true, kNormal},
         {L"LeftSheet2", K::Panel, L"Pnl_Left", 0, 46, 200, 330, L"", 0, L::Action, AnchorNone, false, kNormal},
-        {L"Vst_Custom", K::TreeList, L"LeftSheet2", 0, 0, 200, 330, L"", 0, L::Action, AnchorNone, true, kNormal},
-        {L"Lab_CurrentInfo", K::Label, L"Pnl_Left", 8, 384, 184, 16, L"", 1035, L::Action, AnchorNone, false, kSecondary},
 
         {L"Pnl_Main", K::Panel, nullptr, OffX + 210, kPageTop, 600, PageH, L"", 0, L::Action, AnchorNone, true, kNormal},
         {L"BBtn_MainTab1", K::Button, L"Pnl_Main", 6, 4, 100, 26, L"", 1005, L::Mode, AnchorNone, true, kNormal},

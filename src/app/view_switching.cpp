@@ -52,6 +52,9 @@ const std::vector<ActionSetRow>& ActionSetTable() {
         {ActionSet::JunkModes, {L"RzBmpBtnAllQuery", L"RzBmpBtnSelfQuery"}, {}, L"自动清理", L"自定义清理"},
         {ActionSet::JunkScan, junkScan, {}},
         {ActionSet::CustomScan, fileScan, {}},
+        {ActionSet::CustomFolders,
+         {L"BBtn_Scan", L"BBtn_Clear", L"RzURLLabAll", L"RzURLLabNone", L"Img_ViewIcon"},
+         {{L"BBtn_Scan", kRescanSlot}, {L"BBtn_Clear", kCleanNowSlot}}},
         {ActionSet::Plugins,
          {L"Lab_PlugInfo", L"BBtn_PlugScan", L"BBtn_PlugClear", L"RzURLLabAll", L"RzURLLabNone", L"Img_ViewIcon"},
          {{L"BBtn_PlugScan", kRescanSlot}, {L"BBtn_PlugClear", kCleanNowSlot}}},
@@ -176,6 +179,7 @@ View* TFBrimMain::ViewOfPage(Page page) {
     case Page::SettingsTypes:
     case Page::SettingsMethod:
     case Page::SettingsRestore: return settings_.get();
+    case Page::CustomFolders: return custom_.get();
     }
     return nullptr;
 }

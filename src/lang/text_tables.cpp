@@ -240,6 +240,7 @@ constexpr TextEntry kSimplified[] = {
     {90050, L"删除插件"},
     {90051, L"卸载插件"},
     {90052, L"部分项目需要管理员权限才能清理，请以管理员身份运行本程序。"},
+    {90053, L"自定义清理目录"},
 };
 
 constexpr TextEntry kTraditional[] = {
@@ -461,6 +462,7 @@ constexpr TextEntry kTraditional[] = {
     {90050, L"刪除插件"},
     {90051, L"卸載插件"},
     {90052, L"部分項目需要系統管理員權限才能清理，請以系統管理員身分執行本程式。"},
+    {90053, L"自訂清理目錄"},
 };
 template <std::size_t N>
 const wchar_t* Find(const TextEntry (&table)[N], int id) {

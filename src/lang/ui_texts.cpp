@@ -11,7 +11,7 @@ std::array<std::wstring, 6> BrowserTraceNames;
 std::array<std::wstring, 51> SoftwareTraceNames;
 std::array<std::wstring, 4> RegistryCategoryNames;
 std::array<std::wstring, 6> SettingsTexts;
-std::array<std::wstring, 52> MessageTexts;
+std::array<std::wstring, 53> MessageTexts;
 
 namespace {
 

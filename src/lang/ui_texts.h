@@ -17,7 +17,7 @@ extern std::array<std::wstring, 6> BrowserTraceNames;       // 15001–15006
 extern std::array<std::wstring, 51> SoftwareTraceNames;     // 11001–11051
 extern std::array<std::wstring, 4> RegistryCategoryNames;   // 13001–13004
 extern std::array<std::wstring, 6> SettingsTexts;           // 1000, 1002, 1003, 1004, 1008, 1009
-extern std::array<std::wstring, 52> MessageTexts;           // 90001–90052
+extern std::array<std::wstring, 53> MessageTexts;           // 90001–90053
 
 void FillTextArrays(unsigned langId);
 
@@ -38,7 +38,7 @@ const wchar_t* HeaderBarName(HeaderBar bar);  // "HeaderExDeleteList", ...
 // Column titles; the first column of the bars with a check-box column gets four leading spaces.
 std::vector<std::wstring> HeaderColumnTexts(HeaderBar bar, unsigned langId);
 
-// A modal information box with message text id (90001–90052) and the caption of 90001.
+// A modal information box with message text id (90001–90053) and the caption of 90001.
 // Goes through the current Prompt.
 void ShowMessageById(int id);
 // The failure box of an operation an unexpected error ended (text 90028 and what happened).

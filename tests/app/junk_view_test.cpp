@@ -227,6 +227,18 @@ TEST_F(JunkPageTest, CustomFoldersAreImportedAddedOnceAndDeleted) {
     ASSERT_GT(tree.ChildCount(kRoot), 0u);
     const NodeId drive = tree.FirstChild(kRoot);
     Junk().ImportCustomFolder(drive);
+    // The import opens the custom folders, a page of their own, where the folder now is.
+    EXPECT_EQ(App().CurrentView, 3);
+    EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
+    EXPECT_TRUE(Shown(L"Vst_Custom"));
+    EXPECT_TRUE(Shown(L"Lab_CurrentInfo"));
+    EXPECT_TRUE(Shown(L"BBtn_Scan"));
+    EXPECT_TRUE(Shown(L"BBtn_Clear"));
+    EXPECT_EQ(custom.FolderRows().ChildCount(kRoot), 1u);
+    // The junk view's custom mode leads there too.
+    window_->SelectTopTab(2);
+    window_->Link(L"Lnk_CustomFolders")->Click();
+    EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
     Junk().ImportCustomFolder(drive);  // already there
     EXPECT_EQ(ReadSettingText(kCustomFileExt), Junk().FolderPath(drive));
     EXPECT_TRUE(custom.AddCustomFolderPath(dir_.path()));
@@ -238,6 +250,13 @@ TEST_F(JunkPageTest, CustomFoldersAreImportedAddedOnceAndDeleted) {
     widgets::TreeListModel& rows = custom.FolderRows();
     ASSERT_EQ(rows.ChildCount(kRoot), 2u);
     EXPECT_EQ(rows.GetCheck(rows.FirstChild(kRoot)), CheckState::Checked);
+    // The footer links act on the list; with nothing ticked "扫描" says so and stays.
+    window_->SelectAllInPage();
+    window_->ClearAllInPage();
+    for (NodeId node : rows.Children(kRoot)) EXPECT_EQ(rows.GetCheck(node), CheckState::Unchecked);
+    window_->Button(L"BBtn_Scan")->Click();
+    EXPECT_TRUE(Asked(90019));
+    EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
     custom.DeleteCustomFolder(rows.FirstChild(kRoot));
     EXPECT_EQ(ReadSettingText(kCustomFileExt), dir_.path());
     custom.DeleteCustomFolder(rows.FirstChild(kRoot));

@@ -51,9 +51,9 @@ TEST(TextTables, TablesAreSortedAndComplete) {
         for (int i = 1; i < size; ++i) ASSERT_LT(TableIdAt(script, i - 1), TableIdAt(script, i));
         for (int i = 0; i < size; ++i) EXPECT_STRNE(TableText(script, TableIdAt(script, i)), L"");
     }
-    // 227 texts in all: simplified lacks 5404, traditional 10031–10039.
-    EXPECT_EQ(TableSize(Script::Simplified), 226);
-    EXPECT_EQ(TableSize(Script::Traditional), 218);
+    // 228 texts in all: simplified lacks 5404, traditional 10031–10039.
+    EXPECT_EQ(TableSize(Script::Simplified), 227);
+    EXPECT_EQ(TableSize(Script::Traditional), 219);
 }
 
 TEST(UiTexts, ArraysFollowTheLanguage) {
@@ -67,7 +67,8 @@ TEST(UiTexts, ArraysFollowTheLanguage) {
     EXPECT_EQ(SettingsTexts[5], L"磁碟剩餘空間:");
     EXPECT_EQ(MessageTexts[26], L"请选择清理项目!");
     EXPECT_EQ(MessageTexts[50], L"卸載插件");
-    EXPECT_EQ(MessageTexts[51], L"部分項目需要系統管理員權限才能清理，請以系統管理員身分執行本程式。");  // the last one, 90052
+    EXPECT_EQ(MessageTexts[51], L"部分項目需要系統管理員權限才能清理，請以系統管理員身分執行本程式。");
+    EXPECT_EQ(MessageTexts[52], L"自訂清理目錄");  // the last one, 90053
 
     FillTextArrays(kPrc);
     EXPECT_EQ(FileTypeDescriptions[38], L"CoreDraw备份文件");

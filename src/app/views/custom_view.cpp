@@ -10,6 +10,7 @@
 #include "app/widgets/tree_list.h"
 #include "junk/custom_folders.h"
 #include "lang/text_tables.h"
+#include "lang/ui_texts.h"
 #include "settings/settings_store.h"
 #include "support/usage_log.h"
 
@@ -37,6 +38,9 @@ void CustomView::TabPressed() {
     SendUsageEvent(UsageEvent::TabCustom);
     const bool fromJunk = App().CurrentView == 2;
     window_.MarkTopTab(3);
+    // The folder list is a page of its own, with "扫描" and "清理" and the footer links.
+    window_.ShowActionSet(ActionSet::CustomFolders);
+    window_.ShowPage(Page::CustomFolders);
     SelectSubTab(1);
     ShowControl(hint_);
     // The result page's list is forgotten whenever the view is entered; coming from the junk
@@ -50,15 +54,32 @@ void CustomView::TabPressed() {
     // "扫描" walks the ticked folders with the custom rule set and lists what it finds on the junk
     // view's result page; "清理" cleans what that list shows, and only scans (removing nothing)
     // when no list of these folders has been shown yet.
-    if (scan_) scan_->SetOnClick([this] {
-        if (App().CurrentView == 3) window_.Junk().ScanCustomViewFolders(TickedFolders());
+    const auto onOwnPage = [this] { return App().CurrentView == 3 && window_.CurrentPage() == Page::CustomFolders; };
+    if (scan_) scan_->SetOnClick([this, onOwnPage] {
+        if (!onOwnPage()) return;
+        if (TickedFolders().empty()) {
+            ShowMessageById(90019);  // "请选择清理路径"
+            return;
+        }
+        window_.Junk().ScanCustomViewFolders(TickedFolders());
     });
-    if (clean_) clean_->SetOnClick([this] {
-        if (App().CurrentView == 3) window_.Junk().CleanCustomViewFolders(TickedFolders());
+    if (clean_) clean_->SetOnClick([this, onOwnPage] {
+        if (!onOwnPage()) return;
+        if (TickedFolders().empty()) {
+            ShowMessageById(90019);
+            return;
+        }
+        window_.Junk().CleanCustomViewFolders(TickedFolders());
     });
     ShowControl(clean_);
     ShowControl(scan_);
     RefillFolders();
+}
+
+void CustomView::SetChecksInPage(Page page, bool checked) {
+    if (page != Page::CustomFolders) return;
+    for (widgets::NodeId node : folders_.Children(widgets::kRoot))
+        folders_.SetCheck(node, checked ? widgets::CheckState::Checked : widgets::CheckState::Unchecked);
 }
 
 std::vector<std::wstring> CustomView::TickedFolders() const {

@@ -20,8 +20,8 @@ public:
     CustomView(TFBrimMain& window, ControlTable& table);
 
     void TabPressed() override;
-    // Its lists live outside the page set: the footer links have no page of this view to act on.
-    void SetChecksInPage(Page, bool) override {}
+    // "全选" and "反选" tick or untick every folder of the list.
+    void SetChecksInPage(Page page, bool checked) override;
 
     // Sub-tabs 1 to 3: the chosen one shows its highlight (App().CurrentSubView).
     void SelectSubTab(int tab);

@@ -93,6 +93,7 @@ JunkView::JunkView(TFBrimMain& window, ControlTable& table) : View(window, table
         };
     }
     FillFolderRoots();
+    if (widgets::LinkLabel* link = controls_.Link(L"Lnk_CustomFolders")) link->SetOnClick([this] { window_.SelectTopTab(3); });
     if (widgets::TreeList* results = BindList(L"VST_type", found_)) {
         results->OnRightClick = [this](NodeId row, POINT screen) {
             if (row == kNoNode) return;
@@ -231,6 +232,8 @@ void JunkView::ImportCustomFolder(NodeId row) {
     if (row == kNoNode || !folders_.IsValid(row)) return;
     const std::optional<std::wstring> list = CustomFolderListWith(ReadSettingText(kCustomFileExt), FolderPath(row));
     if (list) (void)WriteSettingText(kCustomFileExt, *list);
+    // The list it joined, where it can be scanned.
+    window_.SelectTopTab(3);
 }
 
 std::wstring JunkView::FolderPath(NodeId row) const {

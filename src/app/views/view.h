@@ -23,7 +23,7 @@ class TreeList;
 class TreeListModel;
 }  // namespace widgets
 
-// The pages of the page set ("TabSheet0" ... "TabSheet10"); one is shown at a time.
+// The pages of the page set ("TabSheet0" ... "TabSheet11"); one is shown at a time.
 enum class Page {
     TraceGroups,      // the trace view's three group cards
     TraceResults,     // the traces found
@@ -36,8 +36,9 @@ enum class Page {
     SettingsTypes,    // the file types of the general or the custom rules
     SettingsMethod,   // the cleaning method
     SettingsRestore,  // the restore center: the undo journal's entries
+    CustomFolders,    // the custom cleaning folders
 };
-constexpr int kPageCount = 11;
+constexpr int kPageCount = 12;
 std::wstring PageControlName(Page page);  // "TabSheet0" ...
 
 // What the header strip and the footer show in a state of a view.
@@ -51,6 +52,7 @@ enum class ActionSet {
     RegistryScan,   // a registry scan: stop, scan and clean, the footer links
     Settings,         // the settings' page buttons and "保存"
     SettingsRestore,  // the settings' page buttons, "删除" and "恢复" of the restore center
+    CustomFolders,    // the custom cleaning folders: "扫描" and "清理", the footer links
 };
 
 // Holds the window busy for a scan, a clean or a modal panel of a view: no tab switches
