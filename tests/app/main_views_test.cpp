@@ -306,6 +306,18 @@ TEST_F(MainViewsTest, WindowCommandsAndMinimumSize) {
     EXPECT_EQ(r.bottom - r.top, 630);
 }
 
+// Every list of the pages has columns to draw its rows in: a list without them shows rows
+// with no text (the folder tree and the custom folders once did).
+TEST_F(MainViewsTest, EveryPageListHasItsColumns) {
+    for (const wchar_t* name : {L"VST_DefaultData", L"VST_AllDir", L"VST_type", L"VST_RegItems", L"Vst_SetItems",
+                                L"Vst_Journal", L"Vst_Custom"}) {
+        widgets::TreeList* list = window_->List(name);
+        ASSERT_TRUE(list) << testing::PrintToString(std::wstring(name));
+        EXPECT_FALSE(list->ColumnWidths().empty()) << testing::PrintToString(std::wstring(name));
+        if (!list->ColumnWidths().empty()) EXPECT_GE(list->ColumnWidths()[0], 100) << testing::PrintToString(std::wstring(name));
+    }
+}
+
 TEST_F(MainViewsTest, OffScreenContainersExistOutsideTheVisibleArea) {
     // The custom folder list is not among them: it is a page of its own.
     for (const wchar_t* name : {L"VST_REG", L"VST_set", L"VST_Items", L"VST_DeleteList",

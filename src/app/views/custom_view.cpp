@@ -28,8 +28,10 @@ CustomView::CustomView(TFBrimMain& window, ControlTable& table) : View(window, t
     clean_ = controls_.Button(L"BBtn_Clear");
     otherViewsButtons_ = {controls_.Button(L"BBtn_Save"), controls_.Button(L"BBtn_ScanClear"),
                       controls_.Button(L"BBtn_PlugScan"), controls_.Button(L"BBtn_PlugClear")};
-    if (widgets::TreeList* list = BindList(L"Vst_Custom", folders_))
+    if (widgets::TreeList* list = BindList(L"Vst_Custom", folders_)) {
+        OneFullWidthColumn(list);
         list->OnRightClick = [this](widgets::NodeId row, POINT screen) { ShowFolderMenu(row, screen); };
+    }
     BindList(L"VST_Items", items_);
     BindList(L"VST_DeleteList", deleteList_);
 }

@@ -79,6 +79,7 @@ JunkView::JunkView(TFBrimMain& window, ControlTable& table) : View(window, table
     selectNone_ = controls_.Link(L"RzURLLabNone");
     if (widgets::TreeList* tree = BindList(L"VST_AllDir", folders_))
     {
+        OneFullWidthColumn(tree);
         tree->OnExpanding = [this](NodeId row) { ExpandFolderRow(row); };
         tree->IncrementalSearch = true;
         tree->OnRightClick = [this](NodeId row, POINT screen) {

@@ -78,12 +78,8 @@ TracesView::TracesView(TFBrimMain& window, ControlTable& table) : View(window, t
     loading_ = controls_.AnyKind(L"Ani_Loading");
     widgets::TreeList* list = BindList(L"VST_DefaultData", rows_);
     list_ = list;
-    if (list) {
-        // One column as wide as the page: the trace's name, or the file or value it found.
-        RECT page{};
-        GetClientRect(list->hwnd(), &page);
-        list->SetColumnWidths({std::max<int>(page.right - GetSystemMetrics(SM_CXVSCROLL), 400)});
-    }
+    // One column as wide as the page: the trace's name, or the file or value it found.
+    OneFullWidthColumn(list);
     if (list) list->OnRightClick = [this](NodeId row, POINT screen) {
         HMENU menu = CreatePopupMenu();
         if (!menu) return;

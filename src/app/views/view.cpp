@@ -1,5 +1,7 @@
 #include "app/views/view.h"
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/main_window.h"
 
@@ -24,6 +26,13 @@ BusyScope::~BusyScope() {
 std::wstring PageControlName(Page page) { return L"TabSheet" + std::to_wstring(static_cast<int>(page)); }
 
 View::View(TFBrimMain& window, ControlTable& table, const wchar_t* name) : window_(window), controls_(table, name) {}
+
+void View::OneFullWidthColumn(widgets::TreeList* list) {
+    if (!list) return;
+    RECT page{};
+    GetClientRect(list->hwnd(), &page);
+    list->SetColumnWidths({std::max<int>(page.right - GetSystemMetrics(SM_CXVSCROLL), 400)});
+}
 
 widgets::TreeList* View::BindList(std::wstring_view name, widgets::TreeListModel& rows) {
     widgets::TreeList* list = controls_.List(name);

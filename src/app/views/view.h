@@ -93,6 +93,8 @@ protected:
     View(TFBrimMain& window, ControlTable& table, const wchar_t* name);
     // Resolves a list and has it show the view's rows.
     widgets::TreeList* BindList(std::wstring_view name, widgets::TreeListModel& rows);
+    // A list of one column, as wide as the list less its scroll bar (at least 400).
+    static void OneFullWidthColumn(widgets::TreeList* list);
 
     TFBrimMain& window_;
     ControlResolver controls_;
