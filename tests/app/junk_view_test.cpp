@@ -257,6 +257,12 @@ TEST_F(JunkPageTest, CustomFoldersAreImportedAddedOnceAndDeleted) {
     window_->Button(L"BBtn_Scan")->Click();
     EXPECT_TRUE(Asked(90019));
     EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
+    // A ticked folder but no custom rule: said before anything is walked, and the page stays.
+    window_->SelectAllInPage();
+    ASSERT_TRUE(WriteSettingText(kFileExtCustom, L""));
+    window_->Button(L"BBtn_Scan")->Click();
+    EXPECT_TRUE(Asked(90012));
+    EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
     custom.DeleteCustomFolder(rows.FirstChild(kRoot));
     EXPECT_EQ(ReadSettingText(kCustomFileExt), dir_.path());
     custom.DeleteCustomFolder(rows.FirstChild(kRoot));

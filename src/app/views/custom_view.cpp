@@ -9,6 +9,7 @@
 #include "app/widgets/picture_button.h"
 #include "app/widgets/tree_list.h"
 #include "junk/custom_folders.h"
+#include "junk/junk_scan.h"
 #include "lang/text_tables.h"
 #include "lang/ui_texts.h"
 #include "settings/settings_store.h"
@@ -63,6 +64,10 @@ void CustomView::TabPressed() {
             ShowMessageById(90019);  // "请选择清理路径"
             return;
         }
+        if (!HasCustomRules()) {
+            ShowMessageById(90012);  // "请先设定清理规则!"
+            return;
+        }
         window_.Junk().ScanCustomViewFolders(TickedFolders());
     });
     if (clean_) clean_->SetOnClick([this, onOwnPage] {
@@ -71,11 +76,21 @@ void CustomView::TabPressed() {
             ShowMessageById(90019);
             return;
         }
+        if (!HasCustomRules()) {
+            ShowMessageById(90012);
+            return;
+        }
         window_.Junk().CleanCustomViewFolders(TickedFolders());
     });
     ShowControl(clean_);
     ShowControl(scan_);
     RefillFolders();
+}
+
+bool CustomView::HasCustomRules() const {
+    const JunkRuleSet rules =
+        BuildCustomJunkRuleSetFrom(ReadSettingText(kFileExtCustom), ReadSettingText(kFileExtCustomEnabled), App().UiLanguageId);
+    return !rules.patterns.empty() || !rules.extensions.empty();
 }
 
 void CustomView::SetChecksInPage(Page page, bool checked) {

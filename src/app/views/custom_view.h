@@ -43,6 +43,8 @@ public:
     std::vector<std::wstring> TickedFolders() const;
 
 private:
+    // Whether the custom rule set holds any rule a scan could use.
+    bool HasCustomRules() const;
     void ShowFolderMenu(widgets::NodeId row, POINT screen);
 
     std::array<widgets::PictureButton*, 4> subTabs_{};  // by sub-tab number, 1 to 3

@@ -184,6 +184,8 @@ void JunkView::StartJunkPage() {
     window_.ShowActionSet(ActionSet::JunkScan);
     ShowAll(finishBanner_, false);
     ShowAll(clearLabels_, false);
+    // The scanning banner and the stop button come when a scan starts, not before its checks.
+    ShowScanning(false);
     PlaceAtSlot(scan_, kRescanSlot);
     PlaceAtSlot(clean_, kCleanNowSlot);
     window_.ShowPage(Page::JunkResults);
