@@ -16,6 +16,71 @@ int AskWith(PromptKind kind, const wchar_t* title, const std::wstring& text) {
     return CurrentPrompt().Ask(PromptRequest{kind, title, text});
 }
 
+// The system sizes a message box to its text and buttons, never to its caption, so a short
+// message cuts "CorvaneTidemark提示" off. Once the box is up it is widened to its caption
+// (caption font, the close button and margins), its contents moved along to stay centred.
+thread_local HHOOK g_boxHook = nullptr;
+constexpr UINT_PTR kWidenTimer = 0x5444;
+
+int CaptionWidth(HWND box) {
+    wchar_t caption[256] = {};
+    const int length = GetWindowTextW(box, caption, 256);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (length <= 0 || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return 0;
+    HDC dc = GetDC(box);
+    HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, caption, length, &size);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(box, dc);
+    return size.cx + 2 * metrics.iCaptionWidth + 4 * GetSystemMetrics(SM_CXFRAME) + 24;
+}
+
+void CALLBACK WidenToCaption(HWND box, UINT, UINT_PTR id, DWORD) {
+    KillTimer(box, id);
+    RECT frame{};
+    if (!GetWindowRect(box, &frame)) return;
+    const int width = frame.right - frame.left, needed = CaptionWidth(box);
+    if (needed <= width) return;
+    struct Shift {
+        HWND box;
+        int by;
+    } shift{box, (needed - width) / 2};
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            const Shift& s = *reinterpret_cast<const Shift*>(data);
+            RECT r{};
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, s.box, reinterpret_cast<POINT*>(&r), 2);
+            SetWindowPos(child, nullptr, r.left + s.by, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shift));
+    SetWindowPos(box, nullptr, frame.left - shift.by, frame.top, needed, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+LRESULT CALLBACK OnBoxActivated(int code, WPARAM wParam, LPARAM lParam) {
+    const HHOOK hook = g_boxHook;
+    if (code == HCBT_ACTIVATE) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        wchar_t className[16] = {};
+        GetClassNameW(box, className, 16);
+        if (lstrcmpW(className, L"#32770") == 0) {
+            // After the box has laid itself out: widened from its own message loop.
+            SetTimer(box, kWidenTimer, 0, WidenToCaption);
+            UnhookWindowsHookEx(hook);
+            g_boxHook = nullptr;
+        }
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+}
+
 }  // namespace
 
 int MessageBoxPrompt::Ask(const PromptRequest& request) {
@@ -26,8 +91,13 @@ int MessageBoxPrompt::Ask(const PromptRequest& request) {
     case PromptKind::OkCancel: style = MB_OKCANCEL | MB_ICONQUESTION; break;
     case PromptKind::YesNo: style = MB_YESNO | MB_ICONQUESTION; break;
     }
+    if (!g_boxHook) g_boxHook = SetWindowsHookExW(WH_CBT, OnBoxActivated, nullptr, GetCurrentThreadId());
     const int answer = MessageBoxW(static_cast<HWND>(owner_), request.Text.c_str(),
                                    request.Title.c_str(), style);
+    if (g_boxHook) {
+        UnhookWindowsHookEx(g_boxHook);
+        g_boxHook = nullptr;
+    }
     return answer == 0 ? CautiousAnswer(request.Kind) : answer;
 }
 
