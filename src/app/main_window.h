@@ -115,6 +115,8 @@ public:
     // The header strip's two mode buttons: the pressed one shows its highlight, the other the
     // look of the mode not chosen.
     void MarkModeButton(bool left);
+    // The junk view's two mode buttons, with their captions, beside whatever the strip shows.
+    void ShowJunkModeButtons(bool visible);
     // Neither mode is chosen (a settings page no mode button leads to): both show that look.
     void MarkNoModeButton();
     // The footer links, for the page shown.

@@ -224,6 +224,16 @@ void TFBrimMain::MarkModeButton(bool left) {
         other->CopyFace(Face::Disabled, Face::Normal);
 }
 
+void TFBrimMain::ShowJunkModeButtons(bool visible) {
+    for (const ResolvedActionSet& row : frame_.actionSets) {
+        if (row.set != ActionSet::JunkModes) continue;
+        if (visible && row.leftMode && frame_.modeLeft) frame_.modeLeft->SetCaption(row.leftMode);
+        if (visible && row.rightMode && frame_.modeRight) frame_.modeRight->SetCaption(row.rightMode);
+    }
+    ShowControl(frame_.modeLeft, visible);
+    ShowControl(frame_.modeRight, visible);
+}
+
 void TFBrimMain::MarkNoModeButton() {
     for (widgets::PictureButton* button : {frame_.modeLeft, frame_.modeRight})
         if (button) button->CopyFace(Face::Disabled, Face::Normal);

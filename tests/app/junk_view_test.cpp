@@ -102,6 +102,9 @@ TEST_F(JunkPageTest, ScanListsGroupsAndCountersThenCleanTakesOnlyTheTickedOnes) 
     // Once a list is shown, "重新扫描" stands where "扫描" was.
     EXPECT_TRUE(Shown(L"BBtn_ScanClear"));
     EXPECT_FALSE(Shown(L"BBtn_Scan"));
+    // The mode buttons stay beside the finished banner.
+    EXPECT_TRUE(Shown(L"RzBmpBtnAllQuery"));
+    EXPECT_TRUE(Shown(L"RzBmpBtnSelfQuery"));
     EXPECT_EQ(Label(L"Lab_totalFileNum"), L"4");
     EXPECT_EQ(Label(L"Lab_totalFileSize"), L"0 MB");  // 1.5 KB in MB
     EXPECT_EQ(Label(L"Label2"), L"0");
@@ -127,6 +130,12 @@ TEST_F(JunkPageTest, ScanListsGroupsAndCountersThenCleanTakesOnlyTheTickedOnes) 
     EXPECT_TRUE(Shown(L"BBtn_CloseClear"));
     window_->Button(L"BBtn_CloseClear")->Click();
     EXPECT_FALSE(Shown(L"PanelDel"));
+    // From the result page a mode button opens that mode alone.
+    window_->Button(L"RzBmpBtnSelfQuery")->Click();
+    EXPECT_EQ(window_->CurrentPage(), Page::JunkFolders);
+    EXPECT_FALSE(Shown(L"Lab_ClearInf"));
+    EXPECT_FALSE(Shown(L"BBtn_Clear"));
+    EXPECT_TRUE(Shown(L"BBtn_SelfScan"));
     SetFileAttributesW((dir_ / L"c.old").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -162,6 +162,8 @@ void JunkView::SetChecksInPage(Page page, bool checked) {
 }
 
 void JunkView::ModeChosen(bool automatic) {
+    // From the result page too: the strip shows the modes alone again.
+    window_.ShowActionSet(ActionSet::JunkModes);
     customMode_ = !automatic;
     customViewFolders_.reset();
     ShowControl(selectAll_, customMode_);
@@ -299,6 +301,9 @@ void JunkView::ExpandFolderRow(NodeId row) {
 void JunkView::ShowScanning(bool scanning) {
     ShowAll(scanBanner_, scanning);
     ShowControl(stop_, scanning);
+    // The mode buttons share the strip with the scanning banner; beside the finished one they
+    // stay, so another mode is one press away. The custom folders' scans have no modes.
+    window_.ShowJunkModeButtons(!scanning && App().CurrentView == 2);
     if (scanning) {
         ShowAll(finishBanner_, false);
         ShowAll(clearLabels_, false);
