@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/main_window.h"
+#include "app/views/settings_view.h"
 #include "app/views/custom_view.h"
 #include "app/views/junk_view.h"
 #include "app/widgets/gdiplus_session.h"
@@ -271,6 +272,13 @@ TEST_F(JunkPageTest, CustomFoldersAreImportedAddedOnceAndDeleted) {
     ASSERT_TRUE(WriteSettingText(kFileExtCustom, L""));
     window_->Button(L"BBtn_Scan")->Click();
     EXPECT_TRUE(Asked(90012));
+    EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
+    // "设置自定义规则" opens the settings on the custom rules' own page.
+    custom.EditCustomRules();
+    EXPECT_EQ(App().CurrentView, 6);
+    EXPECT_EQ(window_->CurrentPage(), Page::SettingsTypes);
+    EXPECT_EQ(window_->Settings().SettingsPage(), 1);
+    window_->SelectTopTab(3);
     EXPECT_EQ(window_->CurrentPage(), Page::CustomFolders);
     custom.DeleteCustomFolder(rows.FirstChild(kRoot));
     EXPECT_EQ(ReadSettingText(kCustomFileExt), dir_.path());
