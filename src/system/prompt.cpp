@@ -39,27 +39,29 @@ int CaptionWidth(HWND box) {
     return size.cx + 2 * metrics.iCaptionWidth + 4 * GetSystemMetrics(SM_CXFRAME) + 24;
 }
 
+// Moves one control of the box along by the amount the box grows on each side.
+struct Shift {
+    HWND box;
+    int by;
+};
+
+BOOL CALLBACK ShiftChild(HWND child, LPARAM data) {
+    const Shift& s = *reinterpret_cast<const Shift*>(data);
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, s.box, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(child, nullptr, r.left + s.by, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
 void CALLBACK WidenToCaption(HWND box, UINT, UINT_PTR id, DWORD) {
     KillTimer(box, id);
     RECT frame{};
     if (!GetWindowRect(box, &frame)) return;
     const int width = frame.right - frame.left, needed = CaptionWidth(box);
     if (needed <= width) return;
-    struct Shift {
-        HWND box;
-        int by;
-    } shift{box, (needed - width) / 2};
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM data) -> BOOL {
-            const Shift& s = *reinterpret_cast<const Shift*>(data);
-            RECT r{};
-            GetWindowRect(child, &r);
-            MapWindowPoints(nullptr, s.box, reinterpret_cast<POINT*>(&r), 2);
-            SetWindowPos(child, nullptr, r.left + s.by, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&shift));
+    Shift shift{box, (needed - width) / 2};
+    EnumChildWindows(box, ShiftChild, reinterpret_cast<LPARAM>(&shift));
     SetWindowPos(box, nullptr, frame.left - shift.by, frame.top, needed, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
