@@ -574,11 +574,8 @@ void RunInEachView(const RoutineRow& row, TCleanObj& object, const RoutineContex
                 const wstring path = UpperCased(list[i]->Path);
                 bool again = false;
                 for (std::size_t j = 0; j < added.before && !again; ++j) again = UpperCased(list[j]->Path) == path;
-                if (again && added.names != AddedList::NotRegistry) {
-                    wstring key = added.names == AddedList::Value ? FolderPartOf(list[i]->Path) : list[i]->Path;
-                    if (!key.empty() && key.back() == L'\\') key.pop_back();
-                    again = KeyPathSharedByViews(key);
-                }
+                if (again && added.names != AddedList::NotRegistry)
+                    again = EntryKeySharedByViews(list[i]->Path, added.names == AddedList::Value);
                 if (again) list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
                 else ++i;
             }

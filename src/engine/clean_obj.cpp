@@ -35,6 +35,12 @@ std::wstring FolderPartOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+bool EntryKeySharedByViews(const std::wstring& path, bool value) {
+    std::wstring key = value ? FolderPartOf(path) : path;
+    if (!key.empty() && key.back() == L'\\') key.pop_back();
+    return KeyPathSharedByViews(key);
+}
+
 // ---- the default host ----
 
 const TSysDir& CleanHost::Macros() const { return GetFolderMacros(); }

@@ -233,4 +233,8 @@ std::unique_ptr<TCleanObj> CreateCleanObject(const CleanClass& cls, const std::v
 // The folder part of a path, up to and including its last "\" (empty without one).
 std::wstring FolderPartOf(const std::wstring& path);
 
+// Whether the key a registry entry names (a value's key for a value path) is one key both
+// registry views share, so that the entry in either view is the same entry.
+bool EntryKeySharedByViews(const std::wstring& path, bool value);
+
 }  // namespace tidemark

@@ -173,11 +173,7 @@ void TSoftObj::Examine(ItemList& list, ItemKind kind, bool (*exists)(const std::
         }
         bool present = exists(item.Path);
         // A key both views share was looked at already, in its twin's view.
-        if (present && twin) {
-            std::wstring key = kind == ItemRegValue ? FolderPartOf(item.Path) : item.Path;
-            if (!key.empty() && key.back() == L'\\') key.pop_back();
-            present = !KeyPathSharedByViews(key);
-        }
+        if (present && twin) present = !EntryKeySharedByViews(item.Path, kind == ItemRegValue);
         item.State = present ? StateFound : StateNotFound;
         if (!twin) {
             ++tally.entries;

@@ -104,10 +104,7 @@ JunkView::JunkView(TFBrimMain& window, ControlTable& table) : View(window, table
             const UINT chosen =
                 TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, 0, window_.hwnd(), nullptr);
             DestroyMenu(menu);
-            if (chosen == 1 && CanLocate(row)) {
-                const std::wstring arguments = L"/select,\"" + found_.Text(row, 2) + L"\"";
-                ShellExecuteW(nullptr, L"open", L"explorer.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL);
-            }
+            if (chosen == 1 && CanLocate(row)) ShowFileInFolder(found_.Text(row, 2));
         };
     }
     loading_ = controls_.AnyKind(L"Ani_Loading");

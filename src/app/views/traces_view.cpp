@@ -354,8 +354,7 @@ bool TracesView::CanLocate(NodeId row) const {
 
 void TracesView::LocateTraceFile(NodeId row) {
     if (!CanLocate(row)) return;
-    const std::wstring arguments = L"/select,\"" + rows_.Text(row, 0) + L"\"";
-    ShellExecuteW(nullptr, L"open", L"explorer.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL);
+    ShowFileInFolder(rows_.Text(row, 0));
 }
 
 }  // namespace tidemark

@@ -1,5 +1,7 @@
 #include "app/views/view.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 
 #include "app/app_state.h"
@@ -26,6 +28,11 @@ BusyScope::~BusyScope() {
 std::wstring PageControlName(Page page) { return L"TabSheet" + std::to_wstring(static_cast<int>(page)); }
 
 View::View(TFBrimMain& window, ControlTable& table, const wchar_t* name) : window_(window), controls_(table, name) {}
+
+void View::ShowFileInFolder(const std::wstring& path) {
+    const std::wstring arguments = L"/select,\"" + path + L"\"";
+    ShellExecuteW(nullptr, L"open", L"explorer.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL);
+}
 
 void View::OneFullWidthColumn(widgets::TreeList* list) {
     if (!list) return;

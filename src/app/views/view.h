@@ -93,6 +93,8 @@ protected:
     View(TFBrimMain& window, ControlTable& table, const wchar_t* name);
     // Resolves a list and has it show the view's rows.
     widgets::TreeList* BindList(std::wstring_view name, widgets::TreeListModel& rows);
+    // Opens the file's folder in the shell with the file selected ("定位文件").
+    static void ShowFileInFolder(const std::wstring& path);
     // A list of one column, as wide as the list less its scroll bar (at least 400).
     static void OneFullWidthColumn(widgets::TreeList* list);
 
