@@ -10,6 +10,7 @@
 #include "junk/wildcard.h"
 #include "lang/text_tables.h"
 #include "system/file_ops.h"
+#include "system/folder_reader.h"
 #include "system/handles.h"
 #include "system/text_case.h"
 #include "system/text_util.h"
@@ -176,46 +177,45 @@ private:
         return false;
     }
 
-    // The folder's entries; the system's error when it could not be read (0 when it was read,
-    // or is gone, or is an empty root).
-    static DWORD ReadFolder(const std::wstring& folder, FolderEntries& out) {
-        WIN32_FIND_DATAW data;
-        UniqueFindHandle find(FindFirstFileExW(ExtendedPath(folder + L"*").c_str(), FindExInfoStandard, &data,
-                                               FindExSearchNameMatch, nullptr, 0));
-        if (!find) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES)
-                return 0;
-            return error ? error : ERROR_ACCESS_DENIED;
-        }
-        do {
-            const wchar_t* name = data.cFileName;
-            if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
+    // The folder's entries, read through reader (opened relative to parent when there is one);
+    // the system's error when it could not be read (0 when it was read, or is gone, or is an
+    // empty root).
+    static DWORD ReadFolder(FolderReader& reader, const FolderReader* parent, std::wstring_view name,
+                            const std::wstring& folder, FolderEntries& out) {
+        const DWORD error = parent ? reader.OpenChild(*parent, name, folder) : reader.Open(folder);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return 0;
+        if (error) return error;
+        FolderItem item;
+        while (reader.Next(item)) {
             Entry entry;
             entry.name = static_cast<std::uint32_t>(out.pool.size());
-            out.pool += name;
-            entry.nameLength = static_cast<std::uint32_t>(out.pool.size()) - entry.name;
+            out.pool += item.name;
+            entry.nameLength = static_cast<std::uint32_t>(item.name.size());
             entry.shortName = static_cast<std::uint32_t>(out.pool.size());
-            out.pool += data.cAlternateFileName;
-            entry.shortLength = static_cast<std::uint32_t>(out.pool.size()) - entry.shortName;
-            entry.attributes = data.dwFileAttributes;
-            entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-            if (entry.shortLength == 0) CharacterBits(out.Name(entry), entry.charsLow, entry.charsHigh);
+            out.pool += item.shortName;
+            entry.shortLength = static_cast<std::uint32_t>(item.shortName.size());
+            entry.attributes = item.attributes;
+            entry.size = item.size;
+            if (entry.shortLength == 0) CharacterBits(item.name, entry.charsLow, entry.charsHigh);
             out.entries.push_back(entry);
-        } while (FindNextFileW(find.get(), &data));
-        return 0;
+        }
+        return reader.Error();
     }
 
-    void ScanFolder(const std::wstring& folder) {
+    // parent: the reader that has the folder above open, when the walk came from there; name:
+    // this folder's name in it.
+    void ScanFolder(const std::wstring& folder, const FolderReader* parent = nullptr, std::wstring_view name = {}) {
         if (Stopped()) return;
         const std::wstring upper = UpperCased(folder);
         if (Excluded(upper)) return;
         run_.sink.Progressed(Progress{folder, result_.files.size(), 0});
         FolderEntries folderEntries;
-        if (const DWORD error = ReadFolder(folder, folderEntries)) {
+        FolderReader reader;
+        if (const DWORD error = ReadFolder(reader, parent, name, folder, folderEntries)) {
             ++result_.unreadable;
             run_.sink.Failed(Failure{folder, error});
-            return;
+            // What was read before a listing broke off is still scanned.
+            if (folderEntries.entries.empty()) return;
         }
         std::vector<Entry>& entries = folderEntries.entries;
         std::int64_t folderIndex = -1;
@@ -252,7 +252,7 @@ private:
             if (entry.IsLink()) continue;  // never entered, never listed
             const std::wstring_view name = folderEntries.Name(entry);
             if (entry.IsFolder()) {
-                ScanFolder(folder + std::wstring(name) + L'\\');
+                ScanFolder(folder + std::wstring(name) + L'\\', &reader, name);
                 continue;
             }
             wchar_t ext[32];

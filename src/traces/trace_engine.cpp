@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
 #include <optional>
 #include <utility>
 
 #include "removal/protected_places.h"
 #include "system/file_ops.h"
+#include "system/folder_reader.h"
 #include "system/handles.h"
 #include "system/reg_ops.h"
 #include "system/reg_paths.h"
@@ -64,8 +66,8 @@ void AddFile(TraceItem& item, const std::wstring& path, const std::wstring& base
     AddEntry(item, std::move(entry), run);
 }
 
-bool Listable(const WIN32_FIND_DATAW& found) {
-    return UpperCased(found.cFileName).find(kIndexFile) == std::wstring::npos;
+bool Listable(std::wstring_view name) {
+    return UpperCased(std::wstring(name)).find(kIndexFile) == std::wstring::npos;
 }
 
 bool NamedIn(const std::wstring& name, const std::vector<std::wstring>& names) {
@@ -143,7 +145,36 @@ HKEY TraceRootOfName(const std::wstring& name) {
 
 void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protectedNames, const std::wstring& mask,
                      const std::wstring& folder, const TraceRun& run) {
-    if (run.stop.Requested() || !IsFolder(folder)) return;
+    if (run.stop.Requested()) return;
+    auto handle = [&](std::wstring_view name, DWORD attributes, const FolderReader* reader) {
+        const std::wstring path = JoinTracePath(folder, std::wstring(name));
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A junction or link leads elsewhere: never walked.
+            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return;
+            if (!NamedIn(std::wstring(name), protectedNames)) ScanTraceSubfolder(item, path, folder, run, reader, name);
+        } else if (Listable(name)) {
+            AddFile(item, path, folder, run);
+        }
+    };
+    if (mask == L"*.*" || mask == L"*") {
+        // Every entry: the file system's own listing.
+        FolderReader reader;
+        const DWORD error = reader.Open(folder);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return;
+        if (error) {
+            ReportUnreadable(folder, error, run);
+            return;
+        }
+        FolderItem found;
+        while (reader.Next(found)) {
+            if (run.stop.Requested()) return;
+            run.pump.Poll();
+            handle(found.name, found.attributes, &reader);
+        }
+        return;
+    }
+    // A mask of its own: the system's search matches it (8.3 aliases included).
+    if (!IsFolder(folder)) return;
     WIN32_FIND_DATAW found;
     UniqueFindHandle find(FindFirstFileW(ExtendedPath(JoinTracePath(folder, mask)).c_str(), &found));
     if (!find) {
@@ -154,54 +185,45 @@ void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protected
         if (run.stop.Requested()) return;
         run.pump.Poll();
         if (IsDots(found.cFileName)) continue;
-        const std::wstring path = JoinTracePath(folder, found.cFileName);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction or link leads elsewhere: never walked.
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-            if (!NamedIn(found.cFileName, protectedNames)) ScanTraceSubfolder(item, path, folder, run);
-        } else if (Listable(found)) {
-            AddFile(item, path, folder, run);
-        }
+        handle(found.cFileName, found.dwFileAttributes, nullptr);
     } while (FindNextFileW(find.get(), &found));
 }
 
-void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::wstring& base, const TraceRun& run) {
-    // Depth first in the system's order, with the open searches on a stack of our own: a deep
+void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::wstring& base, const TraceRun& run,
+                        const FolderReader* parent, std::wstring_view name) {
+    // Depth first in the system's order, with the open listings on a stack of our own: a deep
     // tree must not exhaust the thread's stack.
     struct Level {
         std::wstring folder;
-        UniqueFindHandle find;
+        std::unique_ptr<FolderReader> reader;
     };
     std::vector<Level> levels;
-    WIN32_FIND_DATAW found;
-    auto open = [&](const std::wstring& path) {
-        if (!IsFolder(path)) return false;
-        UniqueFindHandle find(FindFirstFileW(ExtendedPath(JoinTracePath(path, L"*.*")).c_str(), &found));
-        if (!find) {
-            ReportUnreadable(path, GetLastError(), run);
-            return false;
+    auto open = [&](const std::wstring& path, const FolderReader* above, std::wstring_view childName) {
+        auto reader = std::make_unique<FolderReader>();
+        const DWORD error = above ? reader->OpenChild(*above, childName, path) : reader->Open(path);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return;
+        if (error) {
+            ReportUnreadable(path, error, run);
+            return;
         }
-        levels.push_back({path, std::move(find)});
-        return true;
+        levels.push_back({path, std::move(reader)});
     };
-    if (!open(folder)) return;
-    bool fresh = true;  // found holds the first entry of the top level, not yet handled
+    open(folder, parent, name);
+    FolderItem found;
     while (!levels.empty()) {
-        if (!fresh && !FindNextFileW(levels.back().find.get(), &found)) {
+        FolderReader& reader = *levels.back().reader;
+        if (!reader.Next(found)) {
             levels.pop_back();
             continue;
         }
-        fresh = false;
         run.pump.Poll();
-        if (IsDots(found.cFileName)) continue;
-        const std::wstring path = JoinTracePath(levels.back().folder, found.cFileName);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-            if (open(path)) fresh = true;
+        const std::wstring path = JoinTracePath(levels.back().folder, std::wstring(found.name));
+        if (found.IsFolder()) {
+            if (!found.IsLink()) open(path, &reader, found.name);
             continue;
         }
         if (run.stop.Requested()) return;
-        if (Listable(found)) AddFile(item, path, base, run);
+        if (Listable(found.name)) AddFile(item, path, base, run);
     }
 }
 

@@ -19,6 +19,8 @@
 
 namespace tidemark {
 
+class FolderReader;
+
 enum class TraceEntryKind : int { File = 0, Value = 1 };
 
 // One trace found: a file, or a registry value (the name; "" is the key's default value).
@@ -83,7 +85,10 @@ using TraceRun = Operation<TraceEntry>;
 // junction or symbolic link is never entered.
 void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protectedNames, const std::wstring& mask,
                      const std::wstring& folder, const TraceRun& run);
-void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::wstring& base, const TraceRun& run);
+// parent, when given, has the folder above open and name is the folder's name in it: the folder
+// is opened from there.
+void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::wstring& base, const TraceRun& run,
+                        const FolderReader* parent = nullptr, std::wstring_view name = {});
 // Every value of the key and of every key below it. A leading "\" of keyPath is read as "from the
 // root"; an empty key path (the root itself) is never walked.
 // A value name that holds a recent file: one with "MRU", "Recent", "History", "LastFile" or
