@@ -1,5 +1,7 @@
 #include "app/interface_pictures.h"
 
+#include <windows.h>
+
 #include "system/file_ops.h"
 
 namespace tidemark {
@@ -12,21 +14,53 @@ const std::vector<TabPictureGroup>& TabPictureGroups() {
     return groups;
 }
 
+namespace {
+
+struct PictureSource {
+    const wchar_t* type;
+    std::wstring resource;
+};
+
+// The resource a picture file is written from, in the chosen script; false for no such file.
+bool SourceOf(const std::wstring& file, bool traditional, PictureSource& source) {
+    if (file == L"waitfor.gif") source = {L"gif", L"MyWaitfor"};
+    else if (file == L"g_Loading.gif") source = {L"gif", L"MyLoading"};
+    else if (file == L"Headtable.png") source = {L"png", L"MyHeadtable"};
+    else if (file == L"ScoreBG.png") source = {L"png", traditional ? L"MyScoreBG_CHTpng" : L"MyScoreBGpng"};
+    else if (file.size() > 5 && file.compare(file.size() - 4, 4, L".bmp") == 0)
+        source = {L"bmp", L"My" + file.substr(0, file.size() - 4) + (traditional ? L"_CHTbmp" : L"bmp")};
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+bool HasInterfacePicture(const std::wstring& file, bool traditional) {
+    PictureSource source;
+    return SourceOf(file, traditional, source) && FindResourceW(nullptr, source.resource.c_str(), source.type);
+}
+
+bool WriteInterfacePicture(const std::wstring& folder, const std::wstring& file, bool traditional) {
+    const std::wstring path = folder + L"\\" + file;
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    PictureSource source;
+    return SourceOf(file, traditional, source) && ExtractResourceToFile(source.type, source.resource.c_str(), path);
+}
+
 InterfacePictureResults ExtractInterfacePictures(const std::wstring& folder, bool traditional) {
     InterfacePictureResults results;
-    const std::wstring base = folder + L"\\";
-    results.waitfor = ExtractResourceToFile(L"gif", L"MyWaitfor", base + L"waitfor.gif");
-    results.loading = ExtractResourceToFile(L"gif", L"MyLoading", base + L"g_Loading.gif");
-    results.headtable = ExtractResourceToFile(L"png", L"MyHeadtable", base + L"Headtable.png");
-    const std::wstring suffix = traditional ? L"_CHTbmp" : L"bmp";
+    auto write = [&](const std::wstring& file) {
+        PictureSource source;
+        return SourceOf(file, traditional, source) &&
+               ExtractResourceToFile(source.type, source.resource.c_str(), folder + L"\\" + file);
+    };
+    results.waitfor = write(L"waitfor.gif");
+    results.loading = write(L"g_Loading.gif");
+    results.headtable = write(L"Headtable.png");
     for (const TabPictureGroup& group : TabPictureGroups())
-        for (int digit = 1; digit <= 4; ++digit) {
-            const std::wstring face = group.group + std::to_wstring(digit);
-            if (ExtractResourceToFile(L"bmp", (L"My" + face + suffix).c_str(), base + face + L".bmp"))
-                ++results.tabFaces;
-        }
-    results.score = ExtractResourceToFile(L"png", traditional ? L"MyScoreBG_CHTpng" : L"MyScoreBGpng",
-                                          base + L"ScoreBG.png");
+        for (int digit = 1; digit <= 4; ++digit)
+            if (write(group.group + std::to_wstring(digit) + L".bmp")) ++results.tabFaces;
+    results.score = write(L"ScoreBG.png");
     return results;
 }
 

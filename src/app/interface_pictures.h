@@ -1,6 +1,6 @@
-// The interface pictures the program carries as resources and writes to its work folder at
-// start-up: two animations, the header background, 24 tab faces per script and the score
-// panel's background.
+// The interface pictures the program carries as resources and writes to its work folder: two
+// animations, the header background, 24 tab faces per script and the score panel's background.
+// The window writes each one when it is first shown.
 #pragma once
 
 #include <string>
@@ -26,5 +26,11 @@ struct InterfacePictureResults {
 // tab faces and the score background of the chosen script. The files carry the plain names
 // whichever script was used. Failures are counted, never reported.
 InterfacePictureResults ExtractInterfacePictures(const std::wstring& folder, bool traditional);
+
+// One picture by its file name ("waitfor.gif", "ClearRbt1.bmp"): whether the program carries
+// it, and writing it into folder unless a file of that name is there already (false when the
+// program has no such picture or it cannot be written).
+bool HasInterfacePicture(const std::wstring& file, bool traditional);
+bool WriteInterfacePicture(const std::wstring& folder, const std::wstring& file, bool traditional);
 
 }  // namespace tidemark

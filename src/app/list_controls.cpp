@@ -34,10 +34,6 @@ void SetHeaderWidths(widgets::HeaderBar* header, const std::vector<int>& widths)
         header->SetSectionWidth(i, widths[i]);
 }
 
-bool SetHeaderPicture(widgets::HeaderBar* header, const std::wstring& path) {
-    return header && header->SetBackgroundPicture(path);
-}
-
 void FollowListScroll(widgets::HeaderBar* header, widgets::TreeList* list) {
     if (header && list) list->OnHorizontalScroll = [header](int offset) { header->SetScrollOffset(offset); };
 }

@@ -26,7 +26,6 @@ void SetListColumnWidths(widgets::TreeList* list, const std::vector<int>& widths
 void SetHeaderSections(widgets::HeaderBar* header, const std::vector<std::wstring>& titles,
                        const std::vector<int>& widths);
 void SetHeaderWidths(widgets::HeaderBar* header, const std::vector<int>& widths);
-bool SetHeaderPicture(widgets::HeaderBar* header, const std::wstring& path);
 void OnHeaderSectionResized(widgets::HeaderBar* header, std::function<void(int section, int width)> fn);
 // The header scrolls sideways with the list below it.
 void FollowListScroll(widgets::HeaderBar* header, widgets::TreeList* list);

@@ -8,7 +8,6 @@
 
 #include "app/main_window.h"
 #include "app/registry_jump.h"
-#include "app/widgets/gdiplus_session.h"
 #include "system/handles.h"
 
 namespace {
@@ -35,7 +34,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    const tidemark::widgets::GdiplusSession gdiplus;
 
     const std::vector<std::wstring> args = Arguments();
     auto window = tidemark::TFBrimMain::Create(args, true);

@@ -399,6 +399,9 @@ void TFBrimMain::Reflow() {
     RECT client;
     GetClientRect(hwnd_, &client);
     if (client.right == 0 || client.bottom == 0) return;  // minimised
+    // Laid out for this size already (the window is made at the design size): nothing moves.
+    if (client.right == laidOut_.cx && client.bottom == laidOut_.cy) return;
+    laidOut_ = SIZE{client.right, client.bottom};
     // Each control follows its parent's growth by its anchors; parents come first in the table.
     std::map<std::wstring, SIZE> growth;
     growth[L""] = SIZE{client.right - kDesignClientWidth, client.bottom - kDesignClientHeight};
@@ -553,8 +556,8 @@ void TFBrimMain::RunStartupSequence() {
     SelectTopTab(1);
     // 24. The command-line switch: the junk view, or the registry view with its scan started.
     ApplyCommandLine();
-    // 25. The engines.
-    CreateEngines();
+    // 25. The engines are made when a view first needs them (the plug-in view's scan); the
+    // journal's purge waits until the window is up.
     // 26. After the message loop starts: the first-run question, and saving the drag setting.
     SetTimer(hwnd_, kFirstRunTimer, 1, nullptr);
     SetTimer(hwnd_, kDragTimer, 1, nullptr);
@@ -562,28 +565,36 @@ void TFBrimMain::RunStartupSequence() {
 
 void TFBrimMain::LoadInterfacePictures() {
     const AppState& app = App();
-    const InterfacePictureResults written = ExtractInterfacePictures(app.WorkFolder, app.CodePageIndex == 1);
-    if (written.waitfor)
-        if (auto* picture = frameControls_.Animation(L"Ani_Waitfor")) picture->Load(app.WorkFolder + L"\\waitfor.gif");
-    if (written.loading)
-        if (auto* picture = frameControls_.Animation(L"Ani_Loading")) picture->Load(app.WorkFolder + L"\\g_Loading.gif");
-    if (written.headtable)
+    const bool traditional = app.CodePageIndex == 1;
+    const std::wstring folder = app.WorkFolder;
+    // Each picture is written to the work folder and loaded when it is first shown.
+    auto prepare = [folder, traditional](const std::wstring& file) {
+        return [folder, traditional, file] { return WriteInterfacePicture(folder, file, traditional); };
+    };
+    auto available = [traditional](const wchar_t* file) { return HasInterfacePicture(file, traditional); };
+    if (available(L"waitfor.gif"))
+        if (auto* picture = frameControls_.Animation(L"Ani_Waitfor"))
+            picture->LoadWhenShown(folder + L"\\waitfor.gif", prepare(L"waitfor.gif"));
+    if (available(L"g_Loading.gif"))
+        if (auto* picture = frameControls_.Animation(L"Ani_Loading"))
+            picture->LoadWhenShown(folder + L"\\g_Loading.gif", prepare(L"g_Loading.gif"));
+    if (available(L"Headtable.png"))
         for (const LayoutEntry& entry : MainLayout())
             if (entry.kind == ControlKind::HeaderBar)
                 if (auto* header = frameControls_.Header(entry.name))
-                    SetHeaderPicture(header, app.WorkFolder + L"\\Headtable.png");
+                    header->SetBackgroundPictureWhenShown(folder + L"\\Headtable.png", prepare(L"Headtable.png"));
     for (const TabPictureGroup& group : TabPictureGroups()) {
         widgets::PictureButton* button = frameControls_.Button(group.button);
         if (!button) continue;
         for (int digit = 1; digit <= 4; ++digit) {
-            const std::wstring file = app.WorkFolder + L"\\" + group.group + std::to_wstring(digit) + L".bmp";
-            if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES)
-                button->LoadFace(static_cast<Face>(digit - 1), file);
+            const std::wstring file = group.group + std::to_wstring(digit) + L".bmp";
+            if (HasInterfacePicture(file, traditional))
+                button->LoadFaceWhenShown(static_cast<Face>(digit - 1), folder + L"\\" + file, prepare(file));
         }
     }
-    const std::wstring score = app.WorkFolder + L"\\ScoreBG.png";
-    if (GetFileAttributesW(score.c_str()) != INVALID_FILE_ATTRIBUTES)
-        if (auto* picture = frameControls_.Picture(L"Img_ScoreBG")) picture->Load(score);
+    if (available(L"ScoreBG.png"))
+        if (auto* picture = frameControls_.Picture(L"Img_ScoreBG"))
+            picture->LoadWhenShown(folder + L"\\ScoreBG.png", prepare(L"ScoreBG.png"));
 }
 
 void TFBrimMain::ApplyCommandLine() {
@@ -597,20 +608,21 @@ void TFBrimMain::ApplyCommandLine() {
     }
 }
 
-void TFBrimMain::CreateEngines() {
+TCleaner* TFBrimMain::Cleaner() const {
+    if (!cleanerMade_) CreateEngines();
+    return cleaner_.get();
+}
+
+void TFBrimMain::CreateEngines() const {
+    cleanerMade_ = true;
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     try {
-        // On the NT family the current-user root is redirected to the desktop user's hive when
-        // the program runs as somebody else; that needs the session user of the process
-        // snapshot.
         // The definitions the program carries and the plug-in table; either failing to load
         // leaves no engine.
         cleaner_ = TCleaner::Create(nullptr, DefaultCleanHost(), nullptr);
     } catch (...) {
         cleaner_.reset();
     }
-    // The undo journal keeps 30 days and 500 MB at most.
-    Journal::OfUser().Purge(kJournalDays, kJournalBytes, FileTimeNow());
     // A definition whose check an unexpected error ended was not fully checked: say which.
     if (cleaner_ && !cleaner_->Definitions().RoutineFailures().empty()) {
         std::wstring which;
@@ -622,6 +634,8 @@ void TFBrimMain::CreateEngines() {
 
 void TFBrimMain::FirstRunTimerFired() {
     KillTimer(hwnd_, kFirstRunTimer);
+    // The undo journal keeps 30 days and 500 MB at most.
+    Journal::OfUser().Purge(kJournalDays, kJournalBytes, FileTimeNow());
     AppState& app = App();
     if (app.CodePageIndex != 0) {
         ShowMessageById(90020);
@@ -708,6 +722,7 @@ void TFBrimMain::Close() {
 void TFBrimMain::SetCleaner(std::unique_ptr<TCleaner> cleaner) {
     if (plugins_) plugins_->ForgetResults();
     cleaner_ = std::move(cleaner);
+    cleanerMade_ = true;
 }
 
 void TFBrimMain::FinishDeferredClose() {

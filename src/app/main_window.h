@@ -63,11 +63,14 @@ public:
     HWND hwnd() const { return hwnd_; }
     // What the engines work in; built at the start of the start-up sequence.
     const StartupContext& Context() const { return context_; }
-    // The cleaning engine made at start-up (the definitions and the plug-in table); null when it
-    // could not be made (the scan and clean of the plug-in view then say the program was not
-    // initialised).
-    TCleaner* Cleaner() const { return cleaner_.get(); }
-    DefinitionSet* Definitions() const { return cleaner_ ? &cleaner_->Definitions() : nullptr; }
+    // The cleaning engine (the definitions and the plug-in table), made when first asked for;
+    // null when it could not be made (the scan and clean of the plug-in view then say the
+    // program was not initialised).
+    TCleaner* Cleaner() const;
+    DefinitionSet* Definitions() const {
+        TCleaner* cleaner = Cleaner();
+        return cleaner ? &cleaner->Definitions() : nullptr;
+    }
     // Puts another engine (or none) in place of the start-up one (tests); the plug-in view
     // forgets the objects of the old one first.
     void SetCleaner(std::unique_ptr<TCleaner> cleaner);
@@ -180,10 +183,12 @@ private:
     void LoadInterfacePictures();
     void SetInitialColumnWidths();
     void ApplyCommandLine();
-    void CreateEngines();
+    void CreateEngines() const;
     void RunCloseSequence();
     void Paint();
     void Reflow();
+    // The client size the controls are laid out for (they are made for the design size).
+    SIZE laidOut_{kDesignClientWidth, kDesignClientHeight};
     void StartMove();
 
     // Tab switching.
@@ -204,7 +209,8 @@ private:
     FrameControls frame_;
     std::map<std::wstring, std::vector<int>> listColumns_;  // list name -> column widths
     // Freed after the views, which hold its objects.
-    std::unique_ptr<TCleaner> cleaner_;
+    mutable std::unique_ptr<TCleaner> cleaner_;
+    mutable bool cleanerMade_ = false;  // made (or set) once: a failed make is not retried
     std::unique_ptr<Owned> owned_;
     // The views hold the rows their lists show; the lists (in owned_) may outlive them.
     std::unique_ptr<TracesView> traces_;

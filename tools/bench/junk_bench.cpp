@@ -141,6 +141,15 @@ double Mb(std::size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 102
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc > 2 && std::wstring(argv[1]) == L"--once") {
+        WalkCount c;
+        const std::wstring what = argv[2];
+        const std::wstring where = argc > 3 ? argv[3] : L"C:\\tm-junk-bench\\";
+        if (what == L"find") BareWalk(where, c);
+        else if (what == L"reader") ReaderWalk(where, nullptr, {}, c);
+        std::printf("%llu\n", (unsigned long long)c.files);
+        return 0;
+    }
     const std::wstring top = argc > 1 ? argv[1] : L"C:\\tm-junk-bench";
     BuildTree(top);
     const std::wstring root = top + L"\\";

@@ -15,4 +15,11 @@ GdiplusSession::~GdiplusSession() {
     if (token_) Gdiplus::GdiplusShutdown(token_);
 }
 
+bool EnsureGdiplus() {
+    // Never shut down: pictures may live until the process ends, and it ends without tearing
+    // its windows down.
+    static const GdiplusSession* session = new GdiplusSession;
+    return session->ok();
+}
+
 }  // namespace tidemark::widgets

@@ -1,5 +1,6 @@
-// GDI+ is started once per process, before any picture is loaded, and shut down after the last
-// one is gone: the program holds one GdiplusSession in its main function, tests in a fixture.
+// GDI+ is started when the first picture that needs it is loaded (EnsureGdiplus), and stays
+// until the process ends. A GdiplusSession starts and ends a session of its own (tests hold one
+// in a fixture).
 #pragma once
 
 #include <windows.h>
@@ -18,5 +19,8 @@ public:
 private:
     ULONG_PTR token_ = 0;
 };
+
+// Starts GDI+ for the process the first time it is called; false when it cannot be started.
+bool EnsureGdiplus();
 
 }  // namespace tidemark::widgets

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <utility>
+#include "app/widgets/gdiplus_session.h"
 
 namespace tidemark::widgets {
 namespace {
@@ -29,6 +30,7 @@ void FillGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom) {
 // Loads a picture file into a GDI bitmap; transparent parts take the gradient's top colour.
 HBITMAP LoadPicture(const std::wstring& path, SIZE& size) {
     using namespace Gdiplus;
+    if (!EnsureGdiplus()) return nullptr;
     GpBitmap* bitmap = nullptr;
     if (DllExports::GdipCreateBitmapFromFile(path.c_str(), &bitmap) != Ok || !bitmap)
         return nullptr;
@@ -99,7 +101,21 @@ void HeaderBar::SetSectionWidth(int index, int width) {
     Repaint(hwnd_);
 }
 
+bool HeaderBar::SetBackgroundPictureWhenShown(const std::wstring& path, std::function<bool()> prepare) {
+    if (path.empty()) return false;
+    if (!prepare) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    }
+    pendingPicture_ = path;
+    preparePicture_ = std::move(prepare);
+    Repaint(hwnd_);
+    return true;
+}
+
 bool HeaderBar::SetBackgroundPicture(const std::wstring& path) {
+    pendingPicture_.clear();
+    preparePicture_ = nullptr;
     SIZE size{0, 0};
     picture_.reset(path.empty() ? nullptr : LoadPicture(path, size));
     pictureSize_ = picture_ ? size : SIZE{0, 0};
@@ -175,6 +191,14 @@ void HeaderBar::Paint(HDC dc) {
 LRESULT HeaderBar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT: {
+        if (!pendingPicture_.empty()) {
+            SIZE size{0, 0};
+            const bool ready = !preparePicture_ || preparePicture_();
+            preparePicture_ = nullptr;
+            picture_.reset(ready ? LoadPicture(pendingPicture_, size) : nullptr);
+            pictureSize_ = picture_ ? size : SIZE{0, 0};
+            pendingPicture_.clear();
+        }
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
         if (HDC buffer = buffer_.Begin(dc, clientWidth_, clientHeight_)) {

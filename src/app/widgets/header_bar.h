@@ -44,9 +44,11 @@ public:
 
     // A picture file (PNG, BMP, ...) stretched over the whole bar instead of the gradient.
     // Returns whether it loaded; on failure (or an empty path) the gradient is drawn.
-    // Needs a GdiplusSession alive in the process.
     bool SetBackgroundPicture(const std::wstring& path);
-    bool HasBackgroundPicture() const { return static_cast<bool>(picture_); }
+    // The same, loaded when the bar is first painted; false when there is no such file. With
+    // prepare, the file is made by prepare at that moment.
+    bool SetBackgroundPictureWhenShown(const std::wstring& path, std::function<bool()> prepare = {});
+    bool HasBackgroundPicture() const { return static_cast<bool>(picture_) || !pendingPicture_.empty(); }
 
     // Follows the list below when it scrolls sideways.
     void SetScrollOffset(int x);
@@ -75,6 +77,8 @@ private:
     std::vector<Section> sections_;
     UniqueGdiObject picture_;
     SIZE pictureSize_{0, 0};
+    std::wstring pendingPicture_;  // loaded at the first paint
+    std::function<bool()> preparePicture_;
     HFONT font_ = nullptr;  // the parent's, not owned
     PaintBuffer buffer_;
     int clientWidth_ = 0;

@@ -36,7 +36,7 @@ std::unique_ptr<PictureButton> PictureButton::Create(HWND parent, const RECT& re
                     rect.top, rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
                     GetModuleHandleW(nullptr), button.get());
     if (!button->hwnd_) return nullptr;
-    button->DrawDefaultFaces();
+    button->SetDefaultFaces();
     return button;
 }
 
@@ -44,111 +44,165 @@ PictureButton::~PictureButton() { DestroyOwnedWindow(hwnd_); }
 
 void PictureButton::SetHandCursor(HCURSOR cursor) { g_handCursor = cursor; }
 
-void PictureButton::DrawDefaultFaces() {
+void PictureButton::SetDefaultFaces() {
+    for (int f = 0; f < 5; ++f) {
+        const Face face = static_cast<Face>(f == 4 ? 0 : f);  // the spare slot starts as normal
+        FaceSlot& slot = faces_[f];
+        slot.bitmap.reset();
+        slot.source = Source::Drawn;
+        slot.drawnFace = face;
+        slot.name.clear();
+        slot.prepare = nullptr;
+        slot.tag = std::wstring(L"drawn-") + FaceName(static_cast<int>(face));
+        slot.textColor = DrawnTextColor(face);
+    }
+}
+
+COLORREF PictureButton::DrawnTextColor(Face face) const {
+    switch (look_) {
+    case ButtonLook::Tab:
+    case ButtonLook::Caption:
+        if (face != Face::Disabled) return RGB(255, 255, 255);
+        {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            return Mix(TitleColorAt(TitleRowOf(hwnd_) + client.bottom / 2), RGB(255, 255, 255), 0.4);
+        }
+    case ButtonLook::Mode:
+        if (face == Face::Disabled) return skin::SecondaryText;
+        return face == Face::Hot || face == Face::Pressed ? RGB(255, 255, 255) : skin::Accent;
+    case ButtonLook::Toggle:
+        return face == Face::Disabled ? skin::SecondaryText : skin::AccentPressed;
+    default:
+        return RGB(255, 255, 255);
+    }
+}
+
+// The look's own drawing of a face.
+UniqueGdiObject PictureButton::DrawFace(Face face) {
     RECT client;
     GetClientRect(hwnd_, &client);
     const int w = client.right, h = client.bottom;
     const int titleRow = TitleRowOf(hwnd_);
     WindowDC screen(hwnd_);
     UniqueMemoryDC dc(CreateCompatibleDC(screen.get()));
-    for (int f = 0; f < 5; ++f) {
-        const Face face = static_cast<Face>(f == 4 ? 0 : f);  // the spare slot starts as normal
-        UniqueGdiObject bitmap(CreateFaceBitmap(w, h));
-        COLORREF text = RGB(255, 255, 255);
-        {
-            SelectedObject select(dc.get(), bitmap.get());
-            const RECT all{0, 0, w, h};
-            switch (look_) {
-            case ButtonLook::Tab:
-            case ButtonLook::Caption: {
-                FillTitleGradient(dc.get(), all, titleRow);
-                if (face == Face::Hot || face == Face::Pressed) {
-                    const double alpha = face == Face::Hot ? 0.18 : 0.30;
-                    const COLORREF fill = Mix(TitleColorAt(titleRow + h / 2), RGB(255, 255, 255), alpha);
-                    const COLORREF border = face == Face::Pressed
-                                                ? Mix(TitleColorAt(titleRow + h / 2), RGB(255, 255, 255), 0.6)
-                                                : NoColor;
-                    FillRounded(dc.get(), all, look_ == ButtonLook::Tab ? 6 : 3, fill, border);
-                }
-                if (face == Face::Disabled) text = Mix(TitleColorAt(titleRow + h / 2), RGB(255, 255, 255), 0.4);
-                break;
-            }
-            case ButtonLook::Mode: {
-                FillSolid(dc.get(), all, skin::Strip);
-                switch (face) {
-                case Face::Hot: FillRounded(dc.get(), all, 4, skin::Accent, NoColor); break;
-                case Face::Pressed: FillRounded(dc.get(), all, 4, skin::AccentPressed, NoColor); break;
-                case Face::Disabled:
-                    FillRounded(dc.get(), all, 4, RGB(255, 255, 255), skin::Separator);
-                    text = skin::SecondaryText;
-                    break;
-                default:
-                    FillRounded(dc.get(), all, 4, RGB(255, 255, 255), skin::Accent);
-                    text = skin::Accent;
-                }
-                break;
-            }
-            case ButtonLook::Toggle: {
-                // A card: chosen (normal) in the accent colour, not chosen (disabled) in grey.
-                FillSolid(dc.get(), all, RGB(255, 255, 255));
-                switch (face) {
-                case Face::Disabled:
-                    FillRounded(dc.get(), all, 8, RGB(0xF4, 0xF6, 0xF9), skin::Separator);
-                    text = skin::SecondaryText;
-                    break;
-                case Face::Pressed:
-                    FillRounded(dc.get(), all, 8, RGB(0xC8, 0xDF, 0xF8), skin::AccentPressed);
-                    text = skin::AccentPressed;
-                    break;
-                default:
-                    FillRounded(dc.get(), all, 8, face == Face::Hot ? RGB(0xE8, 0xF2, 0xFD) : skin::Selection, skin::Accent);
-                    text = skin::AccentPressed;
-                }
-                if (face != Face::Disabled) {
-                    // A tick in the top right corner marks the chosen card.
-                    UniqueGdiObject pen(CreatePen(PS_SOLID, 3, skin::Accent));
-                    SelectedObject selectPen(dc.get(), pen.get());
-                    const POINT tick[] = {{w - 34, 20}, {w - 27, 27}, {w - 14, 12}};
-                    Polyline(dc.get(), tick, 3);
-                }
-                break;
-            }
-            default: {
-                FillSolid(dc.get(), all, look_ == ButtonLook::Action ? skin::Strip : RGB(255, 255, 255));
-                const COLORREF fills[] = {skin::Accent, skin::AccentHot, skin::AccentPressed, skin::AccentDisabled};
-                FillRounded(dc.get(), all, look_ == ButtonLook::Action ? 4 : 8, fills[static_cast<int>(face)], NoColor);
-            }
-            }
+    UniqueGdiObject bitmap(CreateFaceBitmap(w, h));
+    SelectedObject select(dc.get(), bitmap.get());
+    const RECT all{0, 0, w, h};
+    switch (look_) {
+    case ButtonLook::Tab:
+    case ButtonLook::Caption: {
+        FillTitleGradient(dc.get(), all, titleRow);
+        if (face == Face::Hot || face == Face::Pressed) {
+            const double alpha = face == Face::Hot ? 0.18 : 0.30;
+            const COLORREF fill = Mix(TitleColorAt(titleRow + h / 2), RGB(255, 255, 255), alpha);
+            const COLORREF border =
+                face == Face::Pressed ? Mix(TitleColorAt(titleRow + h / 2), RGB(255, 255, 255), 0.6) : NoColor;
+            FillRounded(dc.get(), all, look_ == ButtonLook::Tab ? 6 : 3, fill, border);
         }
-        faces_[f].bitmap = std::move(bitmap);
-        faces_[f].tag = std::wstring(L"drawn-") + FaceName(static_cast<int>(face));
-        faces_[f].textColor = text;
+        break;
     }
+    case ButtonLook::Mode: {
+        FillSolid(dc.get(), all, skin::Strip);
+        switch (face) {
+        case Face::Hot: FillRounded(dc.get(), all, 4, skin::Accent, NoColor); break;
+        case Face::Pressed: FillRounded(dc.get(), all, 4, skin::AccentPressed, NoColor); break;
+        case Face::Disabled: FillRounded(dc.get(), all, 4, RGB(255, 255, 255), skin::Separator); break;
+        default: FillRounded(dc.get(), all, 4, RGB(255, 255, 255), skin::Accent);
+        }
+        break;
+    }
+    case ButtonLook::Toggle: {
+        // A card: chosen (normal) in the accent colour, not chosen (disabled) in grey.
+        FillSolid(dc.get(), all, RGB(255, 255, 255));
+        switch (face) {
+        case Face::Disabled: FillRounded(dc.get(), all, 8, RGB(0xF4, 0xF6, 0xF9), skin::Separator); break;
+        case Face::Pressed: FillRounded(dc.get(), all, 8, RGB(0xC8, 0xDF, 0xF8), skin::AccentPressed); break;
+        default:
+            FillRounded(dc.get(), all, 8, face == Face::Hot ? RGB(0xE8, 0xF2, 0xFD) : skin::Selection, skin::Accent);
+        }
+        if (face != Face::Disabled) {
+            // A tick in the top right corner marks the chosen card.
+            UniqueGdiObject pen(CreatePen(PS_SOLID, 3, skin::Accent));
+            SelectedObject selectPen(dc.get(), pen.get());
+            const POINT tick[] = {{w - 34, 20}, {w - 27, 27}, {w - 14, 12}};
+            Polyline(dc.get(), tick, 3);
+        }
+        break;
+    }
+    default: {
+        FillSolid(dc.get(), all, look_ == ButtonLook::Action ? skin::Strip : RGB(255, 255, 255));
+        const COLORREF fills[] = {skin::Accent, skin::AccentHot, skin::AccentPressed, skin::AccentDisabled};
+        FillRounded(dc.get(), all, look_ == ButtonLook::Action ? 4 : 8, fills[static_cast<int>(face)], NoColor);
+    }
+    }
+    return bitmap;
+}
+
+// The face's bitmap, made now when it has not been yet. A picture that cannot be loaded gives
+// the look's own drawing of that face.
+HBITMAP PictureButton::FaceBitmap(int index) {
+    FaceSlot& slot = faces_[index];
+    if (slot.bitmap || slot.source == Source::Given) return static_cast<HBITMAP>(slot.bitmap.get());
+    if (slot.source == Source::Resource)
+        slot.bitmap.reset(LoadImageW(GetModuleHandleW(nullptr), slot.name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    else if (slot.source == Source::File && (!slot.prepare || slot.prepare()))
+        slot.bitmap.reset(LoadImageW(nullptr, slot.name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!slot.bitmap) {
+        if (slot.source != Source::Drawn) slot.drawnFace = static_cast<Face>(index == 4 ? 0 : index);
+        slot.bitmap = DrawFace(slot.drawnFace);
+    }
+    return static_cast<HBITMAP>(slot.bitmap.get());
 }
 
 bool PictureButton::LoadFace(Face face, const std::wstring& file) {
-    UniqueGdiObject bitmap(LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (!bitmap) return false;
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    FaceSlot& slot = faces_[static_cast<int>(face)];
+    slot.bitmap.reset();
+    slot.source = Source::File;
+    slot.name = file;
+    slot.prepare = nullptr;
     const auto slash = file.find_last_of(L'\\');
-    SetFace(face, std::move(bitmap), slash == std::wstring::npos ? file : file.substr(slash + 1),
-            faces_[static_cast<int>(face)].textColor);
+    slot.tag = slash == std::wstring::npos ? file : file.substr(slash + 1);
+    InvalidateRect(hwnd_, nullptr, FALSE);
     return true;
 }
 
+void PictureButton::LoadFaceWhenShown(Face face, const std::wstring& file, std::function<bool()> prepare) {
+    FaceSlot& slot = faces_[static_cast<int>(face)];
+    slot.bitmap.reset();
+    slot.source = Source::File;
+    slot.name = file;
+    slot.prepare = std::move(prepare);
+    const auto slash = file.find_last_of(L'\\');
+    slot.tag = slash == std::wstring::npos ? file : file.substr(slash + 1);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 void PictureButton::LoadFaceResources(const std::wstring& prefix) {
+    HMODULE module = GetModuleHandleW(nullptr);
     for (int digit = 1; digit <= 4; ++digit) {
         const std::wstring name = prefix + std::to_wstring(digit);
-        UniqueGdiObject bitmap(LoadImageW(GetModuleHandleW(nullptr), name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-        if (!bitmap) continue;
+        if (!FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(2) /* RT_BITMAP */)) continue;
         const Face face = static_cast<Face>(digit - 1);
-        SetFace(face, std::move(bitmap), name, faces_[digit - 1].textColor);
+        FaceSlot& slot = faces_[digit - 1];
+        slot.bitmap.reset();
+        slot.source = Source::Resource;
+        slot.name = name;
+        slot.prepare = nullptr;
+        slot.tag = name;
         if (face == Face::Normal) CopyFace(Face::Normal, Face::StayDown);
     }
+    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void PictureButton::SetFace(Face face, UniqueGdiObject bitmap, std::wstring tag, COLORREF textColor) {
     FaceSlot& slot = faces_[static_cast<int>(face)];
     slot.bitmap = std::move(bitmap);
+    slot.source = Source::Given;
+    slot.name.clear();
+    slot.prepare = nullptr;
     slot.tag = std::move(tag);
     slot.textColor = textColor;
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -157,8 +211,21 @@ void PictureButton::SetFace(Face face, UniqueGdiObject bitmap, std::wstring tag,
 void PictureButton::CopyFace(Face from, Face to) {
     if (from == to) return;
     const FaceSlot& source = faces_[static_cast<int>(from)];
-    UniqueGdiObject copy(source.bitmap ? CopyImage(source.bitmap.get(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION) : nullptr);
-    SetFace(to, std::move(copy), source.tag, source.textColor);
+    FaceSlot& target = faces_[static_cast<int>(to)];
+    if (source.bitmap) {
+        target.bitmap.reset(CopyImage(source.bitmap.get(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        target.source = Source::Given;
+    } else {
+        // Not made yet: the copy is made from the same source when it is first needed.
+        target.bitmap.reset();
+        target.source = source.source;
+        target.drawnFace = source.drawnFace;
+        target.prepare = source.prepare;
+    }
+    target.name = source.name;
+    target.tag = source.tag;
+    target.textColor = source.textColor;
+    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void PictureButton::SwapFaces(Face a, Face b) {
@@ -192,13 +259,15 @@ void PictureButton::Paint() {
     RECT client;
     GetClientRect(hwnd_, &client);
     if (HDC buffer = buffer_.Begin(dc, client.right, client.bottom)) {
-        const FaceSlot& slot = faces_[static_cast<int>(ShownFace())];
+        const int shown = static_cast<int>(ShownFace());
+        HBITMAP face = FaceBitmap(shown);
+        const FaceSlot& slot = faces_[shown];
         FillSolid(buffer, client, RGB(255, 255, 255));
-        if (slot.bitmap) {
+        if (face) {
             UniqueMemoryDC faceDc(CreateCompatibleDC(dc));
-            SelectedObject selectFace(faceDc.get(), slot.bitmap.get());
+            SelectedObject selectFace(faceDc.get(), face);
             BITMAP info{};
-            GetObjectW(slot.bitmap.get(), sizeof info, &info);
+            GetObjectW(face, sizeof info, &info);
             StretchBlt(buffer, 0, 0, client.right, client.bottom, faceDc.get(), 0, 0, info.bmWidth,
                        info.bmHeight, SRCCOPY);
         }

@@ -40,8 +40,12 @@ public:
     HWND hwnd() const { return hwnd_; }
     ButtonLook look() const { return look_; }
 
-    // A face from a bitmap file; false (face unchanged) when it cannot be loaded.
+    // A face from a bitmap file; false (face unchanged) when there is no such file. Faces are
+    // made when first painted: a file that turns out not to be a bitmap then shows the look's
+    // own drawing.
     bool LoadFace(Face face, const std::wstring& file);
+    // A face from a bitmap file that prepare makes when the face is first needed.
+    void LoadFaceWhenShown(Face face, const std::wstring& file, std::function<bool()> prepare);
     // The four faces from the program's bitmap resources prefix + "1" ... "4" (normal, hot,
     // pressed, disabled); faces whose resource is missing keep their drawing.
     void LoadFaceResources(const std::wstring& prefix);
@@ -61,17 +65,26 @@ public:
     static void SetHandCursor(HCURSOR cursor);
 
 private:
+    // Where a face's picture comes from; the bitmap is made from it when first needed.
+    enum class Source { Drawn, Resource, File, Given };
     struct FaceSlot {
         UniqueGdiObject bitmap;
         std::wstring tag;
         COLORREF textColor = RGB(255, 255, 255);
+        Source source = Source::Drawn;
+        Face drawnFace = Face::Normal;  // Drawn: which face of the look
+        std::wstring name;              // Resource: its name; File: its path
+        std::function<bool()> prepare;  // File: makes the file first
     };
 
     PictureButton() = default;
     template <typename T>
     friend LRESULT CALLBACK InstanceWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-    void DrawDefaultFaces();
+    void SetDefaultFaces();
+    HBITMAP FaceBitmap(int index);
+    UniqueGdiObject DrawFace(Face face);
+    COLORREF DrawnTextColor(Face face) const;
     void Paint();
     Face ShownFace() const;
 

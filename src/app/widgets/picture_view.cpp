@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/widgets/gdiplus_session.h"
 #include "app/widgets/paint_util.h"
 #include "system/handles.h"
 
@@ -17,6 +18,7 @@ constexpr UINT_PTR kFrameTimer = 1;
 }  // namespace
 
 std::unique_ptr<LoadedImage> LoadedImage::FromFile(const std::wstring& path) {
+    if (!EnsureGdiplus()) return nullptr;
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return nullptr;
@@ -57,7 +59,29 @@ std::unique_ptr<PictureView> PictureView::Create(HWND parent, const RECT& rect, 
 
 PictureView::~PictureView() { DestroyOwnedWindow(hwnd_); }
 
+bool PictureView::LoadWhenShown(const std::wstring& path, std::function<bool()> prepare) {
+    if (!prepare) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    }
+    pending_ = path;
+    prepare_ = std::move(prepare);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    return true;
+}
+
+void PictureView::LoadPending() const {
+    if (pending_.empty()) return;
+    const std::wstring path = std::move(pending_);
+    pending_.clear();
+    const std::function<bool()> prepare = std::move(prepare_);
+    prepare_ = nullptr;
+    if (prepare && !prepare()) return;
+    const_cast<PictureView*>(this)->Load(path);
+}
+
 bool PictureView::Load(const std::wstring& path) {
+    pending_.clear();
     std::unique_ptr<LoadedImage> image = LoadedImage::FromFile(path);
     if (!image) return false;
     std::vector<unsigned> delays;
@@ -99,6 +123,7 @@ void PictureView::Advance() {
 }
 
 void PictureView::Paint() {
+    LoadPending();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     RECT client;

@@ -9,6 +9,7 @@
 #include "app/widgets/paint_support.h"
 #include <objidl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,9 +44,22 @@ public:
     HWND hwnd() const { return hwnd_; }
     // Loads a picture; false (the old one stays) when it cannot be read.
     bool Load(const std::wstring& path);
-    bool HasPicture() const { return image_ != nullptr; }
-    const std::wstring& Path() const { return path_; }
-    int FrameCount() const { return static_cast<int>(delays_.size()); }
+    // Remembers a picture to load when the view is first painted (or asked about it); false
+    // when there is no such file. With prepare, the file is made by prepare at that moment
+    // (false from it: nothing is loaded).
+    bool LoadWhenShown(const std::wstring& path, std::function<bool()> prepare = {});
+    bool HasPicture() const {
+        LoadPending();
+        return image_ != nullptr;
+    }
+    const std::wstring& Path() const {
+        LoadPending();
+        return path_;
+    }
+    int FrameCount() const {
+        LoadPending();
+        return static_cast<int>(delays_.size());
+    }
     int CurrentFrame() const { return frame_; }
     // Shows the next frame now (the timer does this by itself while the view is visible).
     void Advance();
@@ -63,6 +77,9 @@ private:
     COLORREF background_ = RGB(255, 255, 255);
     std::unique_ptr<LoadedImage> image_;
     std::wstring path_;
+    mutable std::wstring pending_;  // a picture to load when first needed
+    mutable std::function<bool()> prepare_;
+    void LoadPending() const;
     std::vector<unsigned> delays_;  // per frame, milliseconds
     int frame_ = 0;
     PaintBuffer buffer_;
