@@ -7,6 +7,14 @@
 namespace tidemark::cli {
 namespace {
 
+constexpr std::size_t kOutputChunk = 64 * 1024;
+
+bool IsConsole(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 void WriteTo(DWORD which, const std::string& utf8) {
     HANDLE handle = GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return;
@@ -33,7 +41,27 @@ void WriteTo(DWORD which, const std::string& utf8) {
 
 }  // namespace
 
-void StdOutput::Out(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, utf8); }
-void StdOutput::Err(const std::string& utf8) { WriteTo(STD_ERROR_HANDLE, utf8); }
+StdOutput::~StdOutput() { Flush(); }
+
+void StdOutput::Out(const std::string& utf8) {
+    if (outIsConsole_ < 0) outIsConsole_ = IsConsole(STD_OUTPUT_HANDLE) ? 1 : 0;
+    if (outIsConsole_ == 1) {
+        WriteTo(STD_OUTPUT_HANDLE, utf8);
+        return;
+    }
+    pending_ += utf8;
+    if (pending_.size() >= kOutputChunk) Flush();
+}
+
+void StdOutput::Err(const std::string& utf8) {
+    Flush();
+    WriteTo(STD_ERROR_HANDLE, utf8);
+}
+
+void StdOutput::Flush() {
+    if (pending_.empty()) return;
+    WriteTo(STD_OUTPUT_HANDLE, pending_);
+    pending_.clear();
+}
 
 }  // namespace tidemark::cli

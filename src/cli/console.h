@@ -12,11 +12,23 @@ public:
     virtual void Err(const std::string& utf8) = 0;
 };
 
-// Writes to the process's standard output and standard error.
+// Writes to the process's standard output and standard error. Output to a pipe or file is
+// gathered and written 64 KB at a time (a write is a round trip to the system, and a scan may
+// print tens of thousands of lines); it is written out before anything goes to standard error,
+// and when the object goes.
 class StdOutput : public Output {
 public:
+    StdOutput() = default;
+    ~StdOutput() override;
+    StdOutput(const StdOutput&) = delete;
+    StdOutput& operator=(const StdOutput&) = delete;
     void Out(const std::string& utf8) override;
     void Err(const std::string& utf8) override;
+    void Flush();
+
+private:
+    std::string pending_;
+    int outIsConsole_ = -1;  // not yet known
 };
 
 // Collects what a command writes (tests).
