@@ -44,8 +44,8 @@ int UsageError(Output& out, const std::string& message) {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {{L"help"}, {}, false, "help", "list the commands", RunHelp},
-        {{L"version"}, {}, false, "version [--json]", "product name and version", RunVersion},
+        {{L"help"}, {}, false, "help", "list the commands", RunHelp, {}, false},
+        {{L"version"}, {}, false, "version [--json]", "product name and version", RunVersion, {}, false},
         {{L"info"}, {}, false, "info [--json]",
          "what the program knows of this system: Windows kind and version, language, folders, "
          "fixed drives",
@@ -205,7 +205,8 @@ int RunCli(const std::vector<std::wstring>& args, Output& out) {
     SetProcessRater(RateProcessFile);
     // What no removal may touch: the system's folders and its own files, read when first needed.
     SetRemovalPlacesSource([] { return ProtectedPlacesOfSystem(nullptr); });
-    const StartupContext context = BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr});
+    const StartupContext context =
+        command->readsSystem ? BuildStartupContext(StartupOptions{ExecutableFolder(), nullptr}) : StartupContext{};
     CommandContext ctx{inv, out, context};
     try {
         return command->run(ctx);

@@ -45,6 +45,7 @@ struct Command {
     const char* summary;
     CommandHandler run;
     std::vector<std::wstring> flags = {};  // options of this command that take no value
+    bool readsSystem = true;  // false: needs no facts of the system (no start-up context is built)
 };
 
 const std::vector<Command>& Commands();

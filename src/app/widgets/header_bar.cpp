@@ -156,6 +156,15 @@ void HeaderBar::DragTo(int x) {
 }
 
 void HeaderBar::Paint(HDC dc) {
+    if (!pendingPicture_.empty()) {
+        // The picture set to be loaded when first shown.
+        SIZE size{0, 0};
+        const bool ready = !preparePicture_ || preparePicture_();
+        preparePicture_ = nullptr;
+        picture_.reset(ready ? LoadPicture(pendingPicture_, size) : nullptr);
+        pictureSize_ = picture_ ? size : SIZE{0, 0};
+        pendingPicture_.clear();
+    }
     const RECT client{0, 0, clientWidth_, clientHeight_};
     if (picture_) {
         UniqueMemoryDC source(CreateCompatibleDC(dc));
@@ -191,14 +200,6 @@ void HeaderBar::Paint(HDC dc) {
 LRESULT HeaderBar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT: {
-        if (!pendingPicture_.empty()) {
-            SIZE size{0, 0};
-            const bool ready = !preparePicture_ || preparePicture_();
-            preparePicture_ = nullptr;
-            picture_.reset(ready ? LoadPicture(pendingPicture_, size) : nullptr);
-            pictureSize_ = picture_ ? size : SIZE{0, 0};
-            pendingPicture_.clear();
-        }
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
         if (HDC buffer = buffer_.Begin(dc, clientWidth_, clientHeight_)) {

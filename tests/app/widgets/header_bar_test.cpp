@@ -154,6 +154,25 @@ TEST_F(HeaderBarWindow, PictureOrGradientBackground) {
         EXPECT_TRUE(isGradient(test::PrintClient(bar_->hwnd())));
     }
 
+    // Set to be loaded when first shown: the file is made and read at the first paint only; a
+    // file that cannot be made leaves the gradient.
+    int made = 0;
+    const std::wstring later = dir / L"later.png";
+    ASSERT_TRUE(bar_->SetBackgroundPictureWhenShown(later, [&] {
+        ++made;
+        return tidemark::test::WriteFileText(
+            later, std::string(reinterpret_cast<const char*>(kRedOverBluePng), sizeof kRedOverBluePng));
+    }));
+    EXPECT_EQ(made, 0);
+    const test::Pixels shown = test::PrintClient(bar_->hwnd());
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(shown.At(kBarWidth - 2, 1), top);
+    test::PrintClient(bar_->hwnd());
+    EXPECT_EQ(made, 1);
+    ASSERT_TRUE(bar_->SetBackgroundPictureWhenShown(dir / L"never.png", [] { return false; }));
+    EXPECT_TRUE(isGradient(test::PrintClient(bar_->hwnd())));
+    EXPECT_FALSE(bar_->HasBackgroundPicture());
+
     ASSERT_TRUE(bar_->SetBackgroundPicture(png));
     EXPECT_TRUE(DeleteFileW(png.c_str())) << "a loaded picture's file is not held open";
     EXPECT_TRUE(bar_->SetBackgroundPicture(L"") == false && !bar_->HasBackgroundPicture());
