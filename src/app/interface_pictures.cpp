@@ -47,21 +47,12 @@ bool WriteInterfacePicture(const std::wstring& folder, const std::wstring& file,
     return SourceOf(file, traditional, source) && ExtractResourceToFile(source.type, source.resource.c_str(), path);
 }
 
-InterfacePictureResults ExtractInterfacePictures(const std::wstring& folder, bool traditional) {
-    InterfacePictureResults results;
-    auto write = [&](const std::wstring& file) {
-        PictureSource source;
-        return SourceOf(file, traditional, source) &&
-               ExtractResourceToFile(source.type, source.resource.c_str(), folder + L"\\" + file);
-    };
-    results.waitfor = write(L"waitfor.gif");
-    results.loading = write(L"g_Loading.gif");
-    results.headtable = write(L"Headtable.png");
+std::vector<std::wstring> InterfacePictureFiles() {
+    std::vector<std::wstring> files = {L"waitfor.gif", L"g_Loading.gif", L"Headtable.png"};
     for (const TabPictureGroup& group : TabPictureGroups())
-        for (int digit = 1; digit <= 4; ++digit)
-            if (write(group.group + std::to_wstring(digit) + L".bmp")) ++results.tabFaces;
-    results.score = write(L"ScoreBG.png");
-    return results;
+        for (int digit = 1; digit <= 4; ++digit) files.push_back(group.group + std::to_wstring(digit) + L".bmp");
+    files.push_back(L"ScoreBG.png");
+    return files;
 }
 
 }  // namespace tidemark

@@ -14,18 +14,10 @@ struct TabPictureGroup {
 };
 const std::vector<TabPictureGroup>& TabPictureGroups();
 
-struct InterfacePictureResults {
-    bool waitfor = false;    // "waitfor.gif" written
-    bool loading = false;    // "g_Loading.gif"
-    bool headtable = false;  // "Headtable.png"
-    int tabFaces = 0;        // tab bitmaps written
-    bool score = false;      // "ScoreBG.png"
-};
-
-// Writes the pictures into folder, in order: the two animations, the header background, the
-// tab faces and the score background of the chosen script. The files carry the plain names
-// whichever script was used. Failures are counted, never reported.
-InterfacePictureResults ExtractInterfacePictures(const std::wstring& folder, bool traditional);
+// The file names of every picture, in order: the two animations, the header background, the
+// tab faces and the score background. The files carry the plain names whichever script they
+// were written from.
+std::vector<std::wstring> InterfacePictureFiles();
 
 // One picture by its file name ("waitfor.gif", "ClearRbt1.bmp"): whether the program carries
 // it, and writing it into folder unless a file of that name is there already (false when the

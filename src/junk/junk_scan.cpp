@@ -182,8 +182,8 @@ private:
     // empty root).
     static DWORD ReadFolder(FolderReader& reader, const FolderReader* parent, std::wstring_view name,
                             const std::wstring& folder, FolderEntries& out) {
-        const DWORD error = parent ? reader.OpenChild(*parent, name, folder) : reader.Open(folder);
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return 0;
+        const DWORD error = reader.OpenChild(parent, name, folder);
+        if (FolderReader::NoFolder(error)) return 0;
         if (error) return error;
         FolderItem item;
         while (reader.Next(item)) {

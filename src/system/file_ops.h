@@ -40,6 +40,8 @@ bool RemoveFolderTree(const std::wstring& path);
 // when path is not a reparse point or the system would only reach the target.
 bool RemoveReparsePoint(const std::wstring& path);
 bool IsReparsePoint(const std::wstring& path);
+// True when path names something that is there and is not a folder.
+bool IsPlainFile(const std::wstring& path);
 // The shell deletes path (file or whole folder) silently, without undo; true when it returns 0.
 // Refuses what RemoveFolderTree refuses, wildcards, and names that need the exact form.
 bool ShellDeletePath(const std::wstring& path);

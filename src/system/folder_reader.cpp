@@ -13,7 +13,6 @@ namespace {
 
 using NTSTATUS_ = LONG;
 
-constexpr NTSTATUS_ kStatusSuccess = 0;
 constexpr NTSTATUS_ kStatusNoMoreFiles = static_cast<NTSTATUS_>(0x80000006);
 constexpr NTSTATUS_ kStatusNoSuchFile = static_cast<NTSTATUS_>(0xC000000F);
 constexpr NTSTATUS_ kStatusNotADirectory = static_cast<NTSTATUS_>(0xC0000103);
@@ -200,13 +199,13 @@ DWORD FolderReader::Open(const std::wstring& folder) {
     return 0;
 }
 
-DWORD FolderReader::OpenChild(const FolderReader& parent, std::wstring_view name, const std::wstring& fullPath) {
-    if (!native_ || !parent.native_ || parent.handle_ == INVALID_HANDLE_VALUE || name.empty() ||
+DWORD FolderReader::OpenChild(const FolderReader* parent, std::wstring_view name, const std::wstring& fullPath) {
+    if (!native_ || !parent || !parent->native_ || parent->handle_ == INVALID_HANDLE_VALUE || name.empty() ||
         name.size() > 32767)
         return Open(fullPath);
     Close();
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (const DWORD error = OpenNative(parent.handle_, name, handle)) return error_ = error;
+    if (const DWORD error = OpenNative(parent->handle_, name, handle)) return error_ = error;
     handle_ = handle;
     return 0;
 }
@@ -238,8 +237,17 @@ bool FolderReader::NativeNext(FolderItem& item) {
             if (io.Information == 0) return false;
             haveEntries_ = true;
             next_ = 0;
+            filled_ = std::min<std::size_t>(io.Information, kBufferBytes);
         }
+        // Every entry, name included, must lie within what the call filled; a listing that
+        // says otherwise is broken off as unreadable rather than read past its end.
+        constexpr std::size_t kNameAt = offsetof(BothDirInformation, FileName);
         const auto* entry = reinterpret_cast<const BothDirInformation*>(buffer_.get() + next_);
+        if (next_ + kNameAt > filled_ || entry->FileNameLength > filled_ - next_ - kNameAt ||
+            (entry->NextEntryOffset != 0 && entry->NextEntryOffset < kNameAt)) {
+            error_ = ERROR_FILE_CORRUPT;
+            return false;
+        }
         if (entry->NextEntryOffset == 0) haveEntries_ = false;
         else next_ += entry->NextEntryOffset;
         const std::size_t nameLength = entry->FileNameLength / sizeof(wchar_t);

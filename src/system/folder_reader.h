@@ -41,8 +41,14 @@ public:
     // when it is a file.
     DWORD Open(const std::wstring& folder);
     // Opens the sub-folder name of the folder parent has open; fullPath is the same folder's
-    // full path, used where a relative open is not available.
-    DWORD OpenChild(const FolderReader& parent, std::wstring_view name, const std::wstring& fullPath);
+    // full path, used where a relative open is not available (no parent, or a parent that lists
+    // through FindFirstFile).
+    DWORD OpenChild(const FolderReader* parent, std::wstring_view name, const std::wstring& fullPath);
+    // Whether an error of Open or OpenChild means there is no folder there (nothing to list, and
+    // nothing to report).
+    static bool NoFolder(DWORD error) {
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY;
+    }
     // The next entry ("." and ".." are skipped); false at the end or on an error (Error tells).
     bool Next(FolderItem& item);
     // After Next returned false: 0 at the end of the listing, else the system's error.
@@ -65,6 +71,7 @@ private:
     // Native: the buffer of the last call and the offset of the next entry in it.
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t next_ = 0;
+    std::size_t filled_ = 0;  // bytes of the buffer the last call filled
     bool haveEntries_ = false;
     // FindFile: the entry found but not yet handed out.
     std::unique_ptr<WIN32_FIND_DATAW> find_;

@@ -160,7 +160,7 @@ void ScanTraceFolder(TraceItem& item, const std::vector<std::wstring>& protected
         // Every entry: the file system's own listing.
         FolderReader reader;
         const DWORD error = reader.Open(folder);
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return;
+        if (FolderReader::NoFolder(error)) return;
         if (error) {
             ReportUnreadable(folder, error, run);
             return;
@@ -200,8 +200,8 @@ void ScanTraceSubfolder(TraceItem& item, const std::wstring& folder, const std::
     std::vector<Level> levels;
     auto open = [&](const std::wstring& path, const FolderReader* above, std::wstring_view childName) {
         auto reader = std::make_unique<FolderReader>();
-        const DWORD error = above ? reader->OpenChild(*above, childName, path) : reader->Open(path);
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return;
+        const DWORD error = reader->OpenChild(above, childName, path);
+        if (FolderReader::NoFolder(error)) return;
         if (error) {
             ReportUnreadable(path, error, run);
             return;

@@ -341,12 +341,14 @@ TEST_F(MainViewsTest, OffScreenContainersExistOutsideTheVisibleArea) {
 TEST(InterfacePictures, BothScriptsWriteThePlainNames) {
     for (bool traditional : {false, true}) {
         test::ScratchDir dir;
-        const InterfacePictureResults written = ExtractInterfacePictures(dir.path(), traditional);
-        EXPECT_TRUE(written.waitfor);
-        EXPECT_TRUE(written.loading);
-        EXPECT_TRUE(written.headtable);
-        EXPECT_TRUE(written.score);
-        EXPECT_EQ(written.tabFaces, 24);
+        const std::vector<std::wstring> files = InterfacePictureFiles();
+        EXPECT_EQ(files.size(), 28u);  // two animations, the header, 24 tab faces, the score
+        for (const std::wstring& file : files) {
+            EXPECT_TRUE(HasInterfacePicture(file, traditional)) << test::Narrow(file);
+            EXPECT_TRUE(WriteInterfacePicture(dir.path(), file, traditional)) << test::Narrow(file);
+        }
+        EXPECT_FALSE(HasInterfacePicture(L"other.bmp", traditional));
+        EXPECT_FALSE(WriteInterfacePicture(dir.path(), L"other.gif", traditional));
         // The file under the plain name holds the chosen script's picture.
         const wchar_t* resource = traditional ? L"MyClearReg1_CHTbmp" : L"MyClearReg1bmp";
         HRSRC info = FindResourceW(nullptr, resource, L"bmp");
@@ -367,9 +369,8 @@ TEST(InterfacePictures, BothScriptsWriteThePlainNames) {
 TEST(InterfacePictures, UnwritableFolderWritesNothingAndFailsQuietly) {
     test::ScratchDir dir;
     ASSERT_TRUE(test::WriteFileText(dir / L"file", "x"));
-    const InterfacePictureResults written = ExtractInterfacePictures(dir / L"file\\brim", false);
-    EXPECT_FALSE(written.waitfor || written.loading || written.headtable || written.score);
-    EXPECT_EQ(written.tabFaces, 0);
+    for (const std::wstring& file : InterfacePictureFiles())
+        EXPECT_FALSE(WriteInterfacePicture(dir / L"file\\brim", file, false)) << test::Narrow(file);
 }
 
 }  // namespace

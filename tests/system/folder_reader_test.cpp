@@ -85,7 +85,7 @@ TEST(FolderReader, NativeListingEqualsTheSystemsSearch) {
     FolderReader parent(FolderReadMethod::Native);
     ASSERT_EQ(parent.Open(dir.path()), 0u);
     FolderReader child(FolderReadMethod::Native);
-    ASSERT_EQ(child.OpenChild(parent, L"sub folder", dir / L"sub folder"), 0u);
+    ASSERT_EQ(child.OpenChild(&parent, L"sub folder", dir / L"sub folder"), 0u);
     const std::vector<Listed> inner = ListAll(child);
     ASSERT_EQ(inner.size(), 1u);
     EXPECT_EQ(inner[0].name, L"inner.log");
@@ -98,7 +98,7 @@ TEST(FolderReader, NativeListingEqualsTheSystemsSearch) {
         const std::wstring name(30, static_cast<wchar_t>(L'k' + i));
         path += L"\\" + name;
         auto next = std::make_unique<FolderReader>(FolderReadMethod::Native);
-        ASSERT_EQ(next->OpenChild(*chain.back(), name, path), 0u) << i;
+        ASSERT_EQ(next->OpenChild(chain.back().get(), name, path), 0u) << i;
         chain.push_back(std::move(next));
     }
     const std::vector<Listed> beyond = ListAll(*chain.back());
@@ -134,7 +134,7 @@ TEST(FolderReader, MissingFoldersAndFiles) {
         // A child that is not there, opened from its parent.
         FolderReader parent(method), child(method);
         ASSERT_EQ(parent.Open(dir.path()), 0u);
-        const DWORD childError = child.OpenChild(parent, L"nothing", dir / L"nothing");
+        const DWORD childError = child.OpenChild(&parent, L"nothing", dir / L"nothing");
         EXPECT_TRUE(childError == ERROR_FILE_NOT_FOUND || childError == ERROR_PATH_NOT_FOUND) << childError;
         FolderItem item;
         EXPECT_FALSE(child.Next(item));

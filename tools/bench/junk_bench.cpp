@@ -127,7 +127,7 @@ void BareWalk(const std::wstring& folder, WalkCount& count) {
 void ReaderWalk(const std::wstring& folder, const FolderReader* parent, std::wstring_view name, WalkCount& count) {
     ++count.folders;
     FolderReader reader;
-    if (parent ? reader.OpenChild(*parent, name, folder) : reader.Open(folder)) return;
+    if (reader.OpenChild(parent, name, folder)) return;
     std::vector<std::wstring> folders;
     FolderItem item;
     while (reader.Next(item)) {

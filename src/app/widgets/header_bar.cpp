@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <utility>
+
 #include "app/widgets/gdiplus_session.h"
+#include "system/file_ops.h"
 
 namespace tidemark::widgets {
 namespace {
@@ -102,11 +104,7 @@ void HeaderBar::SetSectionWidth(int index, int width) {
 }
 
 bool HeaderBar::SetBackgroundPictureWhenShown(const std::wstring& path, std::function<bool()> prepare) {
-    if (path.empty()) return false;
-    if (!prepare) {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    }
+    if (path.empty() || (!prepare && !IsPlainFile(path))) return false;
     pendingPicture_ = path;
     preparePicture_ = std::move(prepare);
     Repaint(hwnd_);

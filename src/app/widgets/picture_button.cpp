@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "app/widgets/paint_util.h"
+#include "system/file_ops.h"
 
 namespace tidemark::widgets {
 namespace {
@@ -48,11 +49,8 @@ void PictureButton::SetDefaultFaces() {
     for (int f = 0; f < 5; ++f) {
         const Face face = static_cast<Face>(f == 4 ? 0 : f);  // the spare slot starts as normal
         FaceSlot& slot = faces_[f];
-        slot.bitmap.reset();
-        slot.source = Source::Drawn;
+        slot.Use(Source::Drawn);
         slot.drawnFace = face;
-        slot.name.clear();
-        slot.prepare = nullptr;
         slot.tag = std::wstring(L"drawn-") + FaceName(static_cast<int>(face));
         slot.textColor = DrawnTextColor(face);
     }
@@ -156,25 +154,14 @@ HBITMAP PictureButton::FaceBitmap(int index) {
 }
 
 bool PictureButton::LoadFace(Face face, const std::wstring& file) {
-    const DWORD attributes = GetFileAttributesW(file.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    FaceSlot& slot = faces_[static_cast<int>(face)];
-    slot.bitmap.reset();
-    slot.source = Source::File;
-    slot.name = file;
-    slot.prepare = nullptr;
-    const auto slash = file.find_last_of(L'\\');
-    slot.tag = slash == std::wstring::npos ? file : file.substr(slash + 1);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (!IsPlainFile(file)) return false;
+    LoadFaceWhenShown(face, file, nullptr);
     return true;
 }
 
 void PictureButton::LoadFaceWhenShown(Face face, const std::wstring& file, std::function<bool()> prepare) {
     FaceSlot& slot = faces_[static_cast<int>(face)];
-    slot.bitmap.reset();
-    slot.source = Source::File;
-    slot.name = file;
-    slot.prepare = std::move(prepare);
+    slot.Use(Source::File, file, std::move(prepare));
     const auto slash = file.find_last_of(L'\\');
     slot.tag = slash == std::wstring::npos ? file : file.substr(slash + 1);
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -187,10 +174,7 @@ void PictureButton::LoadFaceResources(const std::wstring& prefix) {
         if (!FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(2) /* RT_BITMAP */)) continue;
         const Face face = static_cast<Face>(digit - 1);
         FaceSlot& slot = faces_[digit - 1];
-        slot.bitmap.reset();
-        slot.source = Source::Resource;
-        slot.name = name;
-        slot.prepare = nullptr;
+        slot.Use(Source::Resource, name);
         slot.tag = name;
         if (face == Face::Normal) CopyFace(Face::Normal, Face::StayDown);
     }
@@ -199,10 +183,8 @@ void PictureButton::LoadFaceResources(const std::wstring& prefix) {
 
 void PictureButton::SetFace(Face face, UniqueGdiObject bitmap, std::wstring tag, COLORREF textColor) {
     FaceSlot& slot = faces_[static_cast<int>(face)];
+    slot.Use(Source::Given);
     slot.bitmap = std::move(bitmap);
-    slot.source = Source::Given;
-    slot.name.clear();
-    slot.prepare = nullptr;
     slot.tag = std::move(tag);
     slot.textColor = textColor;
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -213,16 +195,13 @@ void PictureButton::CopyFace(Face from, Face to) {
     const FaceSlot& source = faces_[static_cast<int>(from)];
     FaceSlot& target = faces_[static_cast<int>(to)];
     if (source.bitmap) {
+        target.Use(Source::Given);
         target.bitmap.reset(CopyImage(source.bitmap.get(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-        target.source = Source::Given;
     } else {
         // Not made yet: the copy is made from the same source when it is first needed.
-        target.bitmap.reset();
-        target.source = source.source;
+        target.Use(source.source, source.name, source.prepare);
         target.drawnFace = source.drawnFace;
-        target.prepare = source.prepare;
     }
-    target.name = source.name;
     target.tag = source.tag;
     target.textColor = source.textColor;
     InvalidateRect(hwnd_, nullptr, FALSE);

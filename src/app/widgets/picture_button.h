@@ -75,6 +75,13 @@ private:
         Face drawnFace = Face::Normal;  // Drawn: which face of the look
         std::wstring name;              // Resource: its name; File: its path
         std::function<bool()> prepare;  // File: makes the file first
+        // Takes a new source; the bitmap is made from it when next needed.
+        void Use(Source from, std::wstring fromName = {}, std::function<bool()> make = {}) {
+            bitmap.reset();
+            source = from;
+            name = std::move(fromName);
+            prepare = std::move(make);
+        }
     };
 
     PictureButton() = default;

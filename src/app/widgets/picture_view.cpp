@@ -7,6 +7,7 @@
 
 #include "app/widgets/gdiplus_session.h"
 #include "app/widgets/paint_util.h"
+#include "system/file_ops.h"
 #include "system/handles.h"
 
 namespace tidemark::widgets {
@@ -60,10 +61,7 @@ std::unique_ptr<PictureView> PictureView::Create(HWND parent, const RECT& rect, 
 PictureView::~PictureView() { DestroyOwnedWindow(hwnd_); }
 
 bool PictureView::LoadWhenShown(const std::wstring& path, std::function<bool()> prepare) {
-    if (!prepare) {
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    }
+    if (!prepare && !IsPlainFile(path)) return false;
     pending_ = path;
     prepare_ = std::move(prepare);
     InvalidateRect(hwnd_, nullptr, FALSE);
