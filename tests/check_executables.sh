@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Each shipped executable is a PE file for the build's processor (i686: the 32-bit product;
-# x86_64: the 64-bit test build) whose imports are all Windows system DLLs.
+# x86_64: the 64-bit test build) whose imports, bound at start or at first call, are all Windows
+# system DLLs, and which carries no debugging sections (they live in <name>.debug beside it).
+# The console program binds nothing at start beyond kernel32, advapi32 and the C runtime: every
+# other system DLL is bound when a command first calls into it.
 # Usage: check_executables.sh <i686|x86_64> <exe>...
 set -u
 case "$1" in
-  i686) want='^PE32 executable.*Intel 80386' objdump=i686-w64-mingw32-objdump ;;
-  x86_64) want='^PE32[+] executable.*x86-64' objdump=x86_64-w64-mingw32-objdump ;;
+  i686) want='^PE32 executable.*Intel 80386' objdump=i686-w64-mingw32-objdump nm=i686-w64-mingw32-nm ;;
+  x86_64) want='^PE32[+] executable.*x86-64' objdump=x86_64-w64-mingw32-objdump nm=x86_64-w64-mingw32-nm ;;
   *) echo "unknown processor $1"; exit 2 ;;
 esac
 shift
@@ -15,12 +18,23 @@ for exe in "$@"; do
   if ! file -b "$exe" | grep -q "$want"; then
     echo "FAIL $exe: not a PE for this processor: $(file -b "$exe")"; status=1
   fi
-  while read -r dll; do
-    lower=$(echo "$dll" | tr 'A-Z' 'a-z')
-    if ! echo "$lower" | grep -Eq "$allowed"; then
+  bound=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  delayed=$("$nm" "$exe" 2>/dev/null | sed -n 's/.*__DELAY_IMPORT_DESCRIPTOR_lib\(.*\)_delay_a$/\1.dll/p' | sort -u)
+  for dll in $bound $delayed; do
+    if ! echo "$dll" | grep -Eq "$allowed"; then
       echo "FAIL $exe imports $dll, which is not a Windows system DLL"; status=1
     fi
-  done < <("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p')
-  [ $status -eq 0 ] && echo "ok   $exe: $(file -b "$exe" | cut -d, -f1); imports: $("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
+  done
+  if "$objdump" -h "$exe" | grep -q ' \.debug_'; then
+    echo "FAIL $exe carries debugging sections"; status=1
+  fi
+  if [ "$(basename "$exe")" = tidemark-cli.exe ]; then
+    for dll in $bound; do
+      if ! echo "$dll" | grep -Eq '^(kernel32|advapi32|msvcrt)\.dll$'; then
+        echo "FAIL $exe binds $dll at start"; status=1
+      fi
+    done
+  fi
+  [ $status -eq 0 ] && echo "ok   $exe: $(file -b "$exe" | cut -d, -f1); bound at start: $(echo $bound); at first call: $(echo $delayed)"
 done
 exit $status

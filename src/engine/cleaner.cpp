@@ -351,7 +351,7 @@ void TCleaner::ShowInExplorer(const std::wstring& path) {
     if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) return;
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     bool shown = false;
-    if (HMODULE shell = GetModuleHandleW(L"shell32.dll")) {
+    if (HMODULE shell = SystemLibrary(L"shell32.dll")) {
         const auto openAndSelect =
             reinterpret_cast<OpenFolderAndSelect>(reinterpret_cast<void*>(GetProcAddress(shell, "SHOpenFolderAndSelectItems")));
         // Shells before XP lack the call: their users get the folder without the selection.

@@ -762,11 +762,16 @@ TWinSys& GetWinSys() {
 
 void ShowObjectProperties(HWND owner, const std::wstring& path) {
     using PropertiesFn = BOOL(WINAPI*)(HWND, DWORD, const wchar_t*, const wchar_t*);
-    const HMODULE shell = GetModuleHandleW(L"shell32.dll");
+    const HMODULE shell = SystemLibrary(L"shell32.dll");
     // Exported by ordinal only.
     const auto show = shell ? reinterpret_cast<PropertiesFn>(reinterpret_cast<void*>(GetProcAddress(shell, MAKEINTRESOURCEA(178))))
                             : nullptr;
     if (show) show(owner, 2, path.c_str(), nullptr);
+}
+
+HMODULE SystemLibrary(const wchar_t* name) {
+    if (HMODULE loaded = GetModuleHandleW(name)) return loaded;
+    return LoadLibraryW(name);
 }
 
 }  // namespace tidemark
