@@ -11,9 +11,16 @@ void ControlTable::Add(const ControlEntry& entry) {
     if (entry.layout && entry.hwnd) entries_[entry.layout->name] = entry;
 }
 
-const ControlEntry* ControlTable::Find(std::wstring_view name) const {
+const ControlEntry* ControlTable::FindMade(std::wstring_view name) const {
     const auto it = entries_.find(name);
     return it == entries_.end() ? nullptr : &it->second;
+}
+
+const ControlEntry* ControlTable::Find(std::wstring_view name) const {
+    const ControlEntry* entry = FindMade(name);
+    if (entry || !maker_) return entry;
+    maker_(name);
+    return FindMade(name);
 }
 
 std::vector<ControlTable::Lookup> ControlTable::Unresolved() const {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -43,8 +44,13 @@ public:
     explicit ControlTable(bool assertOnMiss = true) : assertOnMiss_(assertOnMiss) {}
 
     void Add(const ControlEntry& entry);  // entry.layout names it
-    // Unrecorded, for code that walks the layout table and for tests; null when absent.
+    // Controls made when first asked for: a name the table does not hold yet goes to the maker,
+    // which makes it if it can (with the rest of its group) and adds it.
+    void SetMaker(std::function<void(std::wstring_view)> maker) { maker_ = std::move(maker); }
+    // Unrecorded, for tests and tools; null when absent. A control not made yet is made.
     const ControlEntry* Find(std::wstring_view name) const;
+    // Only a control made already: for code that walks the layout table.
+    const ControlEntry* FindMade(std::wstring_view name) const;
     std::size_t Size() const { return entries_.size(); }
 
     // One resolution: who asked, for which name and kind (none: any kind), and whether a
@@ -66,6 +72,7 @@ private:
     std::map<std::wstring, ControlEntry, std::less<>> entries_;
     std::vector<Lookup> lookups_;
     bool assertOnMiss_;
+    std::function<void(std::wstring_view)> maker_;
 };
 
 // Resolves controls for one owner (the frame or a view) under that owner's name.

@@ -1,5 +1,7 @@
 #include "app/main_layout.h"
 
+#include <map>
+
 namespace tidemark {
 namespace {
 
@@ -198,6 +200,31 @@ const std::vector<LayoutEntry>& MainLayout() {
         {L"SBBtn_RegAutoClear", K::Button, L"Pnl_Result", 104, 50, 80, 26, L"", 1053, L::Action, AnchorNone, true, kNormal},
     };
     return layout;
+}
+
+const LayoutEntry* FindLayoutEntry(std::wstring_view name) {
+    static const std::map<std::wstring_view, const LayoutEntry*> byName = [] {
+        std::map<std::wstring_view, const LayoutEntry*> rows;
+        for (const LayoutEntry& entry : MainLayout()) rows.emplace(entry.name, &entry);
+        return rows;
+    }();
+    const auto it = byName.find(name);
+    return it == byName.end() ? nullptr : it->second;
+}
+
+const wchar_t* DeferredGroupOf(const LayoutEntry& entry) {
+    const LayoutEntry* root = &entry;
+    while (root->parent)
+        if (const LayoutEntry* parent = FindLayoutEntry(root->parent)) root = parent;
+        else return nullptr;
+    const std::wstring_view name = root->name;
+    // The pages themselves are made at start (the page set shows and hides them); the trace
+    // view's two pages are the first thing shown and are made whole.
+    if (name.starts_with(L"TabSheet"))
+        return root != &entry && name != L"TabSheet0" && name != L"TabSheet1" ? root->name : nullptr;
+    for (const wchar_t* panel : {L"Pnl_Left", L"Pnl_Main", L"Pnl_Score", L"PanelDel", L"Pnl_Result", L"FirstRunPrompt"})
+        if (name == panel) return root->name;
+    return nullptr;
 }
 
 }  // namespace tidemark

@@ -2,6 +2,7 @@
 // name, kind, parent, rectangle (client coordinates of the 800 x 630 window), text and anchors.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "app/widgets/picture_button.h"
@@ -58,6 +59,13 @@ constexpr int kFooterTop = 563;
 constexpr int kBottomBarTop = 604;
 
 const std::vector<LayoutEntry>& MainLayout();
+const LayoutEntry* FindLayoutEntry(std::wstring_view name);  // null: no such row
+
+// The controls made when first needed rather than at start: what every page holds except the
+// first view's two pages, and the off-screen panels with their contents. Each deferred control
+// belongs to a group, named by its page or off-screen panel, that is made whole, in table order.
+// Null: the control is made at start.
+const wchar_t* DeferredGroupOf(const LayoutEntry& entry);
 
 // Names of the footer positions the action sets place buttons at.
 struct ButtonSlot {

@@ -293,16 +293,50 @@ void TFBrimMain::StartMove() {
 
 void TFBrimMain::CreateControls() {
     font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, L"宋体"));
-    for (const LayoutEntry& entry : MainLayout()) CreateControl(entry);
+    // What the first view shows is made now; every other page's controls, and the off-screen
+    // panels', when something first asks for one of them.
+    controls_.SetMaker([this](std::wstring_view name) {
+        if (const LayoutEntry* entry = FindLayoutEntry(name))
+            if (const wchar_t* group = DeferredGroupOf(*entry)) MakeGroup(group);
+    });
+    for (const LayoutEntry& entry : MainLayout())
+        if (!DeferredGroupOf(entry)) CreateControl(entry);
     ResolveFrameControls();
-    // The first-run question offers "don't ask again" ticked.
-    SendMessageW(frame_.initDontAsk, BM_SETCHECK, BST_CHECKED, 0);
+    // The first-run question comes up as soon as the window is up: made with it.
+    if (ReadSettingInt(kInitSet, 0) == 0) ResolveFirstRunPrompt();
     WireHandlers();
     CreateViews();
 }
 
+void TFBrimMain::MakeGroup(const wchar_t* group) {
+    if (!madeGroups_.insert(group).second) return;
+    NameSet fresh;
+    for (const LayoutEntry& entry : MainLayout()) {
+        const wchar_t* owner = DeferredGroupOf(entry);
+        if (!owner || std::wstring_view(owner) != group) continue;
+        CreateControl(entry);
+        fresh.insert(entry.name);
+    }
+    // Made during the start, a group is set up with everything else once the start gets there.
+    if (setUpAtStart_) SetUpControls(&fresh);
+    // Its owner comes with it: a page's view (which binds the page's lists), the frame's part
+    // of the first-run question.
+    MakeOwnerOf(group);
+}
+
+void TFBrimMain::SetUpControls(const NameSet* fresh) {
+    ApplyControlTexts(App().UiLanguageId, fresh);
+    SetInitialColumnWidths(fresh);
+    LoadInterfacePictures(fresh);
+    // Made after the window changed size: laid out for the size it has now.
+    if (fresh && (laidOut_.cx != kDesignClientWidth || laidOut_.cy != kDesignClientHeight)) {
+        laidOut_ = SIZE{};
+        Reflow();
+    }
+}
+
 void TFBrimMain::CreateControl(const LayoutEntry& entry) {
-    const ControlEntry* parentEntry = entry.parent ? controls_.Find(entry.parent) : nullptr;
+    const ControlEntry* parentEntry = entry.parent ? controls_.FindMade(entry.parent) : nullptr;
     HWND parent = entry.parent ? (parentEntry ? parentEntry->hwnd : nullptr) : hwnd_;
     if (!parent) return;
     const RECT rect{entry.x, entry.y, entry.x + entry.width, entry.y + entry.height};
@@ -407,7 +441,7 @@ void TFBrimMain::Reflow() {
     growth[L""] = SIZE{client.right - kDesignClientWidth, client.bottom - kDesignClientHeight};
     HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.Size()));
     for (const LayoutEntry& e : MainLayout()) {
-        const ControlEntry* control = controls_.Find(e.name);
+        const ControlEntry* control = controls_.FindMade(e.name);
         if (!control) continue;
         const SIZE g = growth[e.parent ? e.parent : L""];
         int x = e.x, y = e.y, w = e.width, h = e.height;
@@ -440,9 +474,17 @@ void TFBrimMain::Restore() {
 
 void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
     App().ApplicationTitle = GetUiText(0, langId);
+    ApplyControlTexts(langId, nullptr);
+    FillTextArrays(langId);
+    if (frame_.initMethod) SendMessageW(frame_.initMethod, CB_SETCURSEL, 0, 0);
+}
+
+void TFBrimMain::ApplyControlTexts(unsigned langId, const NameSet* fresh) {
+    const auto wanted = [fresh](const wchar_t* name) { return !fresh || fresh->contains(std::wstring_view(name)); };
     // The text table also names menu items, which are no controls of the layout.
     for (const ControlText& entry : ControlTextTable()) {
-        const ControlEntry* found = controls_.Find(entry.control);
+        if (!wanted(entry.control)) continue;
+        const ControlEntry* found = controls_.FindMade(entry.control);
         if (!found) continue;
         const std::wstring text = GetUiText(entry.id, langId);
         HWND control = found->hwnd;
@@ -458,14 +500,14 @@ void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
     // Header bars get their column titles (old sections removed first).
     for (HeaderBar bar : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
                           HeaderBar::Expect, HeaderBar::Journal}) {
-        widgets::HeaderBar* header = frameControls_.Header(HeaderBarName(bar));
-        if (header) SetHeaderSections(header, HeaderColumnTexts(bar, langId), HeaderSectionWidths(header));
+        if (!wanted(HeaderBarName(bar))) continue;
+        const ControlEntry* found = controls_.FindMade(HeaderBarName(bar));
+        if (found && found->header)
+            SetHeaderSections(found->header, HeaderColumnTexts(bar, langId), HeaderSectionWidths(found->header));
     }
-    FillTextArrays(langId);
-    SendMessageW(frame_.initMethod, CB_SETCURSEL, 0, 0);
 }
 
-void TFBrimMain::SetInitialColumnWidths() {
+void TFBrimMain::SetInitialColumnWidths(const NameSet* fresh) {
     const struct { HeaderBar bar; const wchar_t* list; std::vector<int> widths; } columns[] = {
         {HeaderBar::Reg, L"VST_RegItems", {150, 175, 400}},
         {HeaderBar::Items, L"VST_Items", {100, 150, 100, 175}},
@@ -476,8 +518,13 @@ void TFBrimMain::SetInitialColumnWidths() {
         {HeaderBar::Journal, L"Vst_Journal", {180, 300, 100}},
     };
     for (const auto& c : columns) {
-        widgets::HeaderBar* header = frameControls_.Header(HeaderBarName(c.bar));
-        widgets::TreeList* list = frameControls_.List(c.list);
+        const wchar_t* headerName = HeaderBarName(c.bar);
+        // A header and its list are set up together, once both are made.
+        if (fresh && !fresh->contains(std::wstring_view(headerName)) && !fresh->contains(std::wstring_view(c.list))) continue;
+        const ControlEntry* headerEntry = controls_.FindMade(headerName);
+        const ControlEntry* listEntry = controls_.FindMade(c.list);
+        widgets::HeaderBar* header = headerEntry ? headerEntry->header : nullptr;
+        widgets::TreeList* list = listEntry ? listEntry->list : nullptr;
         if (!header || !list) continue;
         SetHeaderWidths(header, c.widths);
         std::vector<int>& listWidths = listColumns_[c.list];
@@ -546,12 +593,13 @@ void TFBrimMain::RunStartupSequence() {
     app.WorkFolder = context_.Folders[8] + L"brim";
     CreateDirectoryW(app.WorkFolder.c_str(), nullptr);
     // 19. Column widths of the list headers.
-    SetInitialColumnWidths();
-    // 20–21. The interface pictures, extracted into the work folder and loaded.
-    LoadInterfacePictures();
-    // 22. The trace tree and the settings tree.
+    SetInitialColumnWidths(nullptr);
+    // 20–21. The interface pictures, written to the work folder and loaded when first shown.
+    LoadInterfacePictures(nullptr);
+    // From here on a group of controls made later is set up when it is made.
+    setUpAtStart_ = true;
+    // 22. The trace tree (the settings tree is filled when its view is first made).
     traces_->BuildTraceTree();
-    settings_->FillSettingsTree();
     // 23. The usage-trace view first, as a press of its tab.
     SelectTopTab(1);
     // 24. The command-line switch: the junk view, or the registry view with its scan started.
@@ -563,8 +611,13 @@ void TFBrimMain::RunStartupSequence() {
     SetTimer(hwnd_, kDragTimer, 1, nullptr);
 }
 
-void TFBrimMain::LoadInterfacePictures() {
+void TFBrimMain::LoadInterfacePictures(const NameSet* fresh) {
     const AppState& app = App();
+    const auto wanted = [fresh](const wchar_t* name) { return !fresh || fresh->contains(std::wstring_view(name)); };
+    // Only controls made already: lookups here never make one.
+    const auto made = [this, &wanted](const wchar_t* name) -> const ControlEntry* {
+        return wanted(name) ? controls_.FindMade(name) : nullptr;
+    };
     const bool traditional = app.CodePageIndex == 1;
     const std::wstring folder = app.WorkFolder;
     // Each picture is written to the work folder and loaded when it is first shown.
@@ -572,19 +625,19 @@ void TFBrimMain::LoadInterfacePictures() {
         return [folder, traditional, file] { return WriteInterfacePicture(folder, file, traditional); };
     };
     auto available = [traditional](const wchar_t* file) { return HasInterfacePicture(file, traditional); };
-    if (available(L"waitfor.gif"))
-        if (auto* picture = frameControls_.Animation(L"Ani_Waitfor"))
-            picture->LoadWhenShown(folder + L"\\waitfor.gif", prepare(L"waitfor.gif"));
-    if (available(L"g_Loading.gif"))
-        if (auto* picture = frameControls_.Animation(L"Ani_Loading"))
-            picture->LoadWhenShown(folder + L"\\g_Loading.gif", prepare(L"g_Loading.gif"));
+    for (const wchar_t* name : {L"Ani_Waitfor", L"Ani_Loading"}) {
+        const wchar_t* file = std::wstring_view(name) == L"Ani_Waitfor" ? L"waitfor.gif" : L"g_Loading.gif";
+        if (const ControlEntry* entry = made(name); entry && entry->picture && available(file))
+            entry->picture->LoadWhenShown(folder + L"\\" + file, prepare(file));
+    }
     if (available(L"Headtable.png"))
-        for (const LayoutEntry& entry : MainLayout())
-            if (entry.kind == ControlKind::HeaderBar)
-                if (auto* header = frameControls_.Header(entry.name))
-                    header->SetBackgroundPictureWhenShown(folder + L"\\Headtable.png", prepare(L"Headtable.png"));
+        for (const LayoutEntry& row : MainLayout())
+            if (row.kind == ControlKind::HeaderBar)
+                if (const ControlEntry* entry = made(row.name); entry && entry->header)
+                    entry->header->SetBackgroundPictureWhenShown(folder + L"\\Headtable.png", prepare(L"Headtable.png"));
     for (const TabPictureGroup& group : TabPictureGroups()) {
-        widgets::PictureButton* button = frameControls_.Button(group.button);
+        const ControlEntry* entry = made(group.button);
+        widgets::PictureButton* button = entry ? entry->button : nullptr;
         if (!button) continue;
         for (int digit = 1; digit <= 4; ++digit) {
             const std::wstring file = group.group + std::to_wstring(digit) + L".bmp";
@@ -592,9 +645,8 @@ void TFBrimMain::LoadInterfacePictures() {
                 button->LoadFaceWhenShown(static_cast<Face>(digit - 1), folder + L"\\" + file, prepare(file));
         }
     }
-    if (available(L"ScoreBG.png"))
-        if (auto* picture = frameControls_.Picture(L"Img_ScoreBG"))
-            picture->LoadWhenShown(folder + L"\\ScoreBG.png", prepare(L"ScoreBG.png"));
+    if (const ControlEntry* entry = made(L"Img_ScoreBG"); entry && entry->picture && available(L"ScoreBG.png"))
+        entry->picture->LoadWhenShown(folder + L"\\ScoreBG.png", prepare(L"ScoreBG.png"));
 }
 
 void TFBrimMain::ApplyCommandLine() {
@@ -602,7 +654,7 @@ void TFBrimMain::ApplyCommandLine() {
     case StartSwitch::ClearFile: SelectTopTab(2); break;
     case StartSwitch::ClearReg:
         SelectTopTab(4);
-        registry_->StartRegistryPageFromSwitch();  // as a press of its start button, the scan once the loop runs
+        Registry().StartRegistryPageFromSwitch();  // as a press of its start button, the scan once the loop runs
         break;
     default: break;
     }
@@ -644,6 +696,7 @@ void TFBrimMain::FirstRunTimerFired() {
     }
     if (ReadSettingInt(kInitSet, 0) == 0) {
         app.UiIdle = false;
+        ResolveFirstRunPrompt();
         ShowControl(frame_.firstRunPrompt);
         BringWindowToTop(frame_.firstRunPrompt);
     }
@@ -661,6 +714,7 @@ void TFBrimMain::DragTimerFired() {
 }
 
 void TFBrimMain::BBtn_InitOkClick() {
+    ResolveFirstRunPrompt();
     const LRESULT method = SendMessageW(frame_.initMethod, CB_GETCURSEL, 0, 0);
     const bool dontAskAgain = SendMessageW(frame_.initDontAsk, BM_GETCHECK, 0, 0) == BST_CHECKED;
     (void)WriteSettingInt(kDirectDel, static_cast<std::int16_t>(method == 1 ? 1 : 0));

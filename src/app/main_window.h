@@ -11,6 +11,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,13 +99,14 @@ public:
     widgets::TreeListModel* ListModel(const std::wstring& name) const;  // the rows the list shows
     widgets::HeaderBar* Header(const std::wstring& name) const;
 
-    // The views.
+    // The views. The trace view is made at start; every other view, and the controls of its
+    // pages, when it is first asked for.
     TracesView& Traces() { return *traces_; }
-    JunkView& Junk() { return *junk_; }
-    CustomView& Custom() { return *custom_; }
-    RegistryView& Registry() { return *registry_; }
-    PluginsView& Plugins() { return *plugins_; }
-    SettingsView& Settings() { return *settings_; }
+    JunkView& Junk();
+    CustomView& Custom();
+    RegistryView& Registry();
+    PluginsView& Plugins();
+    SettingsView& Settings();
 
     // Tab switching: a top tab's press (1 traces, 2 junk, 3 custom, 4 registry, 5 plug-ins,
     // 6 settings) goes to its view while the window is idle (App().CurrentView is the tab).
@@ -177,11 +179,22 @@ private:
     void CreateControls();
     void CreateControl(const LayoutEntry& entry);
     void ResolveFrameControls();
+    void ResolveFirstRunPrompt();
     void WireHandlers();
     void CreateViews();
+    // Controls made after the start: a deferred group (see DeferredGroupOf) made whole, then set
+    // up as the start sets up its controls.
+    using NameSet = std::set<std::wstring, std::less<>>;
+    void MakeGroup(const wchar_t* group);
+    void MakeOwnerOf(std::wstring_view group);
+    template <typename V, typename... Args>
+    V& MakeView(std::unique_ptr<V>& view, Args&&... args);
+    int makingView_ = 0;  // views being made
+    void SetUpControls(const NameSet* fresh);  // null: every control made so far
     void ApplyLanguageTexts(unsigned langId);
-    void LoadInterfacePictures();
-    void SetInitialColumnWidths();
+    void ApplyControlTexts(unsigned langId, const NameSet* fresh);
+    void LoadInterfacePictures(const NameSet* fresh);
+    void SetInitialColumnWidths(const NameSet* fresh);
     void ApplyCommandLine();
     void CreateEngines() const;
     void RunCloseSequence();
@@ -208,6 +221,8 @@ private:
     ControlResolver frameControls_{controls_, L"TFBrimMain"};
     FrameControls frame_;
     std::map<std::wstring, std::vector<int>> listColumns_;  // list name -> column widths
+    NameSet madeGroups_;
+    bool setUpAtStart_ = false;  // the start has set up its controls: later groups set up their own
     // Freed after the views, which hold its objects.
     mutable std::unique_ptr<TCleaner> cleaner_;
     mutable bool cleanerMade_ = false;  // made (or set) once: a failed make is not retried

@@ -101,10 +101,6 @@ void TFBrimMain::ResolveFrameControls() {
     frame_.selectAll = c.Link(L"RzURLLabAll");
     frame_.selectNone = c.Link(L"RzURLLabNone");
     frame_.maker = c.Link(L"Lab_Maker");
-    frame_.firstRunPrompt = c.Panel(L"FirstRunPrompt");
-    frame_.initMethod = c.ComboBox(L"Cbx_initClear");
-    frame_.initDontAsk = c.CheckBox(L"CbxInitNext");
-    frame_.initOk = c.Button(L"BBtn_InitOk");
     for (int page = 0; page < kPageCount; ++page) frame_.pages[page] = c.Panel(PageControlName(static_cast<Page>(page)));
     for (const LayoutEntry& entry : MainLayout())
         if (InHeaderStripOrFooter(entry)) frame_.stateControls.push_back(c.AnyKind(entry.name));
@@ -119,9 +115,22 @@ void TFBrimMain::ResolveFrameControls() {
     }
 }
 
+// The first-run question's controls, made when it is first shown.
+void TFBrimMain::ResolveFirstRunPrompt() {
+    if (frame_.firstRunPrompt) return;
+    ControlResolver& c = frameControls_;
+    frame_.firstRunPrompt = c.Panel(L"FirstRunPrompt");
+    frame_.initMethod = c.ComboBox(L"Cbx_initClear");
+    frame_.initDontAsk = c.CheckBox(L"CbxInitNext");
+    frame_.initOk = c.Button(L"BBtn_InitOk");
+    // It offers the first method, and "don't ask again" ticked.
+    if (frame_.initMethod) SendMessageW(frame_.initMethod, CB_SETCURSEL, 0, 0);
+    if (frame_.initDontAsk) SendMessageW(frame_.initDontAsk, BM_SETCHECK, BST_CHECKED, 0);
+    if (frame_.initOk) frame_.initOk->SetOnClick([this] { BBtn_InitOkClick(); });
+}
+
 void TFBrimMain::WireHandlers() {
     const struct { widgets::PictureButton* button; void (TFBrimMain::*handler)(); } buttons[] = {
-        {frame_.initOk, &TFBrimMain::BBtn_InitOkClick},
         {frame_.close, &TFBrimMain::Close},
         {frame_.maximise, &TFBrimMain::Maximize},
         {frame_.restore, &TFBrimMain::Restore},
@@ -142,11 +151,6 @@ void TFBrimMain::WireHandlers() {
 
 void TFBrimMain::CreateViews() {
     traces_ = std::make_unique<TracesView>(*this, controls_);
-    junk_ = std::make_unique<JunkView>(*this, controls_);
-    custom_ = std::make_unique<CustomView>(*this, controls_);
-    registry_ = std::make_unique<RegistryView>(*this, controls_, ParseStartSwitch(args_));
-    plugins_ = std::make_unique<PluginsView>(*this, controls_);
-    settings_ = std::make_unique<SettingsView>(*this, controls_);
     // "重新扫描" is the traces' and the junk files' both: the view of the page shown owns a press.
     if (const ControlEntry* entry = controls_.Find(L"BBtn_ScanClear"); entry && entry->button)
         entry->button->SetOnClick([this] {
@@ -154,14 +158,51 @@ void TFBrimMain::CreateViews() {
         });
 }
 
+template <typename V, typename... Args>
+V& TFBrimMain::MakeView(std::unique_ptr<V>& view, Args&&... args) {
+    if (!view) {
+        // While a view is made, the pages its constructor asks for come without their views.
+        struct Making {
+            int& count;
+            explicit Making(int& c) : count(++c) {}
+            ~Making() { --count; }
+        } making(makingView_);
+        view = std::make_unique<V>(*this, controls_, std::forward<Args>(args)...);
+    }
+    return *view;
+}
+
+JunkView& TFBrimMain::Junk() { return MakeView(junk_); }
+CustomView& TFBrimMain::Custom() { return MakeView(custom_); }
+RegistryView& TFBrimMain::Registry() { return MakeView(registry_, ParseStartSwitch(args_)); }
+PluginsView& TFBrimMain::Plugins() { return MakeView(plugins_); }
+
+SettingsView& TFBrimMain::Settings() {
+    if (!settings_) MakeView(settings_).FillSettingsTree();
+    return *settings_;
+}
+
+void TFBrimMain::MakeOwnerOf(std::wstring_view group) {
+    if (group == L"FirstRunPrompt") {
+        ResolveFirstRunPrompt();
+        return;
+    }
+    if (makingView_) return;
+    for (int page = 0; page < kPageCount; ++page)
+        if (group == PageControlName(static_cast<Page>(page))) {
+            ViewOfPage(static_cast<Page>(page));
+            return;
+        }
+}
+
 View* TFBrimMain::ViewOfTab(int tab) {
     switch (tab) {
     case 1: return traces_.get();
-    case 2: return junk_.get();
-    case 3: return custom_.get();
-    case 4: return registry_.get();
-    case 5: return plugins_.get();
-    case 6: return settings_.get();
+    case 2: return &Junk();
+    case 3: return &Custom();
+    case 4: return &Registry();
+    case 5: return &Plugins();
+    case 6: return &Settings();
     default: return nullptr;
     }
 }
@@ -172,14 +213,14 @@ View* TFBrimMain::ViewOfPage(Page page) {
     case Page::TraceResults: return traces_.get();
     case Page::JunkStart:
     case Page::JunkFolders:
-    case Page::JunkResults: return junk_.get();
-    case Page::Plugins: return plugins_.get();
+    case Page::JunkResults: return &Junk();
+    case Page::Plugins: return &Plugins();
     case Page::RegistryStart:
-    case Page::RegistryResults: return registry_.get();
+    case Page::RegistryResults: return &Registry();
     case Page::SettingsTypes:
     case Page::SettingsMethod:
-    case Page::SettingsRestore: return settings_.get();
-    case Page::CustomFolders: return custom_.get();
+    case Page::SettingsRestore: return &Settings();
+    case Page::CustomFolders: return &Custom();
     }
     return nullptr;
 }
@@ -202,6 +243,8 @@ void TFBrimMain::MarkTopTab(int tab) {
 }
 
 void TFBrimMain::ShowPage(Page page) {
+    // Everything the page holds, the controls no view looks up included.
+    MakeGroup(PageControlName(page).c_str());
     for (int p = 0; p < kPageCount; ++p) ShowControl(frame_.pages[p], p == static_cast<int>(page));
     currentPage_ = page;
 }
@@ -244,8 +287,8 @@ void TFBrimMain::ModeButtonClick(bool left) {
     MarkModeButton(left);
     // The mode buttons are the junk view's, except under the settings tab, whose page
     // buttons they are (the custom view, entered from the junk view, leaves them showing).
-    if (App().CurrentView == 6) settings_->ModeChosen(left);
-    else junk_->ModeChosen(left);
+    if (App().CurrentView == 6) Settings().ModeChosen(left);
+    else Junk().ModeChosen(left);
 }
 
 void TFBrimMain::SetChecksInPage(bool checked) {

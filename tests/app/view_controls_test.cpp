@@ -26,6 +26,15 @@ TEST(ViewControls, EveryNameTheFrameAndTheViewsUseIsInTheLayoutWithItsKind) {
     ASSERT_TRUE(WriteRegInt(HKEY_CURRENT_USER, L"Software\\Corvane\\BRIM", L"InitSet", 1));
     auto window = TFBrimMain::Create({}, false);
     ASSERT_TRUE(window);
+    // At start only the frame and the first view are made: another view's page is not.
+    EXPECT_LT(window->Controls().Size(), MainLayout().size());
+    EXPECT_EQ(window->Controls().FindMade(L"Vst_Journal"), nullptr);
+    window->Junk();
+    window->Custom();
+    window->Registry();
+    window->Plugins();
+    window->Settings();
+    EXPECT_NE(window->Controls().FindMade(L"Vst_Journal"), nullptr);
     std::map<std::wstring, const LayoutEntry*> layout;
     for (const LayoutEntry& entry : MainLayout()) layout[entry.name] = &entry;
 
@@ -44,8 +53,34 @@ TEST(ViewControls, EveryNameTheFrameAndTheViewsUseIsInTheLayoutWithItsKind) {
     for (const wchar_t* owner : {L"TFBrimMain", L"TracesView", L"JunkView", L"CustomView", L"RegistryView",
                                  L"PluginsView", L"SettingsView"})
         EXPECT_GT(lookupsByOwner[owner], 0) << testing::PrintToString(std::wstring(owner));
-    // Every control of the layout was created and is in the table.
+    // Every control of the layout is made when asked for, and then is in the table.
+    for (const LayoutEntry& entry : MainLayout()) EXPECT_NE(window->Control(entry.name), nullptr) << entry.name;
     EXPECT_EQ(window->Controls().Size(), MainLayout().size());
+    window.reset();
+    DeleteRegSubKey(HKEY_CURRENT_USER, L"Software\\Corvane", L"BRIM");
+}
+
+// A page first shown after the window grew is laid out for the size the window has then, as
+// the pages made at start were when it grew.
+TEST(ViewControls, AControlMadeAfterTheWindowGrewIsLaidOutForItsSize) {
+    App() = AppState{};
+    ASSERT_TRUE(WriteRegInt(HKEY_CURRENT_USER, L"Software\\Corvane\\BRIM", L"InitSet", 1));
+    auto window = TFBrimMain::Create({}, false);
+    ASSERT_TRUE(window);
+    ASSERT_EQ(window->Controls().FindMade(L"Vst_Journal"), nullptr);
+    SetWindowPos(window->hwnd(), nullptr, 0, 0, 1000, 760, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client;
+    GetClientRect(window->hwnd(), &client);
+    ASSERT_GT(client.right, kDesignClientWidth);
+
+    const LayoutEntry* row = FindLayoutEntry(L"Vst_Journal");
+    ASSERT_TRUE(row);
+    HWND journal = window->Control(L"Vst_Journal");  // made now, with the settings view
+    ASSERT_TRUE(journal);
+    RECT r;
+    GetWindowRect(journal, &r);
+    EXPECT_EQ(r.right - r.left, row->width + client.right - kDesignClientWidth);
+    EXPECT_EQ(r.bottom - r.top, row->height + client.bottom - kDesignClientHeight);
     window.reset();
     DeleteRegSubKey(HKEY_CURRENT_USER, L"Software\\Corvane", L"BRIM");
 }
