@@ -14,19 +14,18 @@ FixedDriveList FixedDriveListFrom(unsigned driveMask, const std::vector<std::wst
         if (driveMask & (1u << i)) ++list.Count;
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
         const std::wstring root{letter, L':', L'\\'};
+        // Only a root that was listed is taken out (and out of the count as well): a letter no
+        // root names is not asked about, which spares a query of the system per absent letter.
+        const auto it = std::find_if(list.Roots.begin(), list.Roots.end(), [&](const std::wstring& r) {
+            return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, r.c_str(), -1, root.c_str(), -1) == CSTR_EQUAL;
+        });
+        if (it == list.Roots.end()) continue;
         switch (driveType(root)) {
         case DRIVE_REMOVABLE: case DRIVE_REMOTE: case DRIVE_CDROM: case DRIVE_RAMDISK:
-        case DRIVE_UNKNOWN: {
-            const auto it = std::find_if(list.Roots.begin(), list.Roots.end(), [&](const std::wstring& r) {
-                return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, r.c_str(), -1, root.c_str(), -1) == CSTR_EQUAL;
-            });
-            // Only a root that was listed is taken out of the count as well.
-            if (it != list.Roots.end()) {
-                list.Roots.erase(it);
-                --list.Count;
-            }
+        case DRIVE_UNKNOWN:
+            list.Roots.erase(it);
+            --list.Count;
             break;
-        }
         default: break;
         }
     }
