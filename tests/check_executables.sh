@@ -19,7 +19,10 @@ for exe in "$@"; do
     echo "FAIL $exe: not a PE for this processor: $(file -b "$exe")"; status=1
   fi
   bound=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
-  delayed=$("$nm" "$exe" 2>/dev/null | sed -n 's/.*__DELAY_IMPORT_DESCRIPTOR_lib\(.*\)_delay_a$/\1.dll/p' | sort -u)
+  # The delay-import descriptors are named in the symbol table, which lives in <name>.debug.
+  symbols="${exe%.exe}.debug"
+  [ -f "$symbols" ] || symbols=$exe
+  delayed=$("$nm" "$symbols" 2>/dev/null | sed -n 's/.*__DELAY_IMPORT_DESCRIPTOR_lib\(.*\)_delay_a$/\1.dll/p' | sort -u)
   for dll in $bound $delayed; do
     if ! echo "$dll" | grep -Eq "$allowed"; then
       echo "FAIL $exe imports $dll, which is not a Windows system DLL"; status=1
@@ -27,6 +30,9 @@ for exe in "$@"; do
   done
   if "$objdump" -h "$exe" | grep -q ' \.debug_'; then
     echo "FAIL $exe carries debugging sections"; status=1
+  fi
+  if [ -z "$delayed" ]; then
+    echo "FAIL $exe: no system DLL bound at first call (no delay-import descriptors in $symbols)"; status=1
   fi
   if [ "$(basename "$exe")" = tidemark-cli.exe ]; then
     for dll in $bound; do

@@ -2,7 +2,9 @@
 // measured in the same run, alternately, several rounds:
 //   start: process creation until its main window exists, is visible and the process waits for
 //          input (the message loop is idle);
-//   close: WM_CLOSE posted to that window until the process has ended.
+//   close: WM_CLOSE posted to that window, once it has settled (a quarter second after it
+//          first waited for input, so the timers a start sets for just after it have run), until
+//          the process has ended.
 // and how long the console program takes from start to exit for a command that needs nothing
 // ("--help") and for one that reads the system ("info"), against a console program that does
 // nothing.
@@ -79,6 +81,7 @@ Timing Measure(const Target& target) {
     if (data.found) {
         WaitForInputIdle(pi.hProcess, 10000);
         timing.start = NowMs() - t0;
+        Sleep(250);
         const double t1 = NowMs();
         PostMessageW(data.found, WM_CLOSE, 0, 0);
         if (WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) timing.close = NowMs() - t1;
