@@ -16,6 +16,11 @@
 #   start, as before.
 # gdiplus (floating-point arguments throughout) and comctl32 (needed by the first window) are
 # not delayed.
+#
+# 32-bit builds bind everything at start: tm_lazy_<name> is then the plain import library. With
+# GNU ld for i386 a call through a dllimport declaration (every Windows header function) takes
+# the import slot directly, and the linker drops the delay thunk that should fill it: the slot
+# stays zero and the first call jumps to address 0 (binutils bug 14339, still so in 2.40).
 
 set(TM_DELAY_LOADED user32 gdi32 shell32 shlwapi ole32 version wininet comdlg32)
 set(TM_BOUND_AT_START SetMiterLimit)
@@ -42,11 +47,7 @@ function(tm_make_delay_import name)
     set(exports "")
     foreach(line IN LISTS thunks)
       string(REGEX REPLACE "^[0-9a-fA-F]+ T " "" symbol "${line}")
-      if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        string(REGEX REPLACE "^_" "" symbol "${symbol}")  # stdcall symbols keep @n; -k drops it
-      endif()
-      string(REGEX REPLACE "@[0-9]+$" "" bare "${symbol}")
-      if(symbol MATCHES "^\\." OR bare IN_LIST TM_BOUND_AT_START)
+      if(symbol MATCHES "^\\." OR symbol IN_LIST TM_BOUND_AT_START)
         continue()
       endif()
       list(APPEND exports "${symbol}")
@@ -58,11 +59,7 @@ function(tm_make_delay_import name)
     endif()
     list(JOIN exports "\n" body)
     file(WRITE ${def} "LIBRARY ${name}.dll\nEXPORTS\n${body}\n")
-    set(kill_at "")
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-      set(kill_at -k)
-    endif()
-    execute_process(COMMAND ${TM_DLLTOOL} ${kill_at} --input-def ${name}.def --dllname ${name}.dll
+    execute_process(COMMAND ${TM_DLLTOOL} --input-def ${name}.def --dllname ${name}.dll
                             --output-delaylib lib${name}_delay.a
                     WORKING_DIRECTORY ${dir} RESULT_VARIABLE status)
     if(NOT status EQUAL 0)
@@ -76,5 +73,10 @@ function(tm_make_delay_import name)
 endfunction()
 
 foreach(name IN LISTS TM_DELAY_LOADED)
-  tm_make_delay_import(${name})
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    tm_make_delay_import(${name})
+  else()
+    add_library(tm_lazy_${name} INTERFACE IMPORTED GLOBAL)
+    set_target_properties(tm_lazy_${name} PROPERTIES INTERFACE_LINK_LIBRARIES ${name})
+  endif()
 endforeach()
