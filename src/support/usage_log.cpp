@@ -61,6 +61,10 @@ UsageRecord MakeUsageRecord(const std::wstring& eventCode) {
 void SetLogLibraryPath(const std::wstring& path) { g_libraryPath = path; }
 const std::wstring& LogLibraryPath() { return g_libraryPath; }
 
+bool UsageLogPresent() {
+    return !g_libraryPath.empty() && GetFileAttributesW(g_libraryPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 TLogImp::TLogImp(const std::wstring& path) : path_(path) {
     if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES) library_.reset(LoadForeignLibrary(path_));
 }
@@ -76,8 +80,7 @@ bool TLogImp::Send(std::uint16_t type, const UsageRecord& record) const {
 }
 
 bool SendUsageRecord(std::uint16_t type, const std::wstring& eventCode) {
-    if (g_libraryPath.empty() || GetFileAttributesW(g_libraryPath.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false;
+    if (!UsageLogPresent()) return false;
     const UsageRecord record = MakeUsageRecord(eventCode);
     const TLogImp log(g_libraryPath);
     return log.Send(type, record);

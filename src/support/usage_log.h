@@ -39,6 +39,8 @@ UsageRecord MakeUsageRecord(const std::wstring& eventCode);
 // Where the library is looked for; set once at start-up before any event is sent.
 void SetLogLibraryPath(const std::wstring& path);
 const std::wstring& LogLibraryPath();
+// The log library is there: records go out through it (and may take their time).
+bool UsageLogPresent();
 
 // Loads the library, calls AddLog(type, &record) and unloads it again. False when the file is
 // missing, cannot be loaded, lacks AddLog, AddLog returns 0 or the library faults (loading,

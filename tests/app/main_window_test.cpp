@@ -10,6 +10,7 @@
 #include "app/views/view.h"
 #include "common/test_support.h"
 #include "settings/settings_store.h"
+#include "support/usage_log.h"
 #include "system/reg_ops.h"
 #include "system/rule_macros.h"
 
@@ -206,26 +207,43 @@ TEST_F(MainWindowTest, CloseRestoresDragAndRemovesTheWorkFolder) {
     EXPECT_FALSE(FolderExists(work));
 }
 
-// The program's own window: closing hides it at once, runs the close sequence (a link in the
-// work folder is removed, never followed) and ends the message loop; the window goes with the
-// process.
+// The program's own window: closing runs the close sequence and ends the message loop; the
+// window goes with the process. It is hidden at once only when the close has a record to send
+// through the log library, which may take its time.
 TEST_F(MainWindowTest, TheProgramsWindowClosesIntoTheEndOfTheMessageLoop) {
-    auto window = TFBrimMain::Create({}, true);
-    ASSERT_TRUE(window);
-    ShowWindow(window->hwnd(), SW_SHOWNORMAL);
-    const std::wstring work = App().WorkFolder;
-    ASSERT_TRUE(test::WriteFileText(work + L"\\picture.bmp", "x"));
-    window->Close();
-    EXPECT_TRUE(window->Closed());
-    EXPECT_FALSE(window->Destroyed());
-    EXPECT_FALSE(IsWindowVisible(window->hwnd()));
-    EXPECT_FALSE(FolderExists(work));
-    MSG msg;
-    bool quit = false;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        if (msg.message == WM_QUIT) quit = true;
-    EXPECT_TRUE(quit);
-    window->Close();  // a second request does nothing more
+    for (const bool withLog : {false, true}) {
+        App() = AppState{};
+        auto window = TFBrimMain::Create({}, true);
+        ASSERT_TRUE(window);
+        ShowWindow(window->hwnd(), SW_SHOWNORMAL);
+        const std::wstring work = App().WorkFolder;
+        ASSERT_TRUE(test::WriteFileText(work + L"\\picture.bmp", "x"));
+        // A stand-in that is no library: the record is not sent, and nothing else changes.
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        const std::wstring library = std::wstring(temp) + L"tm-closing-qklog.dll";
+        const std::wstring previous = LogLibraryPath();
+        if (withLog) {
+            ASSERT_TRUE(test::WriteFileText(library, "not a library"));
+            SetLogLibraryPath(library);
+        }
+        window->Close();
+        SetLogLibraryPath(previous);
+        DeleteFileW(library.c_str());
+        EXPECT_TRUE(window->Closed());
+        EXPECT_FALSE(window->Destroyed());
+        EXPECT_EQ(IsWindowVisible(window->hwnd()) != FALSE, !withLog) << withLog;
+        EXPECT_FALSE(FolderExists(work));
+        // A window still shown keeps asking to be painted: the loop dispatches until the quit.
+        MSG msg;
+        bool quit = false;
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) quit = true;
+            else DispatchMessageW(&msg);
+        }
+        EXPECT_TRUE(quit);
+        window->Close();  // a second request does nothing more
+    }
 }
 
 // One owner of the running operation: while any view's scope is held, nothing else starts and a
