@@ -53,6 +53,11 @@ struct TFBrimMain::Owned {
 namespace {
 
 constexpr wchar_t kPanelClass[] = L"TidemarkPanel";
+
+// Whether a control is among those to set up: every control (no set), or one just made.
+bool Wanted(const std::set<std::wstring, std::less<>>* fresh, std::wstring_view name) {
+    return !fresh || fresh->contains(name);
+}
 constexpr wchar_t kBackProperty[] = L"TidemarkBack";
 constexpr wchar_t kForeProperty[] = L"TidemarkFore";
 
@@ -480,10 +485,9 @@ void TFBrimMain::ApplyLanguageTexts(unsigned langId) {
 }
 
 void TFBrimMain::ApplyControlTexts(unsigned langId, const NameSet* fresh) {
-    const auto wanted = [fresh](const wchar_t* name) { return !fresh || fresh->contains(std::wstring_view(name)); };
     // The text table also names menu items, which are no controls of the layout.
     for (const ControlText& entry : ControlTextTable()) {
-        if (!wanted(entry.control)) continue;
+        if (!Wanted(fresh, entry.control)) continue;
         const ControlEntry* found = controls_.FindMade(entry.control);
         if (!found) continue;
         const std::wstring text = GetUiText(entry.id, langId);
@@ -500,7 +504,7 @@ void TFBrimMain::ApplyControlTexts(unsigned langId, const NameSet* fresh) {
     // Header bars get their column titles (old sections removed first).
     for (HeaderBar bar : {HeaderBar::DeleteList, HeaderBar::Items, HeaderBar::Reg, HeaderBar::Set, HeaderBar::Type,
                           HeaderBar::Expect, HeaderBar::Journal}) {
-        if (!wanted(HeaderBarName(bar))) continue;
+        if (!Wanted(fresh, HeaderBarName(bar))) continue;
         const ControlEntry* found = controls_.FindMade(HeaderBarName(bar));
         if (found && found->header)
             SetHeaderSections(found->header, HeaderColumnTexts(bar, langId), HeaderSectionWidths(found->header));
@@ -520,7 +524,7 @@ void TFBrimMain::SetInitialColumnWidths(const NameSet* fresh) {
     for (const auto& c : columns) {
         const wchar_t* headerName = HeaderBarName(c.bar);
         // A header and its list are set up together, once both are made.
-        if (fresh && !fresh->contains(std::wstring_view(headerName)) && !fresh->contains(std::wstring_view(c.list))) continue;
+        if (!Wanted(fresh, headerName) && !Wanted(fresh, c.list)) continue;
         const ControlEntry* headerEntry = controls_.FindMade(headerName);
         const ControlEntry* listEntry = controls_.FindMade(c.list);
         widgets::HeaderBar* header = headerEntry ? headerEntry->header : nullptr;
@@ -613,10 +617,9 @@ void TFBrimMain::RunStartupSequence() {
 
 void TFBrimMain::LoadInterfacePictures(const NameSet* fresh) {
     const AppState& app = App();
-    const auto wanted = [fresh](const wchar_t* name) { return !fresh || fresh->contains(std::wstring_view(name)); };
     // Only controls made already: lookups here never make one.
-    const auto made = [this, &wanted](const wchar_t* name) -> const ControlEntry* {
-        return wanted(name) ? controls_.FindMade(name) : nullptr;
+    const auto made = [this, fresh](const wchar_t* name) -> const ControlEntry* {
+        return Wanted(fresh, name) ? controls_.FindMade(name) : nullptr;
     };
     const bool traditional = app.CodePageIndex == 1;
     const std::wstring folder = app.WorkFolder;
@@ -625,11 +628,11 @@ void TFBrimMain::LoadInterfacePictures(const NameSet* fresh) {
         return [folder, traditional, file] { return WriteInterfacePicture(folder, file, traditional); };
     };
     auto available = [traditional](const wchar_t* file) { return HasInterfacePicture(file, traditional); };
-    for (const wchar_t* name : {L"Ani_Waitfor", L"Ani_Loading"}) {
-        const wchar_t* file = std::wstring_view(name) == L"Ani_Waitfor" ? L"waitfor.gif" : L"g_Loading.gif";
-        if (const ControlEntry* entry = made(name); entry && entry->picture && available(file))
-            entry->picture->LoadWhenShown(folder + L"\\" + file, prepare(file));
-    }
+    const struct { const wchar_t* control; const wchar_t* file; } pictures[] = {
+        {L"Ani_Waitfor", L"waitfor.gif"}, {L"Ani_Loading", L"g_Loading.gif"}, {L"Img_ScoreBG", L"ScoreBG.png"}};
+    for (const auto& p : pictures)
+        if (const ControlEntry* entry = made(p.control); entry && entry->picture && available(p.file))
+            entry->picture->LoadWhenShown(folder + L"\\" + p.file, prepare(p.file));
     if (available(L"Headtable.png"))
         for (const LayoutEntry& row : MainLayout())
             if (row.kind == ControlKind::HeaderBar)
@@ -645,8 +648,6 @@ void TFBrimMain::LoadInterfacePictures(const NameSet* fresh) {
                 button->LoadFaceWhenShown(static_cast<Face>(digit - 1), folder + L"\\" + file, prepare(file));
         }
     }
-    if (const ControlEntry* entry = made(L"Img_ScoreBG"); entry && entry->picture && available(L"ScoreBG.png"))
-        entry->picture->LoadWhenShown(folder + L"\\ScoreBG.png", prepare(L"ScoreBG.png"));
 }
 
 void TFBrimMain::ApplyCommandLine() {
@@ -714,7 +715,6 @@ void TFBrimMain::DragTimerFired() {
 }
 
 void TFBrimMain::BBtn_InitOkClick() {
-    ResolveFirstRunPrompt();
     const LRESULT method = SendMessageW(frame_.initMethod, CB_GETCURSEL, 0, 0);
     const bool dontAskAgain = SendMessageW(frame_.initDontAsk, BM_GETCHECK, 0, 0) == BST_CHECKED;
     (void)WriteSettingInt(kDirectDel, static_cast<std::int16_t>(method == 1 ? 1 : 0));

@@ -771,7 +771,11 @@ void ShowObjectProperties(HWND owner, const std::wstring& path) {
 
 HMODULE SystemLibrary(const wchar_t* name) {
     if (HMODULE loaded = GetModuleHandleW(name)) return loaded;
-    return LoadLibraryW(name);
+    // From the system folder only: never a file of that name beside the program.
+    wchar_t folder[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    return LoadLibraryW((std::wstring(folder, n) + L"\\" + name).c_str());
 }
 
 }  // namespace tidemark

@@ -198,8 +198,9 @@ std::vector<DriverRecord> ReadDriverRecords();
 // The shell's property sheet of the file (shell32's ordinal 178).
 void ShowObjectProperties(HWND owner, const std::wstring& path);
 
-// A system DLL's module, loaded now if nothing has loaded it yet (the programs bind most system
-// DLLs at the first call into them, so one may not be there). It stays loaded for the process.
+// A system DLL's module, loaded now from the system folder if nothing has loaded it yet (the
+// programs bind most system DLLs at the first call into them, so one may not be there). It stays
+// loaded for the process.
 HMODULE SystemLibrary(const wchar_t* name);
 
 }  // namespace tidemark
